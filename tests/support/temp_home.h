@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace korvex::test {
+
+// A temporary folder that stands in for the user's home: HOME and the XDG
+// folders point into it while the object lives, and it is removed afterwards.
+class TempHome {
+ public:
+  TempHome();
+  ~TempHome();
+  TempHome(const TempHome&) = delete;
+  TempHome& operator=(const TempHome&) = delete;
+
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path documents() const { return root_ / "Documents"; }
+  std::filesystem::path dataHome() const { return root_ / ".local/share"; }
+  // A scratch folder inside the home for a test's own files.
+  std::filesystem::path scratch() const { return root_ / "scratch"; }
+
+ private:
+  std::filesystem::path root_;
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// Writes bytes to a file, creating its folder.
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace korvex::test
