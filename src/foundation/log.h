@@ -61,6 +61,9 @@ void logRect(float x, float y, float width, float height, bool inMillimetres);
 void logRects(const Value& rects, bool inMillimetres);
 // "%@: %.1f %.1f %.1f %.1f" with the label, left, top, width and height.
 void logRect(double left, double top, double right, double bottom, std::string_view label);
+inline void logRect(double left, double top, double right, double bottom, const char* label) {
+  logRect(left, top, right, bottom, std::string_view(label ? label : "(null)"));
+}
 // "%@: %d" with the label and the UID's number.
 void log(UIDNumber uid, std::string_view label);
 // "%@" with the object.
