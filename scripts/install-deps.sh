@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Korvex needs to build, test and run.
+# Idempotent: installs only what is missing; refreshes the package lists first
+# only when something has to be installed.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ cmake ninja-build pkg-config git
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # foundation: property lists, XML/HTML, JSON, Unicode, regular expressions
+  libplist-dev libxml2-dev nlohmann-json3-dev libicu-dev libpcre2-dev
+  # host: fonts
+  libfontconfig-dev fontconfig fonts-dejavu-core
+  # the fuzz targets are built with clang's libFuzzer
+  clang
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
