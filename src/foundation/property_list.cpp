@@ -118,6 +118,12 @@ class BinaryPlistChecker {
     return !wantLow;
   }
 
+  bool hasZeroUnit(std::uint64_t content, std::uint64_t units, std::size_t width) const {
+    for (std::uint64_t i = 0; i < units; ++i)
+      if (readBE(content + i * width, width) == 0) return true;
+    return false;
+  }
+
   bool isStringObject(std::uint64_t obj) const {
     const std::uint64_t at = objectOffset(obj);
     if (at == 0) return false;
@@ -166,6 +172,8 @@ class BinaryPlistChecker {
         const std::uint64_t bytes = type == 0x6 ? len * 2 : len;
         if (!fits(content, bytes)) return 0;
         if (type == 0x6 && !validUtf16(content, len)) return 0;
+        // libplist asserts that strings hold no NUL.
+        if (type != 0x4 && hasZeroUnit(content, len, type == 0x6 ? 2 : 1)) return 0;
         break;
       }
       case 0xA:
@@ -318,14 +326,54 @@ Value fromPlist(plist_t node, int depth) {
 
 // ---- Value → plist_t -------------------------------------------------------
 
+// Text that XML 1.0 can carry: invalid UTF-8 and characters XML can't hold
+// (controls other than tab, line feed and return; U+FFFE, U+FFFF) become
+// U+FFFD, so that whatever is written reads back.
+std::string xmlSafeText(const std::string& s) {
+  static const char kReplacement[] = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(s.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+        out += kReplacement;
+      else
+        out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    std::uint32_t cp = len == 4 ? c & 0x07u : len == 3 ? c & 0x0Fu : c & 0x1Fu;
+    bool ok = len != 0 && c <= 0xF4 && i + len <= n;
+    for (std::size_t k = 1; ok && k < len; ++k) {
+      ok = (p[i + k] & 0xC0) == 0x80;
+      cp = (cp << 6) | (p[i + k] & 0x3Fu);
+    }
+    ok = ok && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+         !(cp >= 0xD800 && cp <= 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
+    if (ok) {
+      out.append(s, i, len);
+      i += len;
+    } else {
+      out += kReplacement;
+      ++i;
+    }
+  }
+  return out;
+}
+
 // Null when the value can't be written (nil, or a container inside itself).
-PlistPtr toPlist(const Value& v, std::unordered_set<const void*>& open, int depth) {
+PlistPtr toPlist(const Value& v, bool forXml, std::unordered_set<const void*>& open, int depth) {
   if (depth > kMaxDepth) return nullptr;
+  auto text = [forXml](const std::string& s) { return forXml ? xmlSafeText(s) : s; };
   switch (v.kind()) {
     case Value::Kind::Nil:
       return nullptr;
     case Value::Kind::String:
-      return PlistPtr(plist_new_string(v.string()->c_str()));
+      return PlistPtr(plist_new_string(text(*v.string()).c_str()));
     case Value::Kind::Integer:
       return PlistPtr(plist_new_uint(static_cast<std::uint64_t>(*v.integer())));
     case Value::Kind::Real:
@@ -349,7 +397,7 @@ PlistPtr toPlist(const Value& v, std::unordered_set<const void*>& open, int dept
       PlistPtr out(plist_new_array());
       for (const Value& item : *a) {
         if (item.isNil()) continue;
-        PlistPtr p = toPlist(item, open, depth + 1);
+        PlistPtr p = toPlist(item, forXml, open, depth + 1);
         if (!p) return nullptr;
         plist_array_append_item(out.get(), p.release());
       }
@@ -362,9 +410,9 @@ PlistPtr toPlist(const Value& v, std::unordered_set<const void*>& open, int dept
       PlistPtr out(plist_new_dict());
       for (const auto& [key, item] : *d) {
         if (item.isNil()) continue;
-        PlistPtr p = toPlist(item, open, depth + 1);
+        PlistPtr p = toPlist(item, forXml, open, depth + 1);
         if (!p) return nullptr;
-        plist_dict_set_item(out.get(), key.c_str(), p.release());
+        plist_dict_set_item(out.get(), text(key).c_str(), p.release());
       }
       open.erase(d.get());
       return out;
@@ -373,9 +421,9 @@ PlistPtr toPlist(const Value& v, std::unordered_set<const void*>& open, int dept
   return nullptr;
 }
 
-PlistPtr toPlist(const Value& v) {
+PlistPtr toPlist(const Value& v, bool forXml) {
   std::unordered_set<const void*> open;
-  return toPlist(v, open, 0);
+  return toPlist(v, forXml, open, 0);
 }
 
 bool startsWith(std::span<const std::uint8_t> b, std::string_view prefix) {
@@ -415,7 +463,7 @@ std::optional<Value> readPropertyListFile(const std::string& path) {
 }
 
 std::optional<std::string> propertyListXML(const Value& value) {
-  PlistPtr p = toPlist(value);
+  PlistPtr p = toPlist(value, true);
   if (!p) return std::nullopt;
   char* xml = nullptr;
   std::uint32_t len = 0;
@@ -427,7 +475,7 @@ std::optional<std::string> propertyListXML(const Value& value) {
 }
 
 std::optional<std::string> propertyListBinary(const Value& value) {
-  PlistPtr p = toPlist(value);
+  PlistPtr p = toPlist(value, false);
   if (!p) return std::nullopt;
   char* bin = nullptr;
   std::uint32_t len = 0;

@@ -36,7 +36,9 @@ std::optional<Value> readPropertyListFile(const std::string& path);
 
 // The XML property list text (UTF-8) of the value; none when the value can't
 // be written: a nil root, or containers that contain themselves. Nil items of
-// arrays are left out.
+// arrays are left out. Text XML can't carry (invalid UTF-8, control characters
+// other than tab and line breaks) is written as U+FFFD, so the output always
+// reads back.
 std::optional<std::string> propertyListXML(const Value& value);
 // The same as a binary property list ("bplist00").
 std::optional<std::string> propertyListBinary(const Value& value);
