@@ -42,11 +42,7 @@ std::string trimmed(std::string s) {
 // The message of libxml2's last error, or a general one.
 std::string lastErrorMessage(const char* fallback) {
   const xmlError* e = xmlGetLastError();
-  if (e && e->message) {
-    std::string m = trimmed(e->message);
-    if (e->line > 0) m += " (line " + std::to_string(e->line) + ")";
-    return m;
-  }
+  if (e && e->message) return trimmed(e->message);
   return fallback;
 }
 
