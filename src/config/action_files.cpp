@@ -1,26 +1,15 @@
 #include "config/action_files.h"
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
-
-#include "config/bundle_resources.h"
-#include "config/open_document.h"
+#include "foundation/bundle.h"
+#include "foundation/files.h"
 #include "foundation/folders.h"
+#include "foundation/paths.h"
 #include "foundation/property_list.h"
+#include "foundation/workspace.h"
 
 namespace korvex {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-bool hasExtension(std::string_view fileName, std::string_view lowerCaseExtension) {
-  std::string_view extension = fs::path(fileName).extension().native();
-  if (extension.size() != lowerCaseExtension.size() + 1) return false;
-  return std::equal(extension.begin() + 1, extension.end(), lowerCaseExtension.begin(),
-                    [](char c, char lower) { return std::tolower(static_cast<unsigned char>(c)) == lower; });
-}
 
 Value readActionFile(std::string_view name) {
   if (name.empty()) return {};
@@ -31,44 +20,35 @@ Value readActionFile(std::string_view name) {
 }  // namespace
 
 std::string actionsPath() {
-  fs::path folder = fs::path(applicationSupportDirectory()) / "Korvex";
-  std::error_code ignored;
-  fs::create_directories(folder, ignored);
-  return folder.string();
+  return createDir(applicationSupportDirectory(), "Korvex");
 }
 
 std::string actionFilePath(std::string_view name) {
-  std::string folder = actionsPath();
-  if (name.empty()) return folder;
-  return (fs::path(folder) / (std::string(name) + ".plist")).string();
+  return stringByAppendingPathComponents(actionsPath(), name, "plist");
 }
 
 void setupActionsDir() {
-  setupActionsDir((fs::path(configBundleResourcesFolder()) / "actions").string());
+  setupActionsDir(stringByAppendingPathComponent(bundleResourcesPath(), "actions"));
 }
 
 void setupActionsDir(const std::string& defaultsFolder) {
-  fs::path folder = actionsPath();
+  std::string folder = actionsPath();
   for (std::string_view name : kDefaultActionFiles) {
-    fs::path source = fs::path(defaultsFolder) / name;
-    fs::path target = folder / name;
-    std::error_code error;
-    if (!fs::is_regular_file(source, error)) continue;
-    // symlink_status: a dangling link the user left there still counts as theirs.
-    if (fs::exists(fs::symlink_status(target, error))) continue;
-    // A failed copy leaves the folder without that default, silently.
-    fs::copy_file(source, target, fs::copy_options::skip_existing, error);
+    std::string source = stringByAppendingPathComponent(defaultsFolder, name);
+    if (!pathIsFile(source) || pathExists(stringByAppendingPathComponent(folder, name))) continue;
+    // A failed copy leaves the folder without that default; copyFile logs why.
+    copyFile(source, folder);
   }
 }
 
 ArrayPtr actionsArray(std::string_view fileName) {
   if (fileName.empty()) return nullptr;
-  std::string path = (fs::path(actionsPath()) / fileName).string();
-  if (hasExtension(fileName, "plist")) {
+  std::string path = stringByAppendingPathComponent(actionsPath(), fileName);
+  if (pathEndsWith(fileName, "plist")) {
     std::optional<Value> root = readPropertyListFile(path);
     return root ? root->array() : nullptr;
   }
-  if (hasExtension(fileName, "jsx")) {
+  if (pathEndsWith(fileName, "jsx")) {
     DictPtr script = Dictionary::make();
     script->set("Action", "JSX");
     script->set("Path", path);
@@ -98,7 +78,7 @@ DictPtr dictForAction(std::string_view name, DictPtr defaults) {
 }
 
 bool openAction(std::string_view name) {
-  return openDocumentWithDefaultApplication(actionFilePath(name));
+  return openDocWithPath(actionFilePath(name));
 }
 
 }  // namespace korvex

@@ -1,13 +1,14 @@
 #include "config/settings_store.h"
 
-#include <filesystem>
 #include <memory>
 
-#include "config/open_document.h"
 #include "foundation/dictionary_accessors.h"
+#include "foundation/files.h"
 #include "foundation/folders.h"
 #include "foundation/log.h"
+#include "foundation/paths.h"
 #include "foundation/property_list.h"
+#include "foundation/workspace.h"
 
 namespace korvex {
 
@@ -21,10 +22,8 @@ std::unique_ptr<KorvexSettings>& sharedSettings() {
 }  // namespace
 
 std::string settingsFilePath() {
-  std::filesystem::path folder = std::filesystem::path(applicationSupportDirectory()) / "Tamrisk";
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
-  return (folder / "Korvex.plist").string();
+  return stringByAppendingPathComponents(createDir(applicationSupportDirectory(), "Tamrisk"), "Korvex",
+                                         "plist");
 }
 
 KorvexSettings::KorvexSettings() : KorvexSettings(settingsFilePath()) {}
@@ -72,7 +71,7 @@ std::error_code KorvexSettings::save() const {
 }
 
 bool KorvexSettings::open() const {
-  return openDocumentWithDefaultApplication(_path);
+  return openDocWithPath(_path);
 }
 
 KorvexSettings& loadPrefs() {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "foundation/bundle.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/property_list.h"
 #include "support/temp_home.h"
@@ -129,6 +130,15 @@ TEST(ActionFiles, DefaultsAreInstalledOnceAndNeverReplaceUserEdits) {
   test::writeFile(actionsFolder(home) / "PDF.plist", kChain);
   setupActionsDir(defaultsFolder().string());
   EXPECT_EQ(test::readFile(actionsFolder(home) / "PDF.plist"), kChain);
+}
+
+TEST(ActionFiles, StartupInstallsFromTheBundlesActionsFolder) {
+  TempHome home;
+  setBundleResourcesPath((fs::path(KORVEX_SOURCE_DIR) / "resources").string());
+  setupActionsDir();
+  setBundleResourcesPath("");
+  for (std::string_view name : kDefaultActionFiles)
+    EXPECT_TRUE(fs::is_regular_file(actionsFolder(home) / name)) << name;
 }
 
 TEST(ActionFiles, DefaultsMissingFromTheBundleArePassedOver) {
