@@ -57,10 +57,14 @@ std::optional<std::string> stringWithData(std::span<const std::uint8_t> bytes) {
   return stringWithData(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+std::optional<std::string> stringWithData(const Bytes& bytes) {
+  return stringWithData(std::span<const std::uint8_t>(bytes));
+}
+
 std::optional<std::string> stringWithData(const Value& data) {
   const Bytes* bytes = data.data();
   if (!bytes) return std::nullopt;
-  return stringWithData(std::span<const std::uint8_t>(*bytes));
+  return stringWithData(*bytes);
 }
 
 std::optional<std::string> stringWithResource(std::string_view name, std::string_view type) {

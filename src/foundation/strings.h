@@ -39,6 +39,7 @@ bool stringStartsWith(StringArg s, const ArrayPtr& prefixes);
 std::optional<std::string> stringWithCString(const char* cString);
 // The bytes decoded as UTF-8; none when they are not well-formed UTF-8.
 std::optional<std::string> stringWithData(std::span<const std::uint8_t> bytes);
+std::optional<std::string> stringWithData(const Bytes& bytes);
 std::optional<std::string> stringWithData(std::string_view bytes);
 // A data value decoded as UTF-8; none for nil, a value of another kind or
 // ill-formed UTF-8.
