@@ -1,0 +1,218 @@
+#pragma once
+
+// The document: the root object of its database, with the layer list, the
+// spreads and pages, page items, stories, links, swatches, styles, languages,
+// grids and XML structure. Every change is an operation that returns an error
+// code (0 success) and sets the database's modified flag.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/database.h"
+#include "host/layout.h"
+#include "host/link.h"
+#include "host/page_item.h"
+#include "host/styles.h"
+#include "host/swatch.h"
+#include "host/text_model.h"
+
+namespace korvex {
+
+class IUsedFontList;
+
+struct DocumentSetup {
+  int pages = 1;
+  PMReal pageWidth = 595.2756;  // A4
+  PMReal pageHeight = 841.8898;
+  bool facingPages = false;
+  std::vector<std::string> layers{"Layer 1"};
+  PageMargins margins;
+};
+
+// Room between spreads on the pasteboard.
+inline constexpr PMReal kSpreadGap = 36;
+
+class IDocument : public HostObject {
+ public:
+  // A document with only what every document has: the reserved swatches,
+  // default styles, the pages layer. No content layer, no spread.
+  static std::unique_ptr<IDocument> createBare(UID documentUID = 1);
+  // Nothing at all, not even the pages layer: the file loader's starting point.
+  static std::unique_ptr<IDocument> createEmpty(UID documentUID);
+  IDocumentLayer* createPagesLayer(UID uid = kInvalidUID);
+  enum class ReservedSwatch { None, Registration, Paper, Black };
+  Swatch* createReservedSwatch(ReservedSwatch which, UID uid = kInvalidUID);
+  // Adds what every document must have and is still missing (pages layer,
+  // reserved swatches, default styles).
+  void addMissingEssentials();
+  // A blank document with the given pages and layers.
+  static std::unique_ptr<IDocument> createNew(const DocumentSetup& setup);
+
+  ClassID GetClass() const override { return ClassID::kDocument; }
+  IDataBase* GetDocDataBase() const { return database_.get(); }
+  UIDRef GetUIDRef() const { return {database_.get(), GetUID()}; }
+
+  const std::string& GetName() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+  bool facingPages() const { return facingPages_; }
+  ErrorCode setFacingPages(bool facing);
+  PMReal defaultPageWidth() const { return pageWidth_; }
+  PMReal defaultPageHeight() const { return pageHeight_; }
+  ErrorCode setDefaultPageSize(PMReal width, PMReal height);
+
+  // Layers. Index 0 is the pages layer.
+  const std::vector<UID>& layerList() const { return layers_; }
+  int GetLayerCount() const { return static_cast<int>(layers_.size()); }
+  IDocumentLayer* layerAt(int index) const;
+  IDocumentLayer* findLayer(const std::string& name) const;
+  int layerIndex(UID layer) const;
+  IDocumentLayer* createLayer(const std::string& name, int index = -1, UID uid = kInvalidUID);
+  // Deletes the layer with all its page items; the pages layer can't go.
+  ErrorCode deleteLayer(UID layer);
+  UID activeLayer() const { return activeLayer_; }
+  ErrorCode setActiveLayer(UID layer);
+
+  // Spreads and pages.
+  const std::vector<UID>& spreadList() const { return spreads_; }
+  int GetSpreadCount() const { return static_cast<int>(spreads_.size()); }
+  ISpread* spreadAt(int index) const;
+  int spreadIndex(UID spread) const;
+  // A spread with one spread layer per document layer (their UIDs may be given, in layer order).
+  ISpread* createSpread(int index = -1, UID uid = kInvalidUID, const std::vector<UID>& spreadLayerUIDs = {});
+  Page* addPage(ISpread* spread, PMReal width, PMReal height, UID uid = kInvalidUID);
+  ErrorCode deleteSpread(UID spread);
+  std::vector<Page*> pages() const;
+  int GetPageCount() const;
+  Page* pageAt(int index) const;
+  int pageIndex(UID page) const;
+  // The spread that holds an object of the page-item tree, else kInvalidUID.
+  UID spreadOf(UID object) const;
+  // The page whose bounds contain the centre of the item, else kInvalidUID.
+  UID pageOf(UID item) const;
+
+  // Page items. Parents are spread layers, groups, frames and inline items.
+  SplineItem* createSplineItem(UID parent, SplineShape shape, Path path, int index = -1, UID uid = kInvalidUID);
+  SplineItem* createRectangle(UID parent, const PMRect& bounds) {
+    return createSplineItem(parent, SplineShape::Rectangle, Path::rectangle(bounds));
+  }
+  GraphicLine* createGraphicLine(UID parent, PMPoint from, PMPoint to, UID uid = kInvalidUID);
+  Group* createGroup(UID parent, int index = -1, UID uid = kInvalidUID);
+  PlacedContent* createPlacedContent(UID frame, ClassID kind, const PMRect& bounds, UID uid = kInvalidUID);
+  MultiColumnItem* createTextFrameContent(UID frame, UID story, int threadIndex = -1, UID uid = kInvalidUID,
+                                          const std::vector<UID>& columnUIDs = {});
+  InlineItem* anchorItem(UID story, int position, UID item, UID uid = kInvalidUID);
+  // An empty inline item on a U+FFFC already in the story (for the file loader).
+  InlineItem* createInlineItem(UID story, int position, UID uid = kInvalidUID);
+  // Deletes the items with their children, links and text frames.
+  ErrorCode deleteItems(const UIDList& items);
+
+  // Groups page items of one spread into a new group in the parent of the
+  // front-most item; every item keeps its place on the pasteboard.
+  ErrorCode groupItems(const UIDList& items, UID* group = nullptr, UID uid = kInvalidUID);
+  ErrorCode ungroup(UID group, UIDList* released = nullptr);
+  // Moves items to another parent, keeping their place on the pasteboard.
+  ErrorCode reparent(UID item, UID newParent, int index = -1);
+
+  // Geometry, in pasteboard coordinates.
+  std::optional<PMRect> pathBounds(UID item) const;
+  std::optional<PMRect> strokeBounds(UID item) const;
+  ErrorCode moveBy(const UIDList& items, PMReal dx, PMReal dy);
+  ErrorCode transformBy(UID item, const PMMatrix& pasteboardTransform);
+  // Resizes so that the path bounds become the rectangle; frames keep their content's size.
+  ErrorCode setPathBounds(UID item, const PMRect& bounds);
+  ErrorCode setStrokeBounds(UID item, const PMRect& bounds);
+  // Makes the frame the size of its placed content.
+  ErrorCode fitFrameToContent(UID frame);
+  ErrorCode fitContentToFrame(UID frame, bool proportional);
+  ErrorCode centerContent(UID frame);
+
+  // Places a file into a frame: placed content, link and link resource.
+  ErrorCode placeFile(UID frame, const std::string& path, UID* content = nullptr);
+  // Stories and text frames.
+  const std::vector<UID>& storyList() const { return stories_; }
+  ITextModel* createStory(UID uid = kInvalidUID);
+  ITextModel* story(UID uid) const;
+  // Turns an empty frame into a text frame of the story (a new one when none is given).
+  ErrorCode makeTextFrame(UID frame, UID story = kInvalidUID, MultiColumnItem** content = nullptr);
+  // Threads the second text frame after the first one.
+  ErrorCode linkTextFrames(UID first, UID second);
+
+  // Links.
+  const std::vector<UID>& linkList() const { return links_; }
+  ILink* createLink(UID object, const std::string& path, UID linkUID = kInvalidUID, UID resourceUID = kInvalidUID);
+  std::vector<UID> linksForObject(UID object) const;
+  ErrorCode deleteLink(UID link);
+
+  // Swatches.
+  const std::vector<UID>& swatchList() const { return swatches_; }
+  Swatch* swatch(UID uid) const;
+  Swatch* findSwatch(const std::string& name) const;
+  UID noneSwatch() const { return none_; }
+  UID paperSwatch() const { return paper_; }
+  UID blackSwatch() const { return black_; }
+  UID registrationSwatch() const { return registration_; }
+  Swatch* createColor(const std::string& name, ColorModel model, ColorSpace space, std::vector<double> components,
+                      UID uid = kInvalidUID);
+  Swatch* createTint(UID base, double percent, const std::string& name = {}, UID uid = kInvalidUID);
+  // The swatch of the session's stock colour number index, added when missing.
+  UID stockColorUID(int index);
+  bool isSwatchUsed(UID swatch) const;
+  // Replaces every use by the replacement (None when invalid), then removes the swatch.
+  ErrorCode deleteSwatch(UID swatch, UID replacement = kInvalidUID);
+
+  // Styles and languages.
+  StyleGroup& styleGroup(StyleKind kind);
+  const StyleGroup& styleGroup(StyleKind kind) const;
+  UID findStyle(StyleKind kind, const std::string& name) const;
+  // Fails when the name is taken; basedOn may be kInvalidUID.
+  ErrorCode createStyle(StyleKind kind, const std::string& name, UID basedOn, UID* created = nullptr,
+                        UID uid = kInvalidUID);
+  const std::vector<UID>& languageList() const { return languages_; }
+  UID findLanguage(const std::string& name) const;
+  UID addLanguage(const std::string& name, UID uid = kInvalidUID);
+
+  // Preferences and structure.
+  const DocumentGrid& documentGrid() const { return grid_; }
+  ErrorCode setDocumentGrid(const DocumentGrid& grid);
+  const BaselineGrid& baselineGrid() const { return baselineGrid_; }
+  ErrorCode setBaselineGrid(const BaselineGrid& grid);
+  const XMLElement& xmlRoot() const { return xmlRoot_; }
+  ErrorCode setXMLRoot(XMLElement root);
+
+  IUsedFontList usedFontList() const;
+
+  // Every page item of the document, depth first in hierarchy order.
+  std::vector<UID> allPageItems() const;
+
+  IDocument(std::unique_ptr<IDataBase> db, UID uid);
+
+ private:
+  void touch() const { database_->SetModified(true); }
+  PageItem* item(UID uid) const;
+  bool isContainer(UID uid) const;
+  void destroyTree(UID uid);
+  void replaceSwatchUses(UID from, UID to);
+  PMRect nextSpreadPlace() const;
+
+  std::unique_ptr<IDataBase> database_;
+  std::string name_;
+  bool facingPages_ = false;
+  PMReal pageWidth_ = 595.2756, pageHeight_ = 841.8898;
+  std::vector<UID> layers_;
+  UID activeLayer_ = kInvalidUID;
+  std::vector<UID> spreads_;
+  std::vector<UID> stories_;
+  std::vector<UID> links_;
+  std::vector<UID> swatches_;
+  UID none_ = kInvalidUID, paper_ = kInvalidUID, black_ = kInvalidUID, registration_ = kInvalidUID;
+  StyleGroup paragraphStyles_{StyleKind::Paragraph}, characterStyles_{StyleKind::Character},
+      tableStyles_{StyleKind::Table}, cellStyles_{StyleKind::Cell}, objectStyles_{StyleKind::Object};
+  std::vector<UID> languages_;
+  DocumentGrid grid_;
+  BaselineGrid baselineGrid_;
+  XMLElement xmlRoot_{"Root", {}, {}, {}};
+};
+
+}  // namespace korvex

@@ -1,0 +1,1172 @@
+#include "host/document_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "foundation/atomic_file.h"
+#include "host/image_info.h"
+
+namespace korvex {
+
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+// The header GUID of InDesign's binary documents.
+constexpr unsigned char kInDesignSignature[16] = {0x06, 0x06, 0xED, 0xF5, 0xD8, 0x1D, 0x46, 0xE5,
+                                                  0xBD, 0x31, 0xEF, 0xE7, 0xFE, 0x74, 0xB7, 0x1D};
+constexpr int kMaxNesting = 64;
+
+// --- base64 for embedded link data
+
+const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string base64Encode(const std::vector<std::uint8_t>& data) {
+  std::string out;
+  out.reserve((data.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < data.size(); i += 3) {
+    const std::uint32_t n = (std::uint32_t{data[i]} << 16) | (i + 1 < data.size() ? std::uint32_t{data[i + 1]} << 8 : 0) |
+                            (i + 2 < data.size() ? data[i + 2] : 0);
+    out.push_back(kBase64[(n >> 18) & 63]);
+    out.push_back(kBase64[(n >> 12) & 63]);
+    out.push_back(i + 1 < data.size() ? kBase64[(n >> 6) & 63] : '=');
+    out.push_back(i + 2 < data.size() ? kBase64[n & 63] : '=');
+  }
+  return out;
+}
+
+std::optional<std::vector<std::uint8_t>> base64Decode(const std::string& text) {
+  std::vector<std::uint8_t> out;
+  std::uint32_t buffer = 0;
+  int bits = 0;
+  std::size_t padding = 0;
+  for (char c : text) {
+    if (c == '=') {
+      ++padding;
+      continue;
+    }
+    const char* p = std::strchr(kBase64, c);
+    if (!p || c == '\0' || padding) return std::nullopt;
+    buffer = (buffer << 6) | static_cast<std::uint32_t>(p - kBase64);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out.push_back(static_cast<std::uint8_t>((buffer >> bits) & 0xFF));
+    }
+  }
+  if (padding > 2) return std::nullopt;
+  return out;
+}
+
+// --- names of enumerations
+
+template <typename E>
+struct Names;
+template <>
+struct Names<StrokeAlignment> {
+  static constexpr std::pair<StrokeAlignment, const char*> values[] = {
+      {StrokeAlignment::Center, "center"}, {StrokeAlignment::Inside, "inside"}, {StrokeAlignment::Outside, "outside"}};
+};
+template <>
+struct Names<TextWrapMode> {
+  static constexpr std::pair<TextWrapMode, const char*> values[] = {{TextWrapMode::None, "none"},
+                                                                    {TextWrapMode::BoundingBox, "boundingBox"},
+                                                                    {TextWrapMode::Contour, "contour"},
+                                                                    {TextWrapMode::JumpObject, "jumpObject"},
+                                                                    {TextWrapMode::NextColumn, "nextColumn"}};
+};
+template <>
+struct Names<VerticalJustification> {
+  static constexpr std::pair<VerticalJustification, const char*> values[] = {
+      {VerticalJustification::Top, "top"},
+      {VerticalJustification::Center, "center"},
+      {VerticalJustification::Bottom, "bottom"},
+      {VerticalJustification::Justify, "justify"}};
+};
+template <>
+struct Names<ImageColorSpace> {
+  static constexpr std::pair<ImageColorSpace, const char*> values[] = {
+      {ImageColorSpace::Unknown, "unknown"}, {ImageColorSpace::Grey, "grey"}, {ImageColorSpace::Colour, "colour"}};
+};
+template <>
+struct Names<ColorSpace> {
+  static constexpr std::pair<ColorSpace, const char*> values[] = {
+      {ColorSpace::CMYK, "CMYK"}, {ColorSpace::RGB, "RGB"}, {ColorSpace::Lab, "Lab"}};
+};
+template <>
+struct Names<BaselineRelativeTo> {
+  static constexpr std::pair<BaselineRelativeTo, const char*> values[] = {
+      {BaselineRelativeTo::TopOfPage, "topOfPage"}, {BaselineRelativeTo::TopMargin, "topMargin"}};
+};
+template <>
+struct Names<ClassID> {
+  static constexpr std::pair<ClassID, const char*> values[] = {
+      {ClassID::kImageItem, "image"}, {ClassID::kPDFItem, "pdf"}, {ClassID::kEPSItem, "eps"}};
+};
+
+template <typename E>
+const char* nameOf(E value) {
+  for (const auto& [v, n] : Names<E>::values)
+    if (v == value) return n;
+  return Names<E>::values[0].second;
+}
+
+const char* styleKey(StyleKind kind) {
+  switch (kind) {
+    case StyleKind::Paragraph: return "paragraphStyles";
+    case StyleKind::Character: return "characterStyles";
+    case StyleKind::Table: return "tableStyles";
+    case StyleKind::Cell: return "cellStyles";
+    case StyleKind::Object: break;
+  }
+  return "objectStyles";
+}
+constexpr StyleKind kStyleKinds[] = {StyleKind::Paragraph, StyleKind::Character, StyleKind::Table, StyleKind::Cell,
+                                     StyleKind::Object};
+
+// ============================================================ writing
+
+Json rectJson(const PMRect& r) { return Json::array({r.left, r.top, r.right, r.bottom}); }
+Json matrixJson(const PMMatrix& m) { return Json::array({m.a, m.b, m.c, m.d, m.tx, m.ty}); }
+
+class Writer {
+ public:
+  explicit Writer(const IDocument& doc) : doc_(doc), db_(*doc.GetDocDataBase()) {}
+
+  Json write() {
+    Json j;
+    j["format"] = kDocumentFormatName;
+    j["version"] = kDocumentFormatVersion;
+    j["uid"] = doc_.GetUID();
+    j["facingPages"] = doc_.facingPages();
+    j["pageSize"] = Json::array({doc_.defaultPageWidth(), doc_.defaultPageHeight()});
+    if (!db_.GetFallbackSysFile().empty()) j["fallbackFile"] = db_.GetFallbackSysFile().path();
+    j["pagesLayerUID"] = doc_.layerList().front();
+    Json layers = Json::array();
+    for (int i = 1; i < doc_.GetLayerCount(); ++i) {
+      const IDocumentLayer* l = doc_.layerAt(i);
+      layers.push_back({{"uid", l->GetUID()},
+                        {"name", l->GetName()},
+                        {"visible", l->IsVisible()},
+                        {"printable", l->IsPrintable()},
+                        {"locked", l->IsLocked()},
+                        {"color", l->GetColor()}});
+    }
+    j["layers"] = layers;
+    if (const IDocumentLayer* active = db_.instantiate<IDocumentLayer>(doc_.activeLayer())) j["activeLayer"] = active->GetName();
+    j["swatches"] = swatches();
+    for (StyleKind kind : kStyleKinds) j[styleKey(kind)] = styles(kind);
+    Json languages = Json::array();
+    for (UID uid : doc_.languageList())
+      languages.push_back({{"uid", uid}, {"name", db_.instantiate<Language>(uid)->name()}});
+    j["languages"] = languages;
+    const DocumentGrid& g = doc_.documentGrid();
+    j["documentGrid"] = {{"horizontalSpacing", g.horizontalSpacing},
+                         {"horizontalSubdivisions", g.horizontalSubdivisions},
+                         {"verticalSpacing", g.verticalSpacing},
+                         {"verticalSubdivisions", g.verticalSubdivisions},
+                         {"inBack", g.inBack}};
+    const BaselineGrid& b = doc_.baselineGrid();
+    j["baselineGrid"] = {{"start", b.start},
+                         {"increment", b.increment},
+                         {"relativeTo", nameOf(b.relativeTo)},
+                         {"viewThreshold", b.viewThreshold},
+                         {"color", b.color}};
+    j["xml"] = xml(doc_.xmlRoot());
+    Json stories = Json::array();
+    for (UID uid : doc_.storyList()) stories.push_back(story(*doc_.story(uid)));
+    j["stories"] = stories;
+    Json spreads = Json::array();
+    for (UID uid : doc_.spreadList()) spreads.push_back(spread(*db_.instantiate<ISpread>(uid)));
+    j["spreads"] = spreads;
+    return j;
+  }
+
+ private:
+  std::string swatchName(UID uid) const {
+    const Swatch* s = doc_.swatch(uid);
+    return s ? s->name() : "None";
+  }
+
+  Json swatches() const {
+    Json list = Json::array();
+    for (UID uid : doc_.swatchList()) {
+      const Swatch* s = doc_.swatch(uid);
+      Json e = {{"uid", uid}, {"name", s->name()}};
+      if (!s->isReserved()) {
+        if (s->kind() == SwatchKind::Tint) {
+          e["kind"] = "tint";
+          e["base"] = swatchName(s->baseSwatch());
+          e["tint"] = s->tintPercent();
+        } else {
+          e["kind"] = s->model() == ColorModel::Spot ? "spot" : "process";
+          e["space"] = nameOf(s->space());
+          e["values"] = s->components();
+        }
+      }
+      if (s->stockIndex() >= 0) e["stock"] = s->stockIndex();
+      list.push_back(e);
+    }
+    return list;
+  }
+
+  Json styles(StyleKind kind) const {
+    Json list = Json::array();
+    for (UID uid : doc_.styleGroup(kind).styles()) {
+      const Style* s = db_.instantiate<Style>(uid);
+      Json e = {{"uid", uid}, {"name", s->name()}};
+      if (const Style* parent = db_.instantiate<Style>(s->basedOn())) e["basedOn"] = parent->name();
+      if (!s->properties().empty()) {
+        Json props = Json::object();
+        for (const auto& [k, v] : s->properties()) props[k] = v;
+        e["properties"] = props;
+      }
+      list.push_back(e);
+    }
+    return list;
+  }
+
+  static Json xml(const XMLElement& e) {
+    Json j = {{"tag", e.tag}};
+    if (!e.attributes.empty()) {
+      Json a = Json::object();
+      for (const auto& [k, v] : e.attributes) a[k] = v;
+      j["attributes"] = a;
+    }
+    if (!e.content.empty()) j["content"] = e.content;
+    if (!e.children.empty()) {
+      Json c = Json::array();
+      for (const XMLElement& child : e.children) c.push_back(xml(child));
+      j["children"] = c;
+    }
+    return j;
+  }
+
+  Json story(const ITextModel& s) const {
+    Json j = {{"id", "story" + std::to_string(s.GetUID())}, {"uid", s.GetUID()}, {"text", s.text()}};
+    Json runs = Json::array();
+    for (const auto& [cls, list] : s.attributeRuns()) {
+      int pos = 0;
+      for (const RunList::Run& r : list.runs()) {
+        if (!std::holds_alternative<std::monostate>(r.value)) {
+          Json e = {{"start", pos}, {"length", r.length}};
+          attribute(e, cls, r.value);
+          runs.push_back(e);
+        }
+        pos += r.length;
+      }
+    }
+    if (!runs.empty()) j["runs"] = runs;
+    Json anchored = Json::array();
+    for (const auto& [pos, uid] : s.ownedItems()) {
+      const auto* inl = db_.instantiate<InlineItem>(uid);
+      if (!inl || inl->GetChildCount() == 0) continue;
+      anchored.push_back({{"index", pos}, {"uid", uid}, {"item", item(inl->GetChildUID(0))}});
+    }
+    if (!anchored.empty()) j["anchored"] = anchored;
+    return j;
+  }
+
+  void attribute(Json& e, AttributeClass cls, const AttributeValue& v) const {
+    auto styleName = [&](UID uid) {
+      const Style* st = db_.instantiate<Style>(uid);
+      return st ? st->name() : std::string();
+    };
+    switch (cls) {
+      case AttributeClass::kTextColor: e["color"] = swatchName(std::get<UID>(v)); break;
+      case AttributeClass::kTextTint: e["tint"] = std::get<double>(v); break;
+      case AttributeClass::kTextFlag: e["flag"] = std::get<bool>(v); break;
+      case AttributeClass::kFontFamily: e["font"] = std::get<std::string>(v); break;
+      case AttributeClass::kFontStyle: e["fontStyle"] = std::get<std::string>(v); break;
+      case AttributeClass::kPointSize: e["size"] = std::get<double>(v); break;
+      case AttributeClass::kParagraphStyle: e["paragraphStyle"] = styleName(std::get<UID>(v)); break;
+      case AttributeClass::kCharacterStyle: e["characterStyle"] = styleName(std::get<UID>(v)); break;
+    }
+  }
+
+  Json spread(const ISpread& s) const {
+    Json j = {{"uid", s.GetUID()}};
+    Json layerUIDs = Json::array();
+    for (UID child : s.children()) layerUIDs.push_back(child);
+    j["layerUIDs"] = layerUIDs;
+    j["transform"] = matrixJson(s.transform());
+    Json pages = Json::array();
+    for (const Page* p : s.pages()) {
+      Json pj = {{"uid", p->GetUID()}, {"name", p->name()}, {"size", Json::array({p->width(), p->height()})}};
+      pj["transform"] = matrixJson(p->transform());
+      const PageMargins& m = p->margins();
+      pj["margins"] = Json::array({m.left, m.top, m.right, m.bottom});
+      if (p->hasExplicitColumns()) pj["columns"] = p->columns();
+      pages.push_back(pj);
+    }
+    j["pages"] = pages;
+    Json items = Json::array();
+    for (std::size_t i = 1; i < s.children().size(); ++i) {
+      const auto* sl = db_.instantiate<ISpreadLayer>(s.children()[i]);
+      const std::string layer = db_.instantiate<IDocumentLayer>(sl->documentLayerUID())->GetName();
+      for (UID child : sl->children()) {
+        Json e = item(child);
+        Json withLayer = {{"layer", layer}};
+        withLayer.update(e);
+        items.push_back(withLayer);
+      }
+    }
+    j["items"] = items;
+    return j;
+  }
+
+  void geometry(Json& j, const PageItem& it, SplineShape shape) const {
+    const Path& p = *it.path();
+    const PMRect b = p.bounds();
+    const bool asBounds = (shape == SplineShape::Rectangle && p == Path::rectangle(b)) ||
+                          (shape == SplineShape::Oval && p == Path::oval(b));
+    if (asBounds) {
+      j["bounds"] = rectJson(b);
+    } else {
+      Json points = Json::array();
+      for (const PathPoint& pt : p.points) {
+        if (pt.isCorner())
+          points.push_back(Json::array({pt.anchor.x, pt.anchor.y}));
+        else
+          points.push_back(Json::array({pt.anchor.x, pt.anchor.y, pt.in.x, pt.in.y, pt.out.x, pt.out.y}));
+      }
+      j["path"] = {{"points", points}, {"closed", p.closed}};
+    }
+    if (!it.transform().isIdentity()) j["transform"] = matrixJson(it.transform());
+  }
+
+  void attributes(Json& j, const PageItem& it) const {
+    const GraphicAttributes& a = it.graphicAttributes();
+    j["fill"] = swatchName(a.fillSwatch);
+    if (a.fillTint) j["fillTint"] = *a.fillTint;
+    j["stroke"] = swatchName(a.strokeSwatch);
+    if (a.strokeTint) j["strokeTint"] = *a.strokeTint;
+    j["strokeWeight"] = a.strokeWeight;
+    j["strokeAlignment"] = nameOf(a.strokeAlignment);
+    if (a.cornerRadius != 0) j["cornerRadius"] = a.cornerRadius;
+    if (a.nonPrinting) j["nonPrinting"] = true;
+    if (!it.objectStyle().empty()) j["objectStyle"] = it.objectStyle();
+    const TextWrapSettings& w = it.textWrap();
+    if (w != TextWrapSettings{})
+      j["textWrap"] = {{"mode", nameOf(w.mode)},        {"offsets", rectJson(w.offsets)},
+                       {"side", w.side},                {"contour", w.contour},
+                       {"inverted", w.inverted},        {"ignoredByTextBeneath", w.ignoredByTextBeneath}};
+    if (!it.labels().empty()) {
+      Json labels = Json::object();
+      for (const auto& [k, v] : it.labels().entries()) labels[k] = v;
+      j["labels"] = labels;
+    }
+  }
+
+  Json item(UID uid) const {
+    Json j;
+    const HostObject* o = db_.object(uid);
+    j["uid"] = uid;
+    if (const auto* g = dynamic_cast<const Group*>(o)) {
+      j["kind"] = "group";
+      if (!g->transform().isIdentity()) j["transform"] = matrixJson(g->transform());
+      attributes(j, *g);
+      Json children = Json::array();
+      for (UID child : g->children()) children.push_back(item(child));
+      j["children"] = children;
+      return j;
+    }
+    if (const auto* line = dynamic_cast<const GraphicLine*>(o)) {
+      j["kind"] = "line";
+      geometry(j, *line, SplineShape::Polygon);
+      attributes(j, *line);
+      return j;
+    }
+    const auto* s = dynamic_cast<const SplineItem*>(o);
+    if (!s) return j;
+    static const char* const kShapes[] = {"rectangle", "oval", "polygon"};
+    j["kind"] = kShapes[static_cast<int>(s->shape())];
+    geometry(j, *s, s->shape());
+    attributes(j, *s);
+    if (const auto* mc = db_.instantiate<MultiColumnItem>(s->textContentUID())) {
+      const TextFrameSettings& t = mc->settings();
+      const ITextModel* st = doc_.story(mc->storyUID());
+      const auto& thread = st->threadedFrames();
+      Json columns = Json::array();
+      for (UID c : mc->children()) columns.push_back(c);
+      j["text"] = {{"uid", mc->GetUID()},
+                   {"story", "story" + std::to_string(st->GetUID())},
+                   {"thread", std::find(thread.begin(), thread.end(), mc->GetUID()) - thread.begin()},
+                   {"columnUIDs", columns},
+                   {"columns", t.columnCount},
+                   {"gutter", t.gutter},
+                   {"inset", rectJson(t.inset)},
+                   {"verticalJustification", nameOf(t.verticalJustification)}};
+    } else if (const auto* c = db_.instantiate<PlacedContent>(s->placedContentUID())) {
+      j["content"] = content(*c);
+    }
+    return j;
+  }
+
+  Json content(const PlacedContent& c) const {
+    Json j = {{"kind", nameOf(c.GetClass())}, {"uid", c.GetUID()}};
+    geometry(j, c, SplineShape::Rectangle);
+    attributes(j, c);
+    if (const auto& ia = c.imageAttributes())
+      j["imageAttributes"] = {{"colorSpace", nameOf(ia->colorSpace)},
+                              {"pixelWidth", ia->pixelWidth},
+                              {"pixelHeight", ia->pixelHeight},
+                              {"resolution", ia->resolution}};
+    if (const auto* link = db_.instantiate<ILink>(c.linkUID())) {
+      const LinkResource* r = link->resource();
+      Json l = {{"uid", link->GetUID()},
+                {"resourceUID", r->GetUID()},
+                {"path", r->path()},
+                {"size", r->stamp().size},
+                {"modified", r->stamp().modifiedMs}};
+      if (r->isEmbedded()) {
+        l["embedded"] = true;
+        l["data"] = base64Encode(r->embeddedData());
+      }
+      j["link"] = l;
+    }
+    return j;
+  }
+
+  const IDocument& doc_;
+  const IDataBase& db_;
+};
+
+// ============================================================ reading
+
+struct LoadError {
+  std::string path;
+  std::string problem;
+  ErrorCode code = kInvalidDocumentError;
+};
+
+// A JSON value with its path for messages.
+class Node {
+ public:
+  Node(const Json& j, std::string path) : j_(&j), path_(std::move(path)) {}
+  const Json& json() const { return *j_; }
+  const std::string& path() const { return path_; }
+
+  [[noreturn]] void fail(const std::string& problem) const { throw LoadError{path_, problem}; }
+
+  void expectObject(std::initializer_list<const char*> allowed) const {
+    if (!j_->is_object()) fail("expected an object");
+    for (const auto& [key, value] : j_->items()) {
+      bool known = false;
+      for (const char* a : allowed) known = known || key == a;
+      if (!known) Node(value, path_ + "." + key).fail("unknown key");
+    }
+  }
+  bool has(const char* key) const { return j_->contains(key); }
+  Node at(const char* key) const { return Node(j_->at(key), path_ + "." + key); }
+  Node at(std::size_t index) const { return Node(j_->at(index), path_ + "[" + std::to_string(index) + "]"); }
+  std::vector<Node> array(const char* key) const {
+    std::vector<Node> out;
+    if (!has(key)) return out;
+    Node a = at(key);
+    if (!a.j_->is_array()) a.fail("expected an array");
+    for (std::size_t i = 0; i < a.j_->size(); ++i) out.push_back(a.at(i));
+    return out;
+  }
+
+  std::string string() const {
+    if (!j_->is_string()) fail("expected a string");
+    return j_->get<std::string>();
+  }
+  double number() const {
+    if (!j_->is_number()) fail("expected a number");
+    const double v = j_->get<double>();
+    if (!std::isfinite(v)) fail("expected a finite number");
+    return v;
+  }
+  long long integer(long long lo, long long hi) const {
+    if (!j_->is_number_integer()) fail("expected an integer");
+    const long long v = j_->is_number_unsigned() && j_->get<unsigned long long>() > 0x7FFFFFFFFFFFFFFFull
+                            ? std::numeric_limits<long long>::max()
+                            : j_->get<long long>();
+    if (v < lo || v > hi) fail("out of range (" + std::to_string(lo) + " to " + std::to_string(hi) + ")");
+    return v;
+  }
+  bool boolean() const {
+    if (!j_->is_boolean()) fail("expected true or false");
+    return j_->get<bool>();
+  }
+  std::vector<double> numbers(std::size_t count) const {
+    if (!j_->is_array() || (count && j_->size() != count))
+      fail(count ? "expected an array of " + std::to_string(count) + " numbers" : "expected an array of numbers");
+    std::vector<double> out;
+    for (std::size_t i = 0; i < j_->size(); ++i) out.push_back(at(i).number());
+    return out;
+  }
+  template <typename E>
+  E enumeration() const {
+    const std::string s = string();
+    for (const auto& [v, n] : Names<E>::values)
+      if (s == n) return v;
+    std::string allowed;
+    for (const auto& [v, n] : Names<E>::values) allowed += std::string(allowed.empty() ? "" : ", ") + n;
+    fail("unknown value \"" + s + "\" (one of " + allowed + ")");
+  }
+
+  std::string str(const char* key, const std::string& def) const { return has(key) ? at(key).string() : def; }
+  double num(const char* key, double def) const { return has(key) ? at(key).number() : def; }
+  bool flag(const char* key, bool def) const { return has(key) ? at(key).boolean() : def; }
+  UID uid(const char* key = "uid") const { return has(key) ? static_cast<UID>(at(key).integer(1, 0xFFFFFFFFll)) : kInvalidUID; }
+
+ private:
+  const Json* j_;
+  std::string path_;
+};
+
+PMRect rectFrom(const Node& n) {
+  const auto v = n.numbers(4);
+  if (v[2] < v[0] || v[3] < v[1]) n.fail("right and bottom must not be less than left and top");
+  return {v[0], v[1], v[2], v[3]};
+}
+
+PMMatrix matrixFrom(const Node& n) {
+  const auto v = n.numbers(6);
+  PMMatrix m{v[0], v[1], v[2], v[3], v[4], v[5]};
+  if (!m.inverse()) n.fail("transform cannot be inverted");
+  return m;
+}
+
+void collectUIDs(const Json& j, UID& maxUID) {
+  if (j.is_object()) {
+    for (const auto& [key, value] : j.items()) {
+      if ((key == "uid" || key == "resourceUID" || key == "pagesLayerUID") && value.is_number_unsigned())
+        maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(value.get<unsigned long long>(), 0xFFFFFFFFull)));
+      if ((key == "layerUIDs" || key == "columnUIDs") && value.is_array())
+        for (const Json& v : value)
+          if (v.is_number_unsigned())
+            maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(v.get<unsigned long long>(), 0xFFFFFFFFull)));
+      collectUIDs(value, maxUID);
+    }
+  } else if (j.is_array()) {
+    for (const Json& v : j) collectUIDs(v, maxUID);
+  }
+}
+
+class Reader {
+ public:
+  Reader(const std::string& baseFolder) : baseFolder_(baseFolder) {}
+
+  std::unique_ptr<IDocument> read(const Json& root) {
+    Node r(root, "$");
+    if (!root.is_object()) r.fail("expected an object");
+    if (!r.has("format") || !r.at("format").json().is_string() || r.at("format").string() != kDocumentFormatName)
+      throw LoadError{"$.format", std::string("not a Korvex document (expected \"") + kDocumentFormatName + "\")", kNotADocumentError};
+    if (!r.has("version")) r.fail("missing \"version\"");
+    const long long version = r.at("version").integer(1, std::numeric_limits<int>::max());
+    if (version > kDocumentFormatVersion)
+      throw LoadError{"$.version",
+                      "format version " + std::to_string(version) + " is newer than this program reads (" +
+                          std::to_string(kDocumentFormatVersion) + "); update Korvex",
+                      kNewerFormatError};
+    r.expectObject({"format", "version", "uid", "facingPages", "pageSize", "fallbackFile", "pagesLayerUID", "layers",
+                    "activeLayer", "swatches", "paragraphStyles", "characterStyles", "tableStyles", "cellStyles",
+                    "objectStyles", "languages", "documentGrid", "baselineGrid", "xml", "stories", "spreads"});
+    UID maxUID = 0;
+    collectUIDs(root, maxUID);
+    const UID docUID = r.has("uid") ? r.uid() : 1;
+    if (maxUID == 0xFFFFFFFFu) r.fail("uid values must stay below 4294967295");
+    doc_ = IDocument::createEmpty(docUID);
+    db_ = doc_->GetDocDataBase();
+    // Objects without a uid get fresh ones above every uid the file names.
+    if (UID probe = std::max(maxUID, docUID); probe >= db_->nextUID()) {
+      auto* placeholder = db_->createWithUID<Language>(probe, "");
+      if (placeholder) db_->destroy(probe);
+    }
+    doc_->setFacingPages(r.flag("facingPages", false));
+    if (r.has("pageSize")) {
+      const auto size = r.at("pageSize").numbers(2);
+      if (doc_->setDefaultPageSize(size[0], size[1])) r.at("pageSize").fail("page size must be positive");
+    }
+    if (r.has("fallbackFile")) db_->SetFallbackSysFile(IDFile(r.at("fallbackFile").string()));
+
+    if (!doc_->createPagesLayer(r.uid("pagesLayerUID"))) r.at("pagesLayerUID").fail("duplicate uid");
+    for (const Node& n : r.array("layers")) layer(n);
+    if (doc_->GetLayerCount() < 2) doc_->createLayer("Layer 1");
+    if (r.has("activeLayer")) {
+      IDocumentLayer* l = doc_->findLayer(r.at("activeLayer").string());
+      if (!l || l->isPagesLayer()) r.at("activeLayer").fail("unknown layer");
+      doc_->setActiveLayer(l->GetUID());
+    } else {
+      doc_->setActiveLayer(doc_->layerList()[1]);
+    }
+    swatches(r);
+    for (StyleKind kind : kStyleKinds) styles(r, kind);
+    doc_->addMissingEssentials();
+    for (const Node& n : r.array("languages")) {
+      n.expectObject({"uid", "name"});
+      if (!doc_->addLanguage(n.at("name").string(), n.uid()) || doc_->findLanguage(n.at("name").string()) == kInvalidUID)
+        n.fail("duplicate uid or language");
+    }
+    if (r.has("documentGrid")) grid(r.at("documentGrid"));
+    if (r.has("baselineGrid")) baselineGrid(r.at("baselineGrid"));
+    if (r.has("xml")) doc_->setXMLRoot(xml(r.at("xml"), 0));
+    for (const Node& n : r.array("stories")) story(n);
+    for (const Node& n : r.array("spreads")) spread(n);
+    threadStories();
+    db_->SetModified(false);
+    return std::move(doc_);
+  }
+
+ private:
+  void layer(const Node& n) {
+    n.expectObject({"uid", "name", "visible", "printable", "locked", "color"});
+    const std::string name = n.at("name").string();
+    if (name.empty()) n.at("name").fail("empty layer name");
+    if (doc_->findLayer(name)) n.at("name").fail("duplicate layer \"" + name + "\"");
+    IDocumentLayer* l = doc_->createLayer(name, -1, n.uid());
+    if (!l) n.fail("duplicate uid");
+    l->SetVisible(n.flag("visible", true));
+    l->SetPrintable(n.flag("printable", true));
+    l->SetLocked(n.flag("locked", false));
+    l->SetColor(n.str("color", "Light Blue"));
+  }
+
+  void swatches(const Node& r) {
+    std::vector<Node> tints;
+    for (const Node& n : r.array("swatches")) {
+      n.expectObject({"uid", "name", "kind", "space", "values", "base", "tint", "stock"});
+      const std::string name = n.at("name").string();
+      if (doc_->findSwatch(name)) n.at("name").fail("duplicate swatch \"" + name + "\"");
+      static const std::pair<const char*, IDocument::ReservedSwatch> kReserved[] = {
+          {"None", IDocument::ReservedSwatch::None},
+          {"Registration", IDocument::ReservedSwatch::Registration},
+          {"Paper", IDocument::ReservedSwatch::Paper},
+          {"Black", IDocument::ReservedSwatch::Black}};
+      Swatch* s = nullptr;
+      for (const auto& [reservedName, which] : kReserved)
+        if (name == reservedName) {
+          if (n.has("kind") || n.has("values")) n.fail("the reserved swatch \"" + name + "\" cannot be redefined");
+          s = doc_->createReservedSwatch(which, n.uid());
+          if (!s) n.fail("duplicate uid");
+        }
+      if (!s) {
+        const std::string kind = n.str("kind", "process");
+        if (kind == "tint") {
+          tints.push_back(n);
+          continue;
+        }
+        if (kind != "process" && kind != "spot") n.at("kind").fail("unknown value \"" + kind + "\" (one of process, spot, tint)");
+        const ColorSpace space = n.has("space") ? n.at("space").enumeration<ColorSpace>() : ColorSpace::CMYK;
+        if (!n.has("values")) n.fail("missing \"values\"");
+        const auto values = n.at("values").numbers(0);
+        if (std::string why = validateColorComponents(space, values); !why.empty()) n.at("values").fail(why);
+        s = doc_->createColor(name, kind == "spot" ? ColorModel::Spot : ColorModel::Process, space, values, n.uid());
+        if (!s) n.fail("duplicate uid");
+      }
+      if (n.has("stock")) s->setStockIndex(static_cast<int>(n.at("stock").integer(0, 1000)));
+    }
+    for (const Node& n : tints) {
+      if (!n.has("base")) n.fail("missing \"base\"");
+      Swatch* base = doc_->findSwatch(n.at("base").string());
+      if (!base || base->kind() != SwatchKind::Color) n.at("base").fail("unknown colour swatch \"" + n.at("base").string() + "\"");
+      const double tint = n.has("tint") ? n.at("tint").number() : 100;
+      if (tint < 0 || tint > 100) n.at("tint").fail("tint must be between 0 and 100");
+      if (!doc_->createTint(base->GetUID(), tint, n.at("name").string(), n.uid())) n.fail("duplicate uid");
+    }
+  }
+
+  void styles(const Node& r, StyleKind kind) {
+    std::vector<std::pair<Node, Style*>> made;
+    for (const Node& n : r.array(styleKey(kind))) {
+      n.expectObject({"uid", "name", "basedOn", "properties"});
+      UID created = kInvalidUID;
+      if (doc_->createStyle(kind, n.at("name").string(), kInvalidUID, &created, n.uid()))
+        n.fail("duplicate style name or uid");
+      Style* s = db_->instantiate<Style>(created);
+      if (n.has("properties")) {
+        Node props = n.at("properties");
+        if (!props.json().is_object()) props.fail("expected an object");
+        for (const auto& [k, v] : props.json().items()) s->setProperty(k, Node(v, props.path() + "." + k).string());
+      }
+      made.emplace_back(n, s);
+    }
+    for (auto& [n, s] : made)
+      if (n.has("basedOn")) {
+        const UID parent = doc_->findStyle(kind, n.at("basedOn").string());
+        if (parent == kInvalidUID) n.at("basedOn").fail("unknown style \"" + n.at("basedOn").string() + "\"");
+        if (s->setBasedOn(parent)) n.at("basedOn").fail("styles based on each other in a circle");
+      }
+  }
+
+  void grid(const Node& n) {
+    n.expectObject({"horizontalSpacing", "horizontalSubdivisions", "verticalSpacing", "verticalSubdivisions", "inBack"});
+    DocumentGrid g;
+    g.horizontalSpacing = n.num("horizontalSpacing", g.horizontalSpacing);
+    g.verticalSpacing = n.num("verticalSpacing", g.verticalSpacing);
+    if (n.has("horizontalSubdivisions")) g.horizontalSubdivisions = static_cast<int>(n.at("horizontalSubdivisions").integer(1, 1000));
+    if (n.has("verticalSubdivisions")) g.verticalSubdivisions = static_cast<int>(n.at("verticalSubdivisions").integer(1, 1000));
+    g.inBack = n.flag("inBack", g.inBack);
+    if (doc_->setDocumentGrid(g)) n.fail("grid spacing must be positive");
+  }
+
+  void baselineGrid(const Node& n) {
+    n.expectObject({"start", "increment", "relativeTo", "viewThreshold", "color"});
+    BaselineGrid g;
+    g.start = n.num("start", g.start);
+    g.increment = n.num("increment", g.increment);
+    if (n.has("relativeTo")) g.relativeTo = n.at("relativeTo").enumeration<BaselineRelativeTo>();
+    g.viewThreshold = n.num("viewThreshold", g.viewThreshold);
+    g.color = n.str("color", g.color);
+    if (doc_->setBaselineGrid(g)) n.fail("baseline grid needs a positive increment and a start of 0 or more");
+  }
+
+  XMLElement xml(const Node& n, int depth) {
+    if (depth > kMaxNesting) n.fail("nested too deeply");
+    n.expectObject({"tag", "attributes", "content", "children"});
+    XMLElement e;
+    e.tag = n.at("tag").string();
+    if (e.tag.empty()) n.at("tag").fail("empty tag");
+    if (n.has("attributes")) {
+      Node a = n.at("attributes");
+      if (!a.json().is_object()) a.fail("expected an object");
+      for (const auto& [k, v] : a.json().items()) e.attributes.emplace_back(k, Node(v, a.path() + "." + k).string());
+    }
+    e.content = n.str("content", "");
+    for (const Node& c : n.array("children")) e.children.push_back(xml(c, depth + 1));
+    return e;
+  }
+
+  UID swatchByName(const Node& n) {
+    const std::string name = n.string();
+    Swatch* s = doc_->findSwatch(name);
+    if (!s) n.fail("unknown swatch \"" + name + "\"");
+    return s->GetUID();
+  }
+
+  void story(const Node& n) {
+    n.expectObject({"id", "uid", "text", "runs", "anchored"});
+    const std::string id = n.at("id").string();
+    if (stories_.count(id)) n.at("id").fail("duplicate story id \"" + id + "\"");
+    ITextModel* s = doc_->createStory(n.uid());
+    if (!s) n.fail("duplicate uid");
+    stories_[id] = s->GetUID();
+    if (s->setCharacters(utf8ToUtf32(n.str("text", "")))) n.at("text").fail("text contains an end-of-story mark (U+0003)");
+    for (const Node& run : n.array("runs")) {
+      run.expectObject({"start", "length", "color", "tint", "flag", "font", "fontStyle", "size", "paragraphStyle",
+                        "characterStyle"});
+      const int length = s->TotalLength() - 1;
+      const int start = static_cast<int>(run.at("start").integer(0, length));
+      const int count = run.has("length") ? static_cast<int>(run.at("length").integer(0, length - start)) : length - start;
+      std::vector<std::pair<AttributeClass, AttributeValue>> values;
+      if (run.has("color")) values.emplace_back(AttributeClass::kTextColor, swatchByName(run.at("color")));
+      if (run.has("tint")) {
+        const double t = run.at("tint").number();
+        if (t < 0 || t > 100) run.at("tint").fail("tint must be between 0 and 100");
+        values.emplace_back(AttributeClass::kTextTint, t);
+      }
+      if (run.has("flag")) values.emplace_back(AttributeClass::kTextFlag, run.at("flag").boolean());
+      if (run.has("font")) values.emplace_back(AttributeClass::kFontFamily, run.at("font").string());
+      if (run.has("fontStyle")) values.emplace_back(AttributeClass::kFontStyle, run.at("fontStyle").string());
+      if (run.has("size")) {
+        const double size = run.at("size").number();
+        if (size <= 0 || size > 1296) run.at("size").fail("point size must be above 0 and at most 1296");
+        values.emplace_back(AttributeClass::kPointSize, size);
+      }
+      auto style = [&](const char* key, StyleKind kind, AttributeClass cls) {
+        if (!run.has(key)) return;
+        const UID st = doc_->findStyle(kind, run.at(key).string());
+        if (st == kInvalidUID) run.at(key).fail("unknown style \"" + run.at(key).string() + "\"");
+        values.emplace_back(cls, st);
+      };
+      style("paragraphStyle", StyleKind::Paragraph, AttributeClass::kParagraphStyle);
+      style("characterStyle", StyleKind::Character, AttributeClass::kCharacterStyle);
+      s->ApplyAttributes(start, count, values);
+    }
+    for (const Node& a : n.array("anchored")) {
+      a.expectObject({"index", "uid", "item"});
+      const int index = static_cast<int>(a.at("index").integer(0, s->TotalLength()));
+      InlineItem* inl = doc_->createInlineItem(s->GetUID(), index, a.uid());
+      if (!inl) a.at("index").fail("no free U+FFFC character at this index (or a duplicate uid)");
+      if (!a.has("item")) a.fail("missing \"item\"");
+      item(a.at("item"), inl->GetUID(), 1);
+    }
+  }
+
+  void spread(const Node& n) {
+    n.expectObject({"uid", "layerUIDs", "transform", "pages", "items"});
+    std::vector<UID> layerUIDs;
+    if (n.has("layerUIDs")) {
+      const Node list = n.at("layerUIDs");
+      if (!list.json().is_array() || list.json().size() != doc_->layerList().size())
+        list.fail("expected one uid per layer (" + std::to_string(doc_->layerList().size()) + ", the pages layer first)");
+      for (std::size_t i = 0; i < list.json().size(); ++i) layerUIDs.push_back(static_cast<UID>(list.at(i).integer(1, 0xFFFFFFFEll)));
+    }
+    ISpread* s = doc_->createSpread(-1, n.uid(), layerUIDs);
+    if (!s) n.fail("duplicate uid");
+    if (n.has("transform")) s->setTransform(matrixFrom(n.at("transform")));
+    for (const Node& p : n.array("pages")) {
+      p.expectObject({"uid", "name", "size", "transform", "margins", "columns"});
+      PMReal w = doc_->defaultPageWidth(), h = doc_->defaultPageHeight();
+      if (p.has("size")) {
+        const auto size = p.at("size").numbers(2);
+        if (!(size[0] > 0) || !(size[1] > 0)) p.at("size").fail("page size must be positive");
+        w = size[0], h = size[1];
+      }
+      Page* page = doc_->addPage(s, w, h, p.uid());
+      if (!page) p.fail("duplicate uid");
+      page->setName(p.str("name", std::to_string(doc_->GetPageCount())));
+      if (p.has("transform")) page->setTransform(matrixFrom(p.at("transform")));
+      if (p.has("margins")) {
+        const auto m = p.at("margins").numbers(4);
+        if (page->setMargins({m[0], m[1], m[2], m[3]})) p.at("margins").fail("margins must not be negative");
+      }
+      if (p.has("columns") && page->setColumns(p.at("columns").numbers(0)))
+        p.at("columns").fail("columns are (left, right) pairs with left not after right");
+    }
+    for (const Node& it : n.array("items")) {
+      if (!it.json().is_object()) it.fail("expected an object");
+      const std::string layerName = it.has("layer") ? it.at("layer").string()
+                                                     : doc_->GetDocDataBase()->instantiate<IDocumentLayer>(doc_->activeLayer())->GetName();
+      IDocumentLayer* l = doc_->findLayer(layerName);
+      if (!l || l->isPagesLayer()) (it.has("layer") ? it.at("layer") : it).fail("unknown layer \"" + layerName + "\"");
+      item(it, s->QueryLayer(l->GetUID())->GetUID(), 1);
+    }
+  }
+
+  static constexpr std::initializer_list<const char*> kItemKeys = {
+      "layer", "uid", "kind", "bounds", "path", "transform", "fill", "fillTint", "stroke", "strokeTint", "strokeWeight",
+      "strokeAlignment", "cornerRadius", "nonPrinting", "objectStyle", "textWrap", "labels", "children", "text", "content"};
+
+  Path pathFrom(const Node& n, SplineShape shape, bool line) {
+    if (n.has("path")) {
+      Node p = n.at("path");
+      p.expectObject({"points", "closed"});
+      Path path;
+      path.closed = p.flag("closed", !line);
+      for (const Node& pt : p.array("points")) {
+        if (!pt.json().is_array() || (pt.json().size() != 2 && pt.json().size() != 6)) pt.fail("expected [x, y] or [x, y, inX, inY, outX, outY]");
+        const auto v = pt.numbers(0);
+        if (v.size() == 2)
+          path.points.push_back(PathPoint::corner({v[0], v[1]}));
+        else
+          path.points.push_back({{v[0], v[1]}, {v[2], v[3]}, {v[4], v[5]}});
+      }
+      if (path.points.size() < 2) p.at("points").fail("a path needs at least two points");
+      return path;
+    }
+    if (!n.has("bounds")) n.fail("missing \"bounds\" or \"path\"");
+    const PMRect b = rectFrom(n.at("bounds"));
+    if (line) return Path::line({b.left, b.top}, {b.right, b.bottom});
+    return shape == SplineShape::Oval ? Path::oval(b) : Path::rectangle(b);
+  }
+
+  void attributes(const Node& n, PageItem& it) {
+    GraphicAttributes a = it.graphicAttributes();
+    if (n.has("fill")) a.fillSwatch = swatchByName(n.at("fill"));
+    if (n.has("stroke")) a.strokeSwatch = swatchByName(n.at("stroke"));
+    auto tint = [&](const char* key) -> std::optional<PMReal> {
+      if (!n.has(key)) return std::nullopt;
+      const double t = n.at(key).number();
+      if (t < 0 || t > 100) n.at(key).fail("tint must be between 0 and 100");
+      return t;
+    };
+    a.fillTint = tint("fillTint");
+    a.strokeTint = tint("strokeTint");
+    a.strokeWeight = n.num("strokeWeight", a.strokeWeight);
+    if (a.strokeWeight < 0 || a.strokeWeight > 1000) n.at("strokeWeight").fail("stroke weight must be between 0 and 1000");
+    if (n.has("strokeAlignment")) a.strokeAlignment = n.at("strokeAlignment").enumeration<StrokeAlignment>();
+    a.cornerRadius = n.num("cornerRadius", 0);
+    if (a.cornerRadius < 0) n.at("cornerRadius").fail("corner radius must not be negative");
+    a.nonPrinting = n.flag("nonPrinting", false);
+    it.setGraphicAttributes(a);
+    if (n.has("objectStyle")) {
+      const std::string style = n.at("objectStyle").string();
+      if (doc_->findStyle(StyleKind::Object, style) == kInvalidUID) n.at("objectStyle").fail("unknown object style \"" + style + "\"");
+      it.setObjectStyle(style);
+    }
+    if (n.has("textWrap")) {
+      Node w = n.at("textWrap");
+      w.expectObject({"mode", "offsets", "side", "contour", "inverted", "ignoredByTextBeneath"});
+      TextWrapSettings t;
+      if (w.has("mode")) t.mode = w.at("mode").enumeration<TextWrapMode>();
+      if (w.has("offsets")) {
+        const auto v = w.at("offsets").numbers(4);
+        t.offsets = {v[0], v[1], v[2], v[3]};
+      }
+      if (w.has("side")) t.side = static_cast<int>(w.at("side").integer(0, 10));
+      if (w.has("contour")) t.contour = static_cast<int>(w.at("contour").integer(0, 10));
+      t.inverted = w.flag("inverted", false);
+      t.ignoredByTextBeneath = w.flag("ignoredByTextBeneath", false);
+      it.setTextWrap(t);
+    }
+    if (n.has("labels")) {
+      Node labels = n.at("labels");
+      if (!labels.json().is_object()) labels.fail("expected an object of strings");
+      for (const auto& [k, v] : labels.json().items()) {
+        if (k.empty()) labels.fail("empty label key");
+        it.setLabel(k, Node(v, labels.path() + "." + k).string());
+      }
+    }
+  }
+
+  void item(const Node& n, UID parent, int depth) {
+    if (depth > kMaxNesting) n.fail("nested too deeply");
+    n.expectObject(kItemKeys);
+    const std::string kind = n.has("kind") ? n.at("kind").string() : "rectangle";
+    PageItem* made = nullptr;
+    if (kind == "group") {
+      if (n.has("bounds") || n.has("path") || n.has("text") || n.has("content")) n.fail("a group has only children");
+      Group* g = doc_->createGroup(parent, -1, n.uid());
+      if (!g) n.fail("duplicate uid");
+      if (n.has("transform")) g->setTransform(matrixFrom(n.at("transform")));
+      attributes(n, *g);
+      for (const Node& c : n.array("children")) item(c, g->GetUID(), depth + 1);
+      return;
+    }
+    if (n.has("children")) n.at("children").fail("only groups have children");
+    if (kind == "line") {
+      if (n.has("text") || n.has("content")) n.fail("a line holds no text or content");
+      const Path p = pathFrom(n, SplineShape::Polygon, true);
+      GraphicLine* l = doc_->createGraphicLine(parent, {0, 0}, {1, 0}, n.uid());
+      if (!l) n.fail("duplicate uid");
+      l->setPath(p);
+      made = l;
+    } else {
+      SplineShape shape = SplineShape::Rectangle;
+      if (kind == "oval")
+        shape = SplineShape::Oval;
+      else if (kind == "polygon")
+        shape = SplineShape::Polygon;
+      else if (kind != "rectangle")
+        n.at("kind").fail("unknown value \"" + kind + "\" (one of rectangle, oval, polygon, line, group)");
+      SplineItem* s = doc_->createSplineItem(parent, shape, pathFrom(n, shape, false), -1, n.uid());
+      if (!s) n.fail("duplicate uid");
+      made = s;
+      if (n.has("text") && n.has("content")) n.fail("a frame holds either text or content");
+      if (n.has("text")) pendingText_.push_back({n.at("text"), s->GetUID(), static_cast<int>(pendingText_.size())});
+      if (n.has("content")) content(n.at("content"), s->GetUID());
+    }
+    if (n.has("transform")) made->setTransform(matrixFrom(n.at("transform")));
+    attributes(n, *made);
+  }
+
+  void content(const Node& n, UID frame) {
+    n.expectObject({"kind", "uid", "bounds", "path", "transform", "fill", "fillTint", "stroke", "strokeTint", "strokeWeight",
+                    "strokeAlignment", "cornerRadius", "nonPrinting", "objectStyle", "textWrap", "labels", "imageAttributes",
+                    "link"});
+    std::string path;
+    if (n.has("link")) {
+      const Node l = n.at("link");
+      l.expectObject({"uid", "resourceUID", "path", "size", "modified", "embedded", "data"});
+      path = l.at("path").string();
+      if (path.empty()) l.at("path").fail("empty path");
+      if (path.front() != '/') path = (std::filesystem::path(baseFolder_) / path).lexically_normal().string();
+    }
+    ClassID kind;
+    if (n.has("kind")) {
+      kind = n.at("kind").enumeration<ClassID>();
+    } else {
+      const PlacedFileKind k = path.empty() ? PlacedFileKind::Unknown : placedFileKind(path);
+      if (k == PlacedFileKind::Unknown) n.fail("missing \"kind\" (image, pdf or eps)");
+      kind = classForPlacedFile(k);
+    }
+    std::optional<ImageAttributes> attributesOfFile;
+    if (kind == ClassID::kImageItem && !path.empty() && !n.has("imageAttributes")) attributesOfFile = readImageAttributes(path);
+    PMRect bounds;
+    if (n.has("bounds"))
+      bounds = rectFrom(n.at("bounds"));
+    else if (attributesOfFile)
+      bounds = placedBoundsFor(*attributesOfFile);
+    else if (!n.has("path"))
+      bounds = *doc_->pathBounds(frame) ;
+    PlacedContent* c = doc_->createPlacedContent(frame, kind, bounds, n.uid());
+    if (!c) n.fail("duplicate uid");
+    if (n.has("path")) c->setPath(pathFrom(n, SplineShape::Polygon, false));
+    if (!n.has("bounds") && !n.has("path") && !attributesOfFile) {
+      // Content without size of its own fills the frame.
+      const PMRect inner = db_->instantiate<SplineItem>(frame)->path()->bounds();
+      c->setPath(Path::rectangle({0, 0, inner.width(), inner.height()}));
+      c->setTransform(PMMatrix::translation(inner.left, inner.top));
+    } else if (!n.has("transform") && attributesOfFile) {
+      const PMRect inner = db_->instantiate<SplineItem>(frame)->path()->bounds();
+      c->setTransform(PMMatrix::translation(inner.left, inner.top));
+    }
+    if (n.has("transform")) c->setTransform(matrixFrom(n.at("transform")));
+    GraphicAttributes none;
+    none.fillSwatch = doc_->noneSwatch();
+    none.strokeSwatch = doc_->noneSwatch();
+    c->setGraphicAttributes(none);
+    attributes(n, *c);
+    if (n.has("imageAttributes")) {
+      if (kind != ClassID::kImageItem) n.at("imageAttributes").fail("only images have image attributes");
+      Node a = n.at("imageAttributes");
+      a.expectObject({"colorSpace", "pixelWidth", "pixelHeight", "resolution"});
+      ImageAttributes ia;
+      if (a.has("colorSpace")) ia.colorSpace = a.at("colorSpace").enumeration<ImageColorSpace>();
+      if (a.has("pixelWidth")) ia.pixelWidth = static_cast<int>(a.at("pixelWidth").integer(0, 1000000));
+      if (a.has("pixelHeight")) ia.pixelHeight = static_cast<int>(a.at("pixelHeight").integer(0, 1000000));
+      ia.resolution = a.num("resolution", 72);
+      if (!(ia.resolution > 0)) a.at("resolution").fail("resolution must be positive");
+      c->setImageAttributes(ia);
+    } else if (attributesOfFile) {
+      c->setImageAttributes(attributesOfFile);
+    }
+    if (n.has("link")) {
+      const Node l = n.at("link");
+      ILink* link = doc_->createLink(c->GetUID(), path, l.uid(), l.uid("resourceUID"));
+      if (!link) l.fail("duplicate uid");
+      // What was recorded is kept; a hand-written link without it records the file as it is now.
+      FileStamp stamp = link->resource()->stamp();
+      if (l.has("size")) stamp.size = static_cast<std::uint64_t>(l.at("size").integer(0, std::numeric_limits<long long>::max()));
+      if (l.has("modified")) stamp.modifiedMs = l.at("modified").integer(std::numeric_limits<long long>::min() + 1, std::numeric_limits<long long>::max());
+      const bool embedded = l.flag("embedded", false);
+      std::vector<std::uint8_t> data;
+      if (embedded) {
+        if (!l.has("data")) l.fail("an embedded link needs its \"data\"");
+        auto decoded = base64Decode(l.at("data").string());
+        if (!decoded) l.at("data").fail("invalid base64");
+        data = std::move(*decoded);
+      } else if (l.has("data")) {
+        l.at("data").fail("only embedded links carry data");
+      }
+      link->resource()->restore(path, stamp, embedded, std::move(data));
+    }
+  }
+
+  struct PendingText {
+    Node node;
+    UID frame;
+    int order;
+  };
+
+  // Text frames join their stories' threads in "thread" order, then file order.
+  void threadStories() {
+    std::stable_sort(pendingText_.begin(), pendingText_.end(), [](const PendingText& a, const PendingText& b) {
+      auto key = [](const PendingText& p) { return p.node.has("thread") ? p.node.at("thread").number() : 1e18; };
+      return key(a) < key(b);
+    });
+    for (const PendingText& p : pendingText_) {
+      const Node& n = p.node;
+      n.expectObject({"uid", "story", "thread", "columnUIDs", "columns", "gutter", "inset", "verticalJustification"});
+      if (n.has("thread")) (void)n.at("thread").integer(0, 1000000);
+      UID storyUID;
+      if (n.has("story")) {
+        auto it = stories_.find(n.at("story").string());
+        if (it == stories_.end()) n.at("story").fail("unknown story \"" + n.at("story").string() + "\"");
+        storyUID = it->second;
+      } else {
+        storyUID = doc_->createStory()->GetUID();
+      }
+      std::vector<UID> columnUIDs;
+      for (const Node& c : n.array("columnUIDs")) columnUIDs.push_back(static_cast<UID>(c.integer(1, 0xFFFFFFFEll)));
+      MultiColumnItem* mc = doc_->createTextFrameContent(p.frame, storyUID, -1, n.uid(), columnUIDs);
+      if (!mc) n.fail("duplicate uid");
+      TextFrameSettings t = mc->settings();
+      if (n.has("columns")) t.columnCount = static_cast<int>(n.at("columns").integer(1, 40));
+      if (!columnUIDs.empty() && static_cast<int>(columnUIDs.size()) != t.columnCount)
+        n.at("columnUIDs").fail("expected one uid per column");
+      t.gutter = n.num("gutter", t.gutter);
+      if (t.gutter < 0) n.at("gutter").fail("gutter must not be negative");
+      if (n.has("inset")) {
+        const auto v = n.at("inset").numbers(4);
+        t.inset = {v[0], v[1], v[2], v[3]};
+      }
+      if (n.has("verticalJustification")) t.verticalJustification = n.at("verticalJustification").enumeration<VerticalJustification>();
+      mc->setSettings(t);
+    }
+  }
+
+  std::string baseFolder_;
+  std::unique_ptr<IDocument> doc_;
+  IDataBase* db_ = nullptr;
+  std::map<std::string, UID> stories_;
+  std::vector<PendingText> pendingText_;
+};
+
+DocumentLoadResult failure(ErrorCode code, const std::string& fileName, const std::string& where, const std::string& problem) {
+  DocumentLoadResult r;
+  r.error = code;
+  r.message = fileName + ": " + (where.empty() ? "" : where + ": ") + problem;
+  return r;
+}
+
+}  // namespace
+
+DocumentFileKind sniffDocumentFile(std::string_view head) {
+  if (head.size() >= 16 && std::memcmp(head.data(), kInDesignSignature, 16) == 0) return DocumentFileKind::InDesignBinary;
+  if (head.size() >= 4 && head.substr(0, 4) == std::string_view("PK\x03\x04", 4)) return DocumentFileKind::IDMLPackage;
+  std::size_t i = 0;
+  if (head.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+  while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) ++i;
+  if (i < head.size() && head[i] == '{') return DocumentFileKind::Native;
+  return DocumentFileKind::Unknown;
+}
+
+DocumentLoadResult parseDocument(std::string_view bytes, const std::string& fileName, const std::string& baseFolder) {
+  switch (sniffDocumentFile(bytes.substr(0, 64))) {
+    case DocumentFileKind::InDesignBinary:
+      return failure(kBinaryDocumentError, fileName, "",
+                     "an InDesign binary document; open it in InDesign and export it as IDML (File > Export > InDesign Markup)");
+    case DocumentFileKind::IDMLPackage:
+      return failure(kNotADocumentError, fileName, "", "an IDML package, not a native document; import it as IDML");
+    case DocumentFileKind::Unknown: return failure(kNotADocumentError, fileName, "", "not a Korvex document (no JSON object)");
+    case DocumentFileKind::Native: break;
+  }
+  Json root;
+  try {
+    root = Json::parse(bytes.begin(), bytes.end());
+  } catch (const Json::parse_error& e) {
+    return failure(kInvalidDocumentError, fileName, "$", "invalid JSON at byte " + std::to_string(e.byte));
+  }
+  try {
+    Reader reader(baseFolder);
+    DocumentLoadResult r;
+    r.document = reader.read(root);
+    return r;
+  } catch (const LoadError& e) {
+    return failure(e.code, fileName, e.path, e.problem);
+  } catch (const std::exception& e) {
+    return failure(kInvalidDocumentError, fileName, "$", e.what());
+  }
+}
+
+DocumentLoadResult loadDocumentFile(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::absolute(path, ec).lexically_normal();
+  if (!std::filesystem::is_regular_file(p, ec)) return failure(kFileNotFoundError, path, "", "no such file");
+  std::ifstream in(p, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad() || !in.is_open()) return failure(kFileReadError, path, "", "cannot be read");
+  DocumentLoadResult r = parseDocument(bytes, path, p.parent_path().string());
+  if (r.document) {
+    IDataBase* db = r.document->GetDocDataBase();
+    db->SetSysFile(IDFile(p.string()));
+    if (r.document->GetName().empty()) r.document->SetName(p.filename().string());
+    db->SetModified(false);
+  }
+  return r;
+}
+
+std::string serializeDocument(const IDocument& document) {
+  return Writer(document).write().dump(1, '\t', false, Json::error_handler_t::replace) + "\n";
+}
+
+ErrorCode saveDocumentFile(const IDocument& document, const std::string& path, std::string* message) {
+  std::string bytes;
+  try {
+    bytes = serializeDocument(document);
+  } catch (const std::exception& e) {
+    if (message) *message = path + ": " + e.what();
+    return kFailure;
+  }
+  if (const std::error_code ec = writeFileAtomically(path, bytes)) {
+    if (message) *message = path + ": " + ec.message();
+    return kFileWriteError;
+  }
+  return kSuccess;
+}
+
+}  // namespace korvex

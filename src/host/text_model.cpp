@@ -1,0 +1,317 @@
+#include "host/text_model.h"
+
+#include <algorithm>
+
+#include "host/database.h"
+#include "host/page_item.h"
+
+namespace korvex {
+
+// --- UTF-8
+
+std::u32string utf8ToUtf32(std::string_view s) {
+  std::u32string out;
+  out.reserve(s.size());
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    int extra = 0;
+    char32_t cp = 0;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F, extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F, extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07, extra = 3;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (i + static_cast<std::size_t>(extra) >= s.size()) {
+      out.push_back(0xFFFD);
+      break;
+    }
+    bool ok = true;
+    for (int k = 1; k <= extra; ++k) {
+      const auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+      if ((cc & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    out.push_back(cp);
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return out;
+}
+
+std::string utf32ToUtf8(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t cp : text) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// --- runs
+
+int RunList::totalLength() const {
+  int n = 0;
+  for (const Run& r : runs_) n += r.length;
+  return n;
+}
+
+std::optional<AttributeRun> RunList::runAt(int position) const {
+  if (position < 0) return std::nullopt;
+  int start = 0;
+  for (const Run& r : runs_) {
+    if (position < start + r.length) return AttributeRun{r.value, position, start + r.length - position};
+    start += r.length;
+  }
+  return std::nullopt;
+}
+
+void RunList::merge() {
+  std::vector<Run> merged;
+  merged.reserve(runs_.size());
+  for (Run& r : runs_) {
+    if (r.length <= 0) continue;
+    if (!merged.empty() && merged.back().value == r.value)
+      merged.back().length += r.length;
+    else
+      merged.push_back(std::move(r));
+  }
+  runs_ = std::move(merged);
+}
+
+void RunList::assign(int start, int length, const AttributeValue& value) {
+  const int total = totalLength();
+  start = std::clamp(start, 0, total);
+  const int end = std::clamp(start + std::max(length, 0), start, total);
+  if (start == end) return;
+  std::vector<Run> out;
+  out.reserve(runs_.size() + 2);
+  int pos = 0;
+  bool placed = false;
+  for (const Run& r : runs_) {
+    const int rs = pos, re = pos + r.length;
+    pos = re;
+    if (re <= start || rs >= end) {
+      if (rs >= end && !placed) {
+        out.push_back({end - start, value});
+        placed = true;
+      }
+      out.push_back(r);
+      continue;
+    }
+    if (rs < start) out.push_back({start - rs, r.value});
+    if (!placed) {
+      out.push_back({end - start, value});
+      placed = true;
+    }
+    if (re > end) out.push_back({re - end, r.value});
+  }
+  if (!placed) out.push_back({end - start, value});
+  runs_ = std::move(out);
+  merge();
+}
+
+void RunList::insert(int position, int length) {
+  if (length <= 0) return;
+  if (runs_.empty()) {
+    runs_.push_back({length, std::monostate{}});
+    return;
+  }
+  // The run holding the character before the insertion point grows.
+  int pos = 0;
+  const int anchor = position > 0 ? position - 1 : 0;
+  for (Run& r : runs_) {
+    if (anchor < pos + r.length) {
+      r.length += length;
+      return;
+    }
+    pos += r.length;
+  }
+  runs_.back().length += length;
+}
+
+void RunList::erase(int position, int length) {
+  int pos = 0;
+  const int end = position + length;
+  for (Run& r : runs_) {
+    const int rs = pos, re = pos + r.length;
+    pos = re;
+    const int cut = std::max(0, std::min(re, end) - std::max(rs, position));
+    r.length -= cut;
+  }
+  merge();
+}
+
+void RunList::resize(int total) {
+  const int now = totalLength();
+  if (total > now)
+    insert(now, total - now);
+  else if (total < now)
+    erase(total, now - total);
+}
+
+// --- story
+
+ITextModel::ITextModel(IDataBase* db, UID uid) : HostObject(db, uid), chars_(1, kTextChar_EndOfStory) {}
+
+std::string ITextModel::text() const { return utf32ToUtf8(std::u32string_view(chars_).substr(0, chars_.size() - 1)); }
+
+std::string ITextModel::textRange(int start, int length) const {
+  const int total = TotalLength();
+  start = std::clamp(start, 0, total);
+  length = std::clamp(length, 0, total - start);
+  return utf32ToUtf8(std::u32string_view(chars_).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length)));
+}
+
+void ITextModel::shiftOwnedItems(int from, int delta) {
+  std::map<int, UID> shifted;
+  for (const auto& [pos, uid] : owned_) shifted.emplace(pos >= from ? pos + delta : pos, uid);
+  owned_ = std::move(shifted);
+}
+
+ErrorCode ITextModel::Insert(int position, std::string_view utf8) {
+  if (position < 0 || position >= TotalLength()) return kInvalidParameterError;
+  std::u32string add = utf8ToUtf32(utf8);
+  // Object replacement characters belong to owned items only; end marks to the story's end.
+  std::replace(add.begin(), add.end(), kTextChar_ObjectReplacement, char32_t{0xFFFD});
+  std::replace(add.begin(), add.end(), kTextChar_EndOfStory, char32_t{0xFFFD});
+  if (add.empty()) return kSuccess;
+  const int n = static_cast<int>(add.size());
+  chars_.insert(static_cast<std::size_t>(position), add);
+  for (auto& [cls, runs] : runs_) runs.insert(position, n);
+  shiftOwnedItems(position, n);
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode ITextModel::Delete(int position, int length, std::vector<UID>* removedOwnedItems) {
+  const int last = TotalLength() - 1;  // the end mark stays
+  if (position < 0 || length < 0 || position + length > last) return kInvalidParameterError;
+  if (length == 0) return kSuccess;
+  for (auto it = owned_.lower_bound(position); it != owned_.end() && it->first < position + length;) {
+    if (removedOwnedItems) removedOwnedItems->push_back(it->second);
+    it = owned_.erase(it);
+  }
+  chars_.erase(static_cast<std::size_t>(position), static_cast<std::size_t>(length));
+  for (auto& [cls, runs] : runs_) runs.erase(position, length);
+  shiftOwnedItems(position + length, -length);
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode ITextModel::Replace(int position, int length, std::string_view utf8) {
+  if (ErrorCode e = Delete(position, length)) return e;
+  return Insert(position, utf8);
+}
+
+std::optional<AttributeRun> ITextModel::QueryRun(AttributeClass attribute, int position) const {
+  if (position < 0 || position >= TotalLength()) return std::nullopt;
+  auto it = runs_.find(attribute);
+  if (it == runs_.end()) return AttributeRun{std::monostate{}, position, TotalLength() - position};
+  return it->second.runAt(position);
+}
+
+ErrorCode ITextModel::ApplyAttributes(int start, int length,
+                                      const std::vector<std::pair<AttributeClass, AttributeValue>>& values) {
+  if (start < 0 || length < 0 || start + length > TotalLength()) return kInvalidParameterError;
+  for (const auto& [cls, value] : values) {
+    RunList& runs = runs_[cls];
+    if (runs.runs().empty()) runs.resize(TotalLength());
+    runs.assign(start, length, value);
+  }
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode ITextModel::InsertOwnedItem(int position, UID inlineItem) {
+  if (position < 0 || position >= TotalLength() || inlineItem == kInvalidUID) return kInvalidParameterError;
+  chars_.insert(chars_.begin() + position, kTextChar_ObjectReplacement);
+  for (auto& [cls, runs] : runs_) runs.insert(position, 1);
+  shiftOwnedItems(position, 1);
+  owned_[position] = inlineItem;
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode ITextModel::setCharacters(std::u32string characters) {
+  if (characters.find(kTextChar_EndOfStory) != std::u32string::npos) return kInvalidParameterError;
+  chars_ = std::move(characters);
+  chars_.push_back(kTextChar_EndOfStory);
+  runs_.clear();
+  owned_.clear();
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode ITextModel::attachOwnedItem(int position, UID inlineItem) {
+  if (position < 0 || position >= TotalLength() - 1 || chars_[static_cast<std::size_t>(position)] != kTextChar_ObjectReplacement ||
+      owned_.count(position))
+    return kInvalidParameterError;
+  owned_[position] = inlineItem;
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode ITextModel::threadFrame(UID multiColumnItem, int index) {
+  if (!GetDataBase()->instantiate<MultiColumnItem>(multiColumnItem)) return kInvalidParameterError;
+  if (std::find(frames_.begin(), frames_.end(), multiColumnItem) != frames_.end()) return kInvalidParameterError;
+  if (index < 0 || index > static_cast<int>(frames_.size())) index = static_cast<int>(frames_.size());
+  frames_.insert(frames_.begin() + index, multiColumnItem);
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode ITextModel::unthreadFrame(UID multiColumnItem) {
+  auto it = std::find(frames_.begin(), frames_.end(), multiColumnItem);
+  if (it == frames_.end()) return kObjectNotFoundError;
+  frames_.erase(it);
+  markModified();
+  return kSuccess;
+}
+
+std::vector<UID> ITextModel::frameList() const {
+  std::vector<UID> columns;
+  for (UID frame : frames_)
+    if (auto* mc = GetDataBase()->instantiate<MultiColumnItem>(frame))
+      for (UID column : mc->children()) columns.push_back(column);
+  return columns;
+}
+
+std::pair<int, int> ITextModel::columnRange(UID textColumn) const {
+  const std::vector<UID> columns = frameList();
+  if (!columns.empty() && columns.front() == textColumn) return {0, TotalLength()};
+  return {TotalLength(), 0};
+}
+
+}  // namespace korvex
