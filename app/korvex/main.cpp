@@ -1,10 +1,64 @@
 #include <cstdio>
-#include <string_view>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "foundation/product.h"
+#include "foundation/workspace.h"
+#include "platform/xdg_workspace.h"
+#include "log_command.h"
+
+namespace korvex::cli {
+
+namespace {
+
+int printVersion(std::span<const std::string>);
+int printHelp(std::span<const std::string>);
+
+const Command kCommands[] = {
+    {"log", "path|check|show", "print the log's path, check that it can be written, or open it", runLogCommand},
+    {"--version", "", "print the version", printVersion},
+    {"--help", "", "list the commands", printHelp},
+};
+
+int printVersion(std::span<const std::string>) {
+  std::printf("%s %s\n", kProductName, kProductVersion);
+  return kExitOk;
+}
+
+int printHelp(std::span<const std::string>) {
+  std::printf("%s %s - production automation for documents\n\nusage: korvex COMMAND [ARGS]\n\n", kProductName,
+              kProductVersion);
+  for (const auto& command : kCommands) {
+    std::string line = std::string(command.name) + " " + std::string(command.usage);
+    std::printf("  %-36s %.*s\n", line.c_str(), static_cast<int>(command.summary.size()), command.summary.data());
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int usageError(std::string_view message) {
+  std::fprintf(stderr, "korvex: %.*s\n", static_cast<int>(message.size()), message.data());
+  return kExitUsage;
+}
+
+}  // namespace korvex::cli
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::string_view(argv[1]) == "--version") {
-    std::puts("Korvex 3.02");
-    return 0;
+  using namespace korvex::cli;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  korvex::setWorkspace(std::make_unique<korvex::XdgWorkspace>());
+  if (args.empty()) {
+    printHelp({});
+    return kExitUsage;
   }
-  return 0;
+  if (args[0] == "-h" || args[0] == "help") args[0] = "--help";
+  if (args[0] == "-V" || args[0] == "version") args[0] = "--version";
+  for (const auto& command : kCommands) {
+    if (args[0] == command.name) return command.run(std::span<const std::string>(args).subspan(1));
+  }
+  return usageError("unknown command '" + args[0] + "' (korvex --help lists the commands)");
 }

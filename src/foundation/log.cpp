@@ -13,6 +13,7 @@
 
 #include "foundation/folders.h"
 #include "foundation/product.h"
+#include "foundation/workspace.h"
 
 namespace korvex {
 
@@ -164,6 +165,10 @@ void logRect(double left, double top, double right, double bottom, std::string_v
 void log(UIDNumber uid, std::string_view label) { MyLog("%@: %d", label, uid); }
 
 void log(const Value& object) { MyLog("%@", object); }
+
+void showLogFile() {
+  if (auto path = state().path) openDocWithPath(*path);
+}
 
 std::optional<std::string> getLogPath() { return state().path; }
 
