@@ -365,6 +365,10 @@ Group* IDocument::createGroup(UID parent, int index, UID uid) {
   if (!p || !isContainer(parent) || database_->instantiate<SplineItem>(parent)) return nullptr;
   auto* g = uid == kInvalidUID ? database_->create<Group>() : database_->createWithUID<Group>(uid);
   if (!g) return nullptr;
+  GraphicAttributes a;
+  a.fillSwatch = none_;
+  a.strokeSwatch = none_;
+  g->setGraphicAttributes(a);
   p->addChild(g, index);
   touch();
   return g;

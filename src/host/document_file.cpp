@@ -655,7 +655,11 @@ class Reader {
       if (!s) {
         const std::string kind = n.str("kind", "process");
         if (kind == "tint") {
-          tints.push_back(n);
+          // Tints wait only when their base comes later in the list.
+          if (!n.has("base") || !n.at("base").json().is_string() || !doc_->findSwatch(n.at("base").string()))
+            tints.push_back(n);
+          else
+            tint(n);
           continue;
         }
         if (kind != "process" && kind != "spot") n.at("kind").fail("unknown value \"" + kind + "\" (one of process, spot, tint)");
@@ -668,14 +672,16 @@ class Reader {
       }
       if (n.has("stock")) s->setStockIndex(static_cast<int>(n.at("stock").integer(0, 1000)));
     }
-    for (const Node& n : tints) {
-      if (!n.has("base")) n.fail("missing \"base\"");
-      Swatch* base = doc_->findSwatch(n.at("base").string());
-      if (!base || base->kind() != SwatchKind::Color) n.at("base").fail("unknown colour swatch \"" + n.at("base").string() + "\"");
-      const double tint = n.has("tint") ? n.at("tint").number() : 100;
-      if (tint < 0 || tint > 100) n.at("tint").fail("tint must be between 0 and 100");
-      if (!doc_->createTint(base->GetUID(), tint, n.at("name").string(), n.uid())) n.fail("duplicate uid");
-    }
+    for (const Node& n : tints) tint(n);
+  }
+
+  void tint(const Node& n) {
+    if (!n.has("base")) n.fail("missing \"base\"");
+    Swatch* base = doc_->findSwatch(n.at("base").string());
+    if (!base || base->kind() != SwatchKind::Color) n.at("base").fail("unknown colour swatch \"" + n.at("base").string() + "\"");
+    const double percent = n.has("tint") ? n.at("tint").number() : 100;
+    if (percent < 0 || percent > 100) n.at("tint").fail("tint must be between 0 and 100");
+    if (!doc_->createTint(base->GetUID(), percent, n.at("name").string(), n.uid())) n.fail("duplicate uid");
   }
 
   void styles(const Node& r, StyleKind kind) {

@@ -242,9 +242,31 @@ std::optional<AttributeRun> ITextModel::QueryRun(AttributeClass attribute, int p
   return it->second.runAt(position);
 }
 
+namespace {
+
+// The one value type each class takes (no value is always allowed: it clears).
+bool fitsClass(AttributeClass cls, const AttributeValue& value) {
+  if (std::holds_alternative<std::monostate>(value)) return true;
+  switch (cls) {
+    case AttributeClass::kTextColor:
+    case AttributeClass::kParagraphStyle:
+    case AttributeClass::kCharacterStyle: return std::holds_alternative<UID>(value);
+    case AttributeClass::kTextTint:
+    case AttributeClass::kPointSize: return std::holds_alternative<double>(value);
+    case AttributeClass::kTextFlag: return std::holds_alternative<bool>(value);
+    case AttributeClass::kFontFamily:
+    case AttributeClass::kFontStyle: return std::holds_alternative<std::string>(value);
+  }
+  return false;
+}
+
+}  // namespace
+
 ErrorCode ITextModel::ApplyAttributes(int start, int length,
                                       const std::vector<std::pair<AttributeClass, AttributeValue>>& values) {
   if (start < 0 || length < 0 || start + length > TotalLength()) return kInvalidParameterError;
+  for (const auto& [cls, value] : values)
+    if (!fitsClass(cls, value)) return kInvalidParameterError;
   for (const auto& [cls, value] : values) {
     RunList& runs = runs_[cls];
     if (runs.runs().empty()) runs.resize(TotalLength());

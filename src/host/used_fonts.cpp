@@ -47,9 +47,13 @@ Pattern matchFace(const std::string& family, const std::string& style) {
     familyMatches = familyMatches || lower(reinterpret_cast<const char*>(value)) == lower(family);
   if (!familyMatches) return nullptr;
   if (!style.empty()) {
+    // Foundries name the upright face differently.
+    auto plain = [](const std::string& s) { return s == "regular" || s == "book" || s == "roman" || s == "normal"; };
     bool styleMatches = false;
-    for (int i = 0; FcPatternGetString(match.get(), FC_STYLE, i, &value) == FcResultMatch; ++i)
-      styleMatches = styleMatches || lower(reinterpret_cast<const char*>(value)) == lower(style);
+    for (int i = 0; FcPatternGetString(match.get(), FC_STYLE, i, &value) == FcResultMatch; ++i) {
+      const std::string found = lower(reinterpret_cast<const char*>(value));
+      styleMatches = styleMatches || found == lower(style) || (plain(found) && plain(lower(style)));
+    }
     if (!styleMatches) return nullptr;
   }
   return match;
