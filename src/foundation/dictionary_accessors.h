@@ -1,6 +1,6 @@
 #pragma once
 
-// Typed accessors over the settings and action dictionaries (Part 8.4). Their
+// Typed accessors over the settings and action dictionaries. Their
 // fallback rules make a missing or mistyped key harmless: every reader takes
 // the caller's default, and a null dictionary yields the default.
 //

@@ -1,10 +1,10 @@
 #pragma once
 
-// Files and folders (Part 8.3): tests, sizes and dates, alias resolution,
+// Files and folders: tests, sizes and dates, alias resolution,
 // creating, copying, moving and removing.
 //
-// Nothing here throws. Failures are written to the log (Part 8.1
-// logError) and reported by the result where there is one.
+// Nothing here throws. Failures are written to the log
+// (logError) and reported by the result where there is one.
 //
 // Replacing is safe: copies and moves that replace an item first put the new
 // item beside the destination under a hidden temporary name and then rename
@@ -44,7 +44,7 @@ bool createDir(const std::string& path);
 // base / name (base itself for an empty name), created as above; the path.
 std::string createDir(const std::string& base, std::string_view name);
 
-// Part 8.3, Algorithm 4: into destination / source's name when the
+// into destination / source's name when the
 // destination is a folder, else onto the destination. Same modification
 // date on both: false and nothing copied. Otherwise copies (replacing a
 // file there, never a folder); a failure is logged as "\t\t#### %@" and

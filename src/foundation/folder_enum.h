@@ -1,6 +1,6 @@
 #pragma once
 
-// Folder enumerators (Part 8.3, Algorithm 5), with the enumerator contract
+// Folder enumerators, with the enumerator contract
 // of the whole system: the callback answers false to stop; the enumerator
 // answers false when stopped, true otherwise.
 //

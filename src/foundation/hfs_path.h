@@ -37,7 +37,7 @@ std::string rootVolumeName();
 std::optional<std::string> posixToHfs(std::string_view path, const HfsVolumes& volumes = systemVolumes());
 std::optional<std::string> hfsToPosix(std::string_view hfsPath, const HfsVolumes& volumes = systemVolumes());
 
-// Part 8.3, Algorithm 2. pathWithString: a non-empty text not beginning with
+// pathWithString: a non-empty text not beginning with
 // "/" is taken as an HFS path and converted to POSIX; hfsPathWithString: a
 // text beginning with "/" is converted to HFS. A text that can't be converted
 // stays unchanged; the result is in NFC; none stays none.

@@ -1,6 +1,6 @@
 #pragma once
 
-// JSON to and from Values through nlohmann/json (Part 8.4's dictWithJsonData,
+// JSON to and from Values through nlohmann/json (dictWithJsonData,
 // and the serialisation the document format needs).
 //
 // Reading: objects become dictionaries (in the text's key order; a repeated

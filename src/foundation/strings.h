@@ -1,6 +1,6 @@
 #pragma once
 
-// Small string functions of Part 8.3 with the platform's nil rules.
+// Small string functions with the platform's nil rules.
 //
 // "None" (the platform's nil) is std::nullopt: input parameters take
 // std::optional<std::string_view>, which accepts a std::string, a literal,

@@ -1,6 +1,6 @@
 #pragma once
 
-// Reading text files of unknown encoding (Part 8.3, Algorithm 1).
+// Reading text files of unknown encoding.
 //
 // On Linux "the platform's automatic encoding detection" is: a byte-order
 // mark (UTF-8, UTF-16 LE/BE, UTF-32 LE/BE) whose text decodes cleanly, or

@@ -42,7 +42,7 @@ Workspace* workspace();
 // Writes BEL to standard error when that is a terminal; nothing otherwise.
 void terminalBeep();
 
-// Part 8.3, Algorithm 6: the default application of the path's extension,
+// the default application of the path's extension,
 // else of "txt", else "TextEdit"; the path opened with it.
 bool openDocWithPath(const std::string& path);
 // Opens the path with the named application (none: chosen as in

@@ -1,6 +1,6 @@
 #pragma once
 
-// The small XML functions of Part 8.4 over libxml2: documents parsed from
+// The small XML functions over libxml2: documents parsed from
 // XML or HTML, XPath queries, child elements used as "keys", attributes and a
 // walk over the text nodes.
 //
@@ -12,7 +12,7 @@
 //
 // Parsing never loads external entities, external DTDs or anything from the
 // network (XML_PARSE_NONET, no entity substitution, no DTD loading). Errors
-// are logged with logError (Part 8.1), never raised.
+// are logged with logError, never raised.
 
 #include <libxml/tree.h>
 
