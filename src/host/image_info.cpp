@@ -12,6 +12,9 @@ namespace korvex {
 namespace {
 
 std::vector<std::uint8_t> readHead(const std::string& path, std::size_t limit) {
+  // Only regular files: a device or a pipe could block or never end.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return {};
   std::ifstream in(path, std::ios::binary);
   std::vector<std::uint8_t> bytes(limit);
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
