@@ -1,0 +1,210 @@
+#include "docmodel/documents.h"
+
+#include "foundation/files.h"
+#include "foundation/log.h"
+#include "host/host_strings.h"
+#include "host/session.h"
+
+namespace korvex {
+
+namespace {
+
+Application* application() {
+  Session* session = GetExecutionContextSession();
+  return session ? session->application() : nullptr;
+}
+
+// The document of the reference when it is still one of the open documents.
+IDocument* openDocument(const UIDRef& reference) {
+  IDocument* document = documentForRef(reference);
+  Application* app = application();
+  return app && app->isOpen(document) ? document : nullptr;
+}
+
+}  // namespace
+
+IDocument* documentForRef(const UIDRef& reference) {
+  IDataBase* db = reference.GetDataBase();
+  if (!db || reference.GetUID() == kInvalidUID) return nullptr;
+  IDocument* document = db->document();
+  return document && document->GetUID() == reference.GetUID() ? document : nullptr;
+}
+
+IDocument* documentForDataBase(IDataBase* database) { return database ? database->document() : nullptr; }
+
+UIDRef refForDocument(const IDocument* document) { return document ? document->GetUIDRef() : UIDRef(); }
+
+bool EnumDocs(DocCallback callback, void* data) {
+  Application* app = application();
+  if (!app) return true;
+  const int count = app->GetDocumentCount();
+  for (int i = 0; i < count; ++i) {
+    IDocument* document = app->GetNthDocument(i);
+    if (!document) continue;
+    if (!callback(document, pathForDoc(document), data)) return false;
+  }
+  return true;
+}
+
+namespace {
+struct PathSearch {
+  StringArg path;
+  IDocument* found = nullptr;
+};
+}  // namespace
+
+IDocument* docForPath(StringArg path) {
+  PathSearch search{path};
+  EnumDocs(
+      [](IDocument* document, const std::optional<std::string>& docPath, void* data) {
+        auto* s = static_cast<PathSearch*>(data);
+        if (!stringsAreEqual(docPath, s->path)) return true;
+        s->found = document;
+        return false;
+      },
+      &search);
+  return search.found;
+}
+
+bool docIsOpen(StringArg path) { return docForPath(path) != nullptr; }
+
+UIDRef docRefForPath(StringArg path) { return refForDocument(docForPath(path)); }
+
+int getNumberOfDocs() {
+  int count = 0;
+  EnumDocs(
+      [](IDocument*, const std::optional<std::string>&, void* data) {
+        ++*static_cast<int*>(data);
+        return true;
+      },
+      &count);
+  return count;
+}
+
+std::optional<std::string> pathForDoc(const UIDRef& reference) {
+  IDataBase* db = reference.GetDataBase();
+  if (!db) return std::nullopt;
+  if (!db->GetSysFile().empty()) return pathWithIDFile(db->GetSysFile());
+  if (!db->GetFallbackSysFile().empty()) return pathWithIDFile(db->GetFallbackSysFile());
+  return std::nullopt;
+}
+
+std::optional<std::string> pathForDoc(const IDocument* document) {
+  if (!document) return std::nullopt;
+  return pathForDoc(document->GetUIDRef());
+}
+
+IDocument* frontDoc() {
+  Application* app = application();
+  return app ? app->frontDocument() : nullptr;
+}
+
+UIDRef frontDocRef() { return refForDocument(frontDoc()); }
+
+UIDRef openDoc1(const std::string& path) {
+  Application* app = application();
+  IDFile file = IDFileWithPath(path);
+  if (!app || file.empty()) return {};
+  IDocument* opened = nullptr;
+  if (app->openDocument(file.path(), false, &opened) != kSuccess) return {};
+  return refForDocument(opened);
+}
+
+UIDRef openDoc2(const std::string& path, bool withWindow) {
+  Application* app = application();
+  IDFile file = IDFileWithPath(path);
+  if (!app || file.empty()) return {};
+  IDocument* opened = nullptr;
+  if (app->openDocument(file.path(), withWindow, &opened) != kSuccess) return {};
+  return refForDocument(opened);
+}
+
+ErrorCode openWindowForDoc(const UIDRef& reference) {
+  Application* app = application();
+  if (IDocument* document = openDocument(reference); app && document) app->openWindow(document);
+  return kSuccess;
+}
+
+ErrorCode saveDoc(const UIDRef& reference) {
+  IDocument* document = openDocument(reference);
+  if (!document) return -1;
+  return application()->saveDocument(document);
+}
+
+ErrorCode saveDocAs(const UIDRef& reference, const std::string& path) {
+  IDocument* document = openDocument(reference);
+  IDFile file = IDFileWithPath(path);
+  if (!document) return -1;
+  if (file.empty()) {
+    ErrorUtils::PMSetGlobalErrorCode(kInvalidParameterError);
+    return kInvalidParameterError;
+  }
+  return application()->saveDocumentAs(document, file.path());
+}
+
+ErrorCode saveCopyAs(const UIDRef& reference, const std::string& path) {
+  IDocument* document = openDocument(reference);
+  IDFile file = IDFileWithPath(path);
+  if (!document) return -1;
+  if (file.empty()) {
+    ErrorUtils::PMSetGlobalErrorCode(kInvalidParameterError);
+    return kInvalidParameterError;
+  }
+  return application()->saveDocumentCopy(document, file.path());
+}
+
+ErrorCode saveCopyAs(IDocument* document, const std::string& path) {
+  return saveCopyAs(refForDocument(document), path);
+}
+
+bool makeDocActive(IDocument* document) {
+  MyLog("makeDocActive: %x", reinterpret_cast<std::uintptr_t>(document));
+  Application* app = application();
+  if (!document || !app || !app->isOpen(document)) return false;
+  return app->bringToFront(document);
+}
+
+bool makeDocActive(IDataBase* database) { return makeDocActive(documentForDataBase(database)); }
+bool makeDocActive(const UIDRef& reference) { return makeDocActive(documentForRef(reference)); }
+
+void closeDoc(const UIDRef& reference) {
+  if (IDocument* document = openDocument(reference)) application()->closeDocument(document);
+}
+
+void closeDoc(IDocument* document) { closeDoc(refForDocument(document)); }
+
+void closeDocWindows(const UIDRef& reference) {
+  if (IDocument* document = openDocument(reference)) application()->closeWindows(document);
+}
+
+void closeDoc2(const UIDRef& reference, bool deleteFile) {
+  IDocument* document = openDocument(reference);
+  if (!document) return;
+  const std::optional<std::string> path = pathForDoc(reference);
+  application()->closeWindows(document);
+  application()->closeDocument(document);
+  if (deleteFile && path) removeFile(*path);
+}
+
+void closeDoc2(IDocument* document) { closeDoc2(refForDocument(document), false); }
+
+void closeDocs() {
+  EnumDocs(
+      [](IDocument* document, const std::optional<std::string>&, void*) {
+        closeDoc2(refForDocument(document), false);
+        return true;
+      },
+      nullptr);
+}
+
+bool closeDocIfOpen(const std::string& path, bool deleteFile) {
+  bool closed = false;
+  if (IDocument* document = docForPath(path)) {
+    closeDoc2(refForDocument(document), false);
+    closed = true;
+  }
+  if (deleteFile) return removeFile(path);
+  return closed;
+}
+
+}  // namespace korvex
