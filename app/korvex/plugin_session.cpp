@@ -1,0 +1,30 @@
+#include "plugin_session.h"
+
+#include <memory>
+
+#include "dialogs/message_box.h"
+#include "dialogs/run_loop.h"
+#include "shell/menu_manager.h"
+#include "shell/startup.h"
+
+namespace korvex::cli {
+
+PluginSession::PluginSession() {
+  if (!menuManager()) setMenuManager(std::make_unique<MenuManager>());
+  installStringTableAlerts();
+  MyStartupShutdown().Startup();
+}
+
+PluginSession::~PluginSession() {
+  MyStartupShutdown().Shutdown();
+  // The timers armed by the plug-in die with it: the run loop belongs to
+  // this host, and no timer may call into a plug-in that is gone.
+  RunLoop::main().removeAllTimers();
+  setMenuManager(nullptr);
+}
+
+void PluginSession::installMenu() {
+  installPendingMenu();
+}
+
+}  // namespace korvex::cli
