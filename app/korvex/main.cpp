@@ -9,6 +9,10 @@
 #include "foundation/workspace.h"
 #include "platform/xdg_workspace.h"
 #include "log_command.h"
+#include "command_command.h"
+#include "hotfolder_command.h"
+#include "menu_command.h"
+#include "settings_command.h"
 
 namespace korvex::cli {
 
@@ -19,6 +23,10 @@ int printHelp(std::span<const std::string>);
 
 const Command kCommands[] = {
     {"log", "path|check|show", "print the log's path, check that it can be written, or open it", runLogCommand},
+    {"hotfolder", "[--once]", "watch the hot folder (or scan it once)", runHotfolderCommand},
+    {"command", "NAME [DOC] [--no-save]", "run a menu command, on DOC when given", runMenuCommandCommand},
+    {"menu", "", "print the plug-in's menu in position order", runMenuCommand},
+    {"settings", "[--path | --open]", "print the settings, their file's path, or open it", runSettingsCommand},
     {"--version", "", "print the version", printVersion},
     {"--help", "", "list the commands", printHelp},
 };
