@@ -603,8 +603,15 @@ class Reader {
       doc_->setActiveLayer(doc_->layerList()[1]);
     }
     swatches(r);
-    for (StyleKind kind : kStyleKinds) styles(r, kind);
+    std::vector<std::pair<Node, Style*>> basedOn;
+    for (StyleKind kind : kStyleKinds) styles(r, kind, basedOn);
     doc_->addMissingEssentials();
+    // Parents are resolved once every style, the defaults too, exists.
+    for (auto& [n, s] : basedOn) {
+      const UID parent = doc_->findStyle(s->kind(), n.at("basedOn").string());
+      if (parent == kInvalidUID) n.at("basedOn").fail("unknown style \"" + n.at("basedOn").string() + "\"");
+      if (s->setBasedOn(parent)) n.at("basedOn").fail("styles based on each other in a circle");
+    }
     for (const Node& n : r.array("languages")) {
       n.expectObject({"uid", "name"});
       if (!doc_->addLanguage(n.at("name").string(), n.uid()) || doc_->findLanguage(n.at("name").string()) == kInvalidUID)
@@ -684,8 +691,7 @@ class Reader {
     if (!doc_->createTint(base->GetUID(), percent, n.at("name").string(), n.uid())) n.fail("duplicate uid");
   }
 
-  void styles(const Node& r, StyleKind kind) {
-    std::vector<std::pair<Node, Style*>> made;
+  void styles(const Node& r, StyleKind kind, std::vector<std::pair<Node, Style*>>& basedOn) {
     for (const Node& n : r.array(styleKey(kind))) {
       n.expectObject({"uid", "name", "basedOn", "properties"});
       UID created = kInvalidUID;
@@ -697,14 +703,8 @@ class Reader {
         if (!props.json().is_object()) props.fail("expected an object");
         for (const auto& [k, v] : props.json().items()) s->setProperty(k, Node(v, props.path() + "." + k).string());
       }
-      made.emplace_back(n, s);
+      if (n.has("basedOn")) basedOn.emplace_back(n, s);
     }
-    for (auto& [n, s] : made)
-      if (n.has("basedOn")) {
-        const UID parent = doc_->findStyle(kind, n.at("basedOn").string());
-        if (parent == kInvalidUID) n.at("basedOn").fail("unknown style \"" + n.at("basedOn").string() + "\"");
-        if (s->setBasedOn(parent)) n.at("basedOn").fail("styles based on each other in a circle");
-      }
   }
 
   void grid(const Node& n) {
@@ -1126,6 +1126,10 @@ DocumentLoadResult parseDocument(std::string_view bytes, const std::string& file
     root = Json::parse(bytes.begin(), bytes.end());
   } catch (const Json::parse_error& e) {
     return failure(kInvalidDocumentError, fileName, "$", "invalid JSON at byte " + std::to_string(e.byte));
+  } catch (const Json::out_of_range&) {
+    return failure(kInvalidDocumentError, fileName, "$", "a number too large for a document");
+  } catch (const std::exception& e) {
+    return failure(kInvalidDocumentError, fileName, "$", std::string("invalid JSON: ") + e.what());
   }
   try {
     Reader reader(baseFolder);

@@ -123,7 +123,8 @@ TEST(DocumentFile, HandWrittenFilesGetDefaultsAndFreshUIDs) {
     "uid": 7,
     "layers": [{"name": "TEXT"}, {"name": "BILDER", "uid": 500}],
     "swatches": [{"name": "Rot", "values": [0, 1, 1, 0]}, {"name": "Rot hell", "kind": "tint", "base": "Rot", "tint": 20}],
-    "stories": [{"id": "main", "text": "Hallo Welt", "runs": [{"start": 0, "length": 5, "color": "Rot"}]}],
+    "paragraphStyles": [{"name": "Body", "basedOn": "[Basic Paragraph]"}],
+    "stories": [{"id": "main", "text": "Hallo Welt", "runs": [{"start": 0, "length": 5, "color": "Rot", "paragraphStyle": "Body"}]}],
     "spreads": [{"pages": [{}], "items": [
       {"layer": "TEXT", "bounds": [36, 36, 300, 200], "text": {"story": "main"}},
       {"layer": "BILDER", "kind": "oval", "bounds": [36, 300, 136, 350], "fill": "Rot hell",
@@ -138,7 +139,9 @@ TEST(DocumentFile, HandWrittenFilesGetDefaultsAndFreshUIDs) {
   EXPECT_EQ(doc.GetPageCount(), 1);
   EXPECT_DOUBLE_EQ(doc.pageAt(0)->width(), doc.defaultPageWidth());
   EXPECT_TRUE(doc.findSwatch("Black") && doc.findSwatch("None"));
-  EXPECT_NE(doc.findStyle(StyleKind::Paragraph, "[Basic Paragraph]"), kInvalidUID);
+  const UID basic = doc.findStyle(StyleKind::Paragraph, "[Basic Paragraph]");
+  EXPECT_NE(basic, kInvalidUID);
+  EXPECT_EQ(doc.GetDocDataBase()->instantiate<Style>(doc.findStyle(StyleKind::Paragraph, "Body"))->basedOn(), basic);
   ITextModel* story = doc.story(doc.storyList()[0]);
   EXPECT_EQ(story->text(), "Hallo Welt");
   EXPECT_EQ(std::get<UID>(story->QueryRun(AttributeClass::kTextColor, 0)->value), doc.findSwatch("Rot")->GetUID());
@@ -179,6 +182,8 @@ TEST(DocumentFile, BadInputIsRefusedWithOneLineNamingPathAndProblem) {
        "f.indd: $.stories[0].runs[0].length: out of range (0 to 1)", kInvalidDocumentError},
       {R"({"format": "korvex-document", "version": 1,)", "f.indd: $: invalid JSON at byte 44", kInvalidDocumentError},
       {"hello", "f.indd: not a Korvex document (no JSON object)", kNotADocumentError},
+      {R"({"format": "korvex-document", "version": 1, "pageSize": [595e2756, 1]})",
+       "f.indd: $: a number too large for a document", kInvalidDocumentError},
   };
   for (const Case& c : cases) {
     DocumentLoadResult r = parseDocument(c.json, "f.indd", "/");
