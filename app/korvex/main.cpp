@@ -9,6 +9,7 @@
 #include "foundation/workspace.h"
 #include "platform/xdg_workspace.h"
 #include "log_command.h"
+#include "run_command.h"
 #include "command_command.h"
 #include "hotfolder_command.h"
 #include "menu_command.h"
@@ -27,6 +28,7 @@ const Command kCommands[] = {
     {"command", "NAME [DOC] [--no-save]", "run a menu command, on DOC when given", runMenuCommandCommand},
     {"menu", "", "print the plug-in's menu in position order", runMenuCommand},
     {"settings", "[--path | --open]", "print the settings, their file's path, or open it", runSettingsCommand},
+    {"run", "--chain CHAIN DOC...", "run an action chain over documents", runRunCommand},
     {"--version", "", "print the version", printVersion},
     {"--help", "", "list the commands", printHelp},
 };

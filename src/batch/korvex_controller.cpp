@@ -1,0 +1,99 @@
+#include "batch/korvex_controller.h"
+
+#include <string>
+
+#include "batch/action_dispatch.h"
+#include "batch/run_values.h"
+#include "docmodel/documents.h"
+#include "foundation/files.h"
+#include "foundation/format.h"
+#include "foundation/log.h"
+#include "foundation/paths.h"
+#include "host/session.h"
+
+namespace korvex {
+
+namespace {
+
+// Writes "...done" however the procedure for a path ends.
+class DoneLine {
+ public:
+  DoneLine() = default;
+  DoneLine(const DoneLine&) = delete;
+  DoneLine& operator=(const DoneLine&) = delete;
+  ~DoneLine() { MyLog("...done"); }
+};
+
+void closeOpenedDocument(const UIDRef& document, const std::string& path) {
+  closeDocWindows(document);
+  if (getSaveProject() && document.GetDataBase()->IsModified()) {
+    // Closing discards the changes; a failed save must not go unnoticed.
+    const ErrorCode error = saveDocAs(document, path);
+    if (error != kSuccess) setError(stringWithFormat("\t####\tsave failed (err: %d): %@", error, path));
+  }
+  closeDoc(document);
+}
+
+void moveToDestination(const std::string& path) {
+  const std::optional<std::string> folder = getDstFolder();
+  if (!folder) return;
+  if (!pathIsFolder(*folder)) {
+    setError(stringWithFormat("\t####\tUngültiger Zielordner (%@)", *folder));
+    return;
+  }
+  MyLog("\t%@ --> %@", path, *folder);
+  moveFileObject(path, *folder);
+}
+
+}  // namespace
+
+bool KorvexController::doProgress(const std::string& path) {
+  MyLog("%@", std::string(62, '-'));
+  MyLog("%@", path);
+  DoneLine done;
+
+  if (IDocument* open = docForPath(path)) {
+    // Someone else's document: processed in place, left open, and its
+    // result never stops the run.
+    runActionChain(open, _actions);
+    return true;
+  }
+  if (!pathIsFile(path)) {
+    setError("\t####\tpath not found!");
+    return true;
+  }
+  const UIDRef document = openDoc2(path, true);
+  if (!document.isValid()) {
+    // Passed over, but not in silence.
+    const std::string& reason = GetExecutionContextSession()->application()->errorMessage();
+    setError(stringWithFormat("\t####\tcould not open: %@", reason.empty() ? path : reason));
+    return true;
+  }
+  const bool result = processDocWithActions(document, _actions);
+  closeOpenedDocument(document, path);
+  moveToDestination(path);
+  return result;
+}
+
+RunOutcome KorvexController::doProgressDialog() {
+  const std::size_t n = _paths.size();
+  _progress.begin(n);
+  RunOutcome outcome = RunOutcome::Completed;
+  _taken = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    _progress.setLabel(i, lastPathComponent(_paths[i]));
+    if (!_progress.runModalSession()) {
+      outcome = RunOutcome::Cancelled;
+      break;
+    }
+    ++_taken;
+    if (!doProgress(_paths[i])) {
+      outcome = RunOutcome::Failed;
+      break;
+    }
+  }
+  _progress.end();
+  return outcome;
+}
+
+}  // namespace korvex
