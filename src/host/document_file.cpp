@@ -679,6 +679,10 @@ class Reader {
       }
       if (n.has("stock")) s->setStockIndex(static_cast<int>(n.at("stock").integer(0, 1000)));
     }
+    // Tints of the reserved swatches need them even when the file leaves them out.
+    for (auto which : {IDocument::ReservedSwatch::None, IDocument::ReservedSwatch::Registration,
+                       IDocument::ReservedSwatch::Paper, IDocument::ReservedSwatch::Black})
+      doc_->createReservedSwatch(which);
     for (const Node& n : tints) tint(n);
   }
 

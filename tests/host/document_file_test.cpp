@@ -122,7 +122,8 @@ TEST(DocumentFile, HandWrittenFilesGetDefaultsAndFreshUIDs) {
     "format": "korvex-document", "version": 1,
     "uid": 7,
     "layers": [{"name": "TEXT"}, {"name": "BILDER", "uid": 500}],
-    "swatches": [{"name": "Rot", "values": [0, 1, 1, 0]}, {"name": "Rot hell", "kind": "tint", "base": "Rot", "tint": 20}],
+    "swatches": [{"name": "Rot", "values": [0, 1, 1, 0]}, {"name": "Rot hell", "kind": "tint", "base": "Rot", "tint": 20},
+                 {"name": "Grau", "kind": "tint", "base": "Black", "tint": 30}],
     "paragraphStyles": [{"name": "Body", "basedOn": "[Basic Paragraph]"}],
     "stories": [{"id": "main", "text": "Hallo Welt", "runs": [{"start": 0, "length": 5, "color": "Rot", "paragraphStyle": "Body"}]}],
     "spreads": [{"pages": [{}], "items": [
@@ -139,6 +140,7 @@ TEST(DocumentFile, HandWrittenFilesGetDefaultsAndFreshUIDs) {
   EXPECT_EQ(doc.GetPageCount(), 1);
   EXPECT_DOUBLE_EQ(doc.pageAt(0)->width(), doc.defaultPageWidth());
   EXPECT_TRUE(doc.findSwatch("Black") && doc.findSwatch("None"));
+  EXPECT_EQ(doc.findSwatch("Grau")->baseSwatch(), doc.blackSwatch()) << "tints of reserved swatches left out of the file";
   const UID basic = doc.findStyle(StyleKind::Paragraph, "[Basic Paragraph]");
   EXPECT_NE(basic, kInvalidUID);
   EXPECT_EQ(doc.GetDocDataBase()->instantiate<Style>(doc.findStyle(StyleKind::Paragraph, "Body"))->basedOn(), basic);
