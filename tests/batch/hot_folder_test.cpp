@@ -1,0 +1,147 @@
+#include "batch/hot_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "batch/action_dispatch.h"
+#include "batch/run_values.h"
+#include "config/settings_store.h"
+#include "docmodel/documents.h"
+#include "foundation/dictionary_accessors.h"
+#include "host/session.h"
+#include "support/temp_home.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempHome;
+
+void writeDocument(const fs::path& path) {
+  fs::create_directories(path.parent_path());
+  Application* application = GetExecutionContextSession()->application();
+  IDocument* document = application->newDocument(DocumentSetup{}, false);
+  ASSERT_EQ(application->saveDocumentAs(document, path.string()), 0);
+  application->closeDocument(document);
+}
+
+const char* const kChain =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array>"
+    "<dict><key>Action</key><string>Save</string><key>modifiedLinks</key><integer>2</integer>"
+    "<key>preflight</key><string>Strict</string></dict></array></plist>\n";
+
+struct Seen {
+  std::vector<std::string> paths;
+  std::vector<int> modifiedLinks;
+  std::vector<std::string> preflight;
+};
+
+// Replaces the handler of "Save" with a recorder for the test's lifetime.
+class RecordingSave {
+ public:
+  explicit RecordingSave(Seen* seen) {
+    _former = *setActionHandler(
+        "Save", DocumentHandler([seen](IDocument* document, const DictPtr&) {
+          seen->paths.push_back(pathForDoc(document).value_or(""));
+          seen->modifiedLinks.push_back(integerForKey(prefs()->options(), "modifiedLinks", -1));
+          seen->preflight.push_back(stringForKey(prefs()->options(), "preflight", "(none)").value_or(""));
+          return true;
+        }));
+  }
+  ~RecordingSave() { setActionHandler("Save", _former); }
+
+ private:
+  ActionHandler _former;
+};
+
+TEST(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
+  TempHome home;
+  loadPrefs();
+  fs::path hot = home.scratch() / "hot";
+  prefs()->dict()->set("Hotfolder", hot.string());
+  prefs()->options()->set("modifiedLinks", 1);
+  test::writeFile(home.dataHome() / "Korvex" / "Chain.plist", kChain);
+
+  writeDocument(hot / "Chain" / "a.indd");
+  writeDocument(hot / "Chain" / "B.INDD");
+  test::writeFile(hot / "Chain" / "Out" / "a.indd", "an older file");
+  test::writeFile(hot / "Chain" / "notes.txt", "text");
+  test::writeFile(hot / "Chain" / ".hidden.indd", "hidden");
+  writeDocument(hot / "NoActionFile" / "c.indd");
+  test::writeFile(hot / "loose.indd", "not in a subfolder");
+
+  Seen seen;
+  {
+    RecordingSave recorder(&seen);
+    scanHotfolder();
+  }
+
+  fs::path out = hot / "Chain" / "Out";
+  EXPECT_FALSE(fs::exists(hot / "Chain" / "a.indd"));
+  EXPECT_FALSE(fs::exists(hot / "Chain" / "B.INDD"));
+  EXPECT_FALSE(fs::exists(hot / "Chain" / "notes.txt"));
+  EXPECT_EQ(test::readFile(out / "notes.txt"), "text");
+  EXPECT_NE(test::readFile(out / "a.indd"), "an older file");
+  EXPECT_TRUE(fs::exists(out / "B.INDD"));
+  EXPECT_TRUE(fs::exists(hot / "Chain" / ".hidden.indd"));
+  EXPECT_FALSE(fs::exists(out / ".hidden.indd"));
+  EXPECT_TRUE(fs::exists(hot / "NoActionFile" / "c.indd"));
+  EXPECT_FALSE(fs::exists(hot / "NoActionFile" / "Out"));
+  EXPECT_TRUE(fs::exists(hot / "loose.indd"));
+
+  // Both documents ran from "Out" with the chain's own options, and were closed.
+  ASSERT_EQ(seen.paths.size(), 2u);
+  std::vector<std::string> paths = seen.paths;
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(paths, (std::vector<std::string>{(out / "B.INDD").string(), (out / "a.indd").string()}));
+  EXPECT_EQ(seen.modifiedLinks, (std::vector<int>{2, 2}));
+  EXPECT_EQ(seen.preflight, (std::vector<std::string>{"Strict", "Strict"}));
+  EXPECT_EQ(getNumberOfDocs(), 0);
+
+  // The settings are as before: the integer back, the missing key missing.
+  EXPECT_EQ(prefs()->options()->get("modifiedLinks"), Value(1));
+  EXPECT_FALSE(prefs()->options()->contains("preflight"));
+}
+
+TEST(HotFolder, NothingHappensWithoutAFolderAndAStopLeavesFilesForLater) {
+  TempHome home;
+  loadPrefs();
+  scanHotfolder();
+  prefs()->dict()->set("Hotfolder", (home.scratch() / "missing").string());
+  scanHotfolder();
+
+  fs::path hot = home.scratch() / "hot";
+  prefs()->dict()->set("Hotfolder", hot.string());
+  test::writeFile(home.dataHome() / "Korvex" / "Chain.plist", kChain);
+  test::writeFile(hot / "Chain" / "one.txt", "1");
+  setHotfolderStopCheck([] { return true; });
+  scanHotfolder();
+  setHotfolderStopCheck(nullptr);
+  EXPECT_TRUE(fs::exists(hot / "Chain" / "one.txt"));
+  scanHotfolder();
+  EXPECT_TRUE(fs::exists(hot / "Chain" / "Out" / "one.txt"));
+}
+
+TEST(HotFolder, UnopenableDocumentStaysInOut) {
+  TempHome home;
+  loadPrefs();
+  fs::path hot = home.scratch() / "hot";
+  prefs()->dict()->set("Hotfolder", hot.string());
+  test::writeFile(home.dataHome() / "Korvex" / "Chain.plist", kChain);
+  test::writeFile(hot / "Chain" / "broken.indd", "not a document");
+  Seen seen;
+  {
+    RecordingSave recorder(&seen);
+    scanHotfolder();
+  }
+  EXPECT_TRUE(seen.paths.empty());
+  EXPECT_EQ(test::readFile(hot / "Chain" / "Out" / "broken.indd"), "not a document");
+  EXPECT_EQ(getNumberOfDocs(), 0);
+}
+
+}  // namespace
+}  // namespace korvex
