@@ -38,7 +38,8 @@ class IDataBase {
   }
   template <typename T, typename... Args>
   T* createWithUID(UID uid, Args&&... args) {
-    if (uid == kInvalidUID || exists(uid)) return nullptr;
+    // The largest UID stays unused so that the next one can't wrap to kInvalidUID.
+    if (uid == kInvalidUID || uid == kLastUID || exists(uid)) return nullptr;
     auto owned = std::make_unique<T>(this, uid, std::forward<Args>(args)...);
     T* raw = owned.get();
     objects_.emplace(uid, std::move(owned));
@@ -47,6 +48,11 @@ class IDataBase {
   }
   // Removes the object; references to it elsewhere are the caller's to clear.
   bool destroy(UID uid);
+  // New objects get UIDs above uid (a loader reserves the UIDs a file names).
+  void reserveThrough(UID uid) {
+    if (uid < kLastUID && uid >= nextUID_) nextUID_ = uid + 1;
+  }
+  static constexpr UID kLastUID = 0xFFFFFFFFu;
   std::size_t objectCount() const { return objects_.size() + (document_ ? 1 : 0); }
   UID nextUID() const { return nextUID_; }
 

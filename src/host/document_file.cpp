@@ -539,7 +539,9 @@ PMMatrix matrixFrom(const Node& n) {
   return m;
 }
 
-void collectUIDs(const Json& j, UID& maxUID) {
+void collectUIDs(const Json& j, UID& maxUID, int depth = 0) {
+  // Deeper than any document needs; also keeps this walk off the stack's limits.
+  if (depth > 4 * kMaxNesting) throw LoadError{"$", "nested too deeply"};
   if (j.is_object()) {
     for (const auto& [key, value] : j.items()) {
       if ((key == "uid" || key == "resourceUID" || key == "pagesLayerUID") && value.is_number_unsigned())
@@ -548,10 +550,10 @@ void collectUIDs(const Json& j, UID& maxUID) {
         for (const Json& v : value)
           if (v.is_number_unsigned())
             maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(v.get<unsigned long long>(), 0xFFFFFFFFull)));
-      collectUIDs(value, maxUID);
+      collectUIDs(value, maxUID, depth + 1);
     }
   } else if (j.is_array()) {
-    for (const Json& v : j) collectUIDs(v, maxUID);
+    for (const Json& v : j) collectUIDs(v, maxUID, depth + 1);
   }
 }
 
@@ -581,10 +583,7 @@ class Reader {
     doc_ = IDocument::createEmpty(docUID);
     db_ = doc_->GetDocDataBase();
     // Objects without a uid get fresh ones above every uid the file names.
-    if (UID probe = std::max(maxUID, docUID); probe >= db_->nextUID()) {
-      auto* placeholder = db_->createWithUID<Language>(probe, "");
-      if (placeholder) db_->destroy(probe);
-    }
+    db_->reserveThrough(std::max(maxUID, docUID));
     doc_->setFacingPages(r.flag("facingPages", false));
     if (r.has("pageSize")) {
       const auto size = r.at("pageSize").numbers(2);

@@ -29,7 +29,7 @@ bool IDataBase::destroy(UID uid) { return uid != rootUID_ && objects_.erase(uid)
 void IDataBase::attachDocument(IDocument* document, UID uid) {
   document_ = document;
   rootUID_ = uid;
-  if (uid >= nextUID_) nextUID_ = uid + 1;
+  reserveThrough(uid);
 }
 
 // --- hierarchy

@@ -194,6 +194,10 @@ TEST(DocumentFile, BadInputIsRefusedWithOneLineNamingPathAndProblem) {
     EXPECT_EQ(r.message, c.message);
     EXPECT_EQ(r.message.find('\n'), std::string::npos);
   }
+  std::string deep = R"({"format": "korvex-document", "version": 1, "xml": )";
+  for (int i = 0; i < 100000; ++i) deep += "[";
+  DocumentLoadResult nested = parseDocument(deep + std::string(100000, ']') + "}", "f.indd", "/");
+  EXPECT_EQ(nested.message, "f.indd: $: nested too deeply");
   const std::string indd("\x06\x06\xED\xF5\xD8\x1D\x46\xE5\xBD\x31\xEF\xE7\xFE\x74\xB7\x1D" "DOCUMENT", 24);
   DocumentLoadResult r = parseDocument(indd, "Alt.indd", "/");
   EXPECT_EQ(r.error, kBinaryDocumentError);
