@@ -80,6 +80,11 @@ bool runActionChain(IDocument* document, const ArrayPtr& chain) {
   for (const Value& element : *chain) {
     DictPtr action = element.dictionary();
     if (!action) return false;
+    if (!documentIsOpen(document)) {
+      // An action closed the document: there is nothing left to act on.
+      setError("\t####\tdocument closed, the chain ends here");
+      return true;
+    }
     if (abortProcessing(document)) continue;
     const std::optional<std::string> name = cmdForAction(action);
     MyLog("action: %@", name);

@@ -25,6 +25,8 @@ class DoneLine {
 };
 
 void closeOpenedDocument(const UIDRef& document, const std::string& path) {
+  // A handler may have closed the document itself.
+  if (!documentForRef(document)) return;
   closeDocWindows(document);
   if (getSaveProject() && document.GetDataBase()->IsModified()) {
     // Closing discards the changes; a failed save must not go unnoticed.

@@ -1,5 +1,7 @@
 #include "docmodel/documents.h"
 
+#include <vector>
+
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "host/host_strings.h"
@@ -14,23 +16,32 @@ Application* application() {
   return session ? session->application() : nullptr;
 }
 
-// The document of the reference when it is still one of the open documents.
-IDocument* openDocument(const UIDRef& reference) {
-  IDocument* document = documentForRef(reference);
-  Application* app = application();
-  return app && app->isOpen(document) ? document : nullptr;
-}
+IDocument* openDocument(const UIDRef& reference) { return documentForRef(reference); }
 
 }  // namespace
 
+// Looked up among the open documents rather than through the database: a
+// reference may outlive the document it named, and its database with it.
 IDocument* documentForRef(const UIDRef& reference) {
   IDataBase* db = reference.GetDataBase();
   if (!db || reference.GetUID() == kInvalidUID) return nullptr;
-  IDocument* document = db->document();
+  IDocument* document = documentForDataBase(db);
   return document && document->GetUID() == reference.GetUID() ? document : nullptr;
 }
 
-IDocument* documentForDataBase(IDataBase* database) { return database ? database->document() : nullptr; }
+IDocument* documentForDataBase(IDataBase* database) {
+  Application* app = application();
+  if (!database || !app) return nullptr;
+  for (int i = 0; i < app->GetDocumentCount(); ++i)
+    if (IDocument* document = app->GetNthDocument(i); document && document->GetDocDataBase() == database)
+      return document;
+  return nullptr;
+}
+
+bool documentIsOpen(const IDocument* document) {
+  Application* app = application();
+  return app && app->isOpen(document);
+}
 
 UIDRef refForDocument(const IDocument* document) { return document ? document->GetUIDRef() : UIDRef(); }
 
@@ -83,7 +94,7 @@ int getNumberOfDocs() {
 
 std::optional<std::string> pathForDoc(const UIDRef& reference) {
   IDataBase* db = reference.GetDataBase();
-  if (!db) return std::nullopt;
+  if (!documentForDataBase(db)) return std::nullopt;
   if (!db->GetSysFile().empty()) return pathWithIDFile(db->GetSysFile());
   if (!db->GetFallbackSysFile().empty()) return pathWithIDFile(db->GetFallbackSysFile());
   return std::nullopt;
@@ -189,12 +200,16 @@ void closeDoc2(const UIDRef& reference, bool deleteFile) {
 void closeDoc2(IDocument* document) { closeDoc2(refForDocument(document), false); }
 
 void closeDocs() {
+  // Collected first: closing while walking the list by index would pass over
+  // the documents that move down into the closed one's place.
+  std::vector<UIDRef> open;
   EnumDocs(
-      [](IDocument* document, const std::optional<std::string>&, void*) {
-        closeDoc2(refForDocument(document), false);
+      [](IDocument* document, const std::optional<std::string>&, void* data) {
+        static_cast<std::vector<UIDRef>*>(data)->push_back(refForDocument(document));
         return true;
       },
-      nullptr);
+      &open);
+  for (const UIDRef& document : open) closeDoc2(document, false);
 }
 
 bool closeDocIfOpen(const std::string& path, bool deleteFile) {

@@ -15,10 +15,13 @@
 namespace korvex {
 
 // Conversions between the forms a document is passed in; null / invalid when
-// there is nothing to convert.
+// the reference or database names no open document.
 IDocument* documentForRef(const UIDRef& reference);
 IDocument* documentForDataBase(IDataBase* database);
 UIDRef refForDocument(const IDocument* document);
+
+// True while the document is one of the open documents (it is gone once closed).
+bool documentIsOpen(const IDocument* document);
 
 // Callback of EnumDocs: answers false to stop.
 using DocCallback = bool (*)(IDocument* document, const std::optional<std::string>& path, void* data);

@@ -56,10 +56,14 @@ ErrorCode MyDoc::open(const std::string& path) {
   return kSuccess;
 }
 
-UIDRef MyDoc::reference() const { return _document ? _document->GetUIDRef() : UIDRef(); }
+UIDRef MyDoc::reference() const {
+  // The document's UID is read only while it is open.
+  IDocument* document = documentForDataBase(_database);
+  return document == _document && document ? document->GetUIDRef() : UIDRef();
+}
 
 std::optional<std::string> MyDoc::getPath(bool folder) const {
-  std::optional<std::string> path = _path ? _path : pathForDoc(_document);
+  std::optional<std::string> path = _path ? _path : pathForDoc(reference());
   if (path && folder) return stringByDeletingLastPathComponent(*path);
   return path;
 }
@@ -85,9 +89,12 @@ void MyDoc::close() {
 }
 
 void MyDoc::setModified(bool modified) {
-  if (_database) _database->SetModified(modified);
+  if (documentForDataBase(_database)) _database->SetModified(modified);
 }
 
-UID MyDoc::stockColorUID(int index) { return _document ? _document->stockColorUID(index) : kInvalidUID; }
+UID MyDoc::stockColorUID(int index) {
+  IDocument* document = documentForDataBase(_database);
+  return document ? document->stockColorUID(index) : kInvalidUID;
+}
 
 }  // namespace korvex

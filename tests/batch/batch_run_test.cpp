@@ -239,6 +239,20 @@ TEST_F(BatchTest, UnreadableDocumentIsPassedOverWithAFlaggedLine) {
   EXPECT_TRUE(getShowLog());
 }
 
+TEST_F(BatchTest, HandlerThatClosesItsDocumentLeavesTheRunSound) {
+  const std::string a = makeDoc("a.indd"), b = makeDoc("b.indd");
+  setSaveProject(true);
+  ScopedHandler save("Save", MyDocHandler([](MyDoc& doc, const DictPtr&) {
+                       doc.close();
+                       return true;
+                     }));
+  EXPECT_EQ(run({a, b}, chainOf({"Save", "#X"})), RunOutcome::Completed);
+  EXPECT_EQ(getNumberOfDocs(), 0);
+  EXPECT_EQ(logLines(), (Lines{kSeparator, a, "action: Save", "\t####\tdocument closed, the chain ends here",
+                               "...done", kSeparator, b, "action: Save",
+                               "\t####\tdocument closed, the chain ends here", "...done"}));
+}
+
 TEST(ActionDispatch, TableNamesAndLookups) {
   std::vector<std::string> names;
   for (const ActionTableRow& row : actionTable()) names.emplace_back(row.name);
