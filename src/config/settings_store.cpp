@@ -61,9 +61,9 @@ DictPtr KorvexSettings::print() {
 }
 
 std::optional<std::string> KorvexSettings::hotFolder() const {
-  const std::string* folder = _dict->get("Hotfolder").string();
-  if (!folder) return std::nullopt;
-  return *folder;
+  Value folder = _dict->get("Hotfolder");
+  if (!folder.isString()) return std::nullopt;
+  return *folder.string();
 }
 
 std::error_code KorvexSettings::save() const {

@@ -63,12 +63,16 @@ class Value {
   explicit operator bool() const { return !isNil(); }
 
   // Typed views; null/none when the value is of another kind.
-  const std::string* string() const { return std::get_if<std::string>(&v_); }
+  // Pointers into the value: not on temporaries, whose text would be gone
+  // before the caller reads it.
+  const std::string* string() const& { return std::get_if<std::string>(&v_); }
+  const std::string* string() const&& = delete;
   std::optional<std::int64_t> integer() const;
   std::optional<double> real() const;
   std::optional<bool> boolValue() const;
   std::optional<korvex::Date> date() const;
-  const Bytes* data() const { return std::get_if<Bytes>(&v_); }
+  const Bytes* data() const& { return std::get_if<Bytes>(&v_); }
+  const Bytes* data() const&& = delete;
   ArrayPtr array() const;
   DictPtr dictionary() const;
 

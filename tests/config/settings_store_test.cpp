@@ -56,7 +56,7 @@ TEST(SettingsStore, SectionsAreCreatedSharedAndMistypedOnesLeftAlone) {
                   "</dict></plist>");
   KorvexSettings settings;
   EXPECT_EQ(settings.pdf(), nullptr);
-  EXPECT_EQ(*settings.dict()->get("PDF").string(), "oops");
+  EXPECT_EQ(settings.dict()->get("PDF"), Value("oops"));
   EXPECT_EQ(settings.hotFolder(), "/srv/hot");
   EXPECT_EQ(integerForKey(settings.options(), "modifiedLinks", 1), 3);
 

@@ -50,7 +50,7 @@ TEST(PropertyListTest, XmlRoundTripKeepsOrderAndKinds) {
   EXPECT_EQ(d->get("Count").kind(), Value::Kind::Integer);
   EXPECT_EQ(d->get("On").kind(), Value::Kind::Boolean);
   EXPECT_EQ(d->get("When").kind(), Value::Kind::Date);
-  EXPECT_EQ(*d->get("Blob").data(), (Bytes{0, 1, 2, 0xFF}));
+  EXPECT_EQ(d->get("Blob"), Value(Bytes{0, 1, 2, 0xFF}));
   // Writing is deterministic.
   EXPECT_EQ(*propertyListXML(*back), *xml);
 }

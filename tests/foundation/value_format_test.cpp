@@ -16,18 +16,18 @@ TEST(Value, ContainersAreSharedAndKeepInsertionOrder) {
   holderA.dictionary()->set("Alpha", 2);
   holderA.dictionary()->set("Zeta", "3");  // replacing keeps the place
   EXPECT_EQ(holderB.dictionary()->keys(), (std::vector<std::string>{"Zeta", "Alpha"}));
-  EXPECT_EQ(*holderB.dictionary()->get("Zeta").string(), "3");
+  EXPECT_EQ(*holderB.dictionary()->get("Zeta").stringValue(), "3");
 
   holderA.dictionary()->remove("Zeta");
   holderA.dictionary()->set("Beta", "x");
   EXPECT_EQ(section->keys(), (std::vector<std::string>{"Alpha", "Beta"}));
-  EXPECT_EQ(*section->get("Beta").string(), "x");  // index stays right after removal
+  EXPECT_EQ(*section->get("Beta").stringValue(), "x");  // index stays right after removal
   section->set("Alpha", Value());                   // nil removes
   EXPECT_FALSE(section->contains("Alpha"));
 
   Value copy = holderA.deepCopy();
   copy.dictionary()->set("Beta", "changed");
-  EXPECT_EQ(*section->get("Beta").string(), "x");
+  EXPECT_EQ(*section->get("Beta").stringValue(), "x");
   EXPECT_FALSE(copy == holderA);
 }
 
