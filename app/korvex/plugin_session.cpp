@@ -10,7 +10,10 @@
 namespace korvex::cli {
 
 PluginSession::PluginSession() {
-  if (!menuManager()) setMenuManager(std::make_unique<MenuManager>());
+  if (!menuManager()) {
+    setMenuManager(std::make_unique<MenuManager>());
+    _ownsMenuManager = true;
+  }
   installStringTableAlerts();
   MyStartupShutdown().Startup();
 }
@@ -20,7 +23,7 @@ PluginSession::~PluginSession() {
   // The timers armed by the plug-in die with it: the run loop belongs to
   // this host, and no timer may call into a plug-in that is gone.
   RunLoop::main().removeAllTimers();
-  setMenuManager(nullptr);
+  if (_ownsMenuManager) setMenuManager(nullptr);
 }
 
 void PluginSession::installMenu() {

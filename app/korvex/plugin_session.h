@@ -21,6 +21,10 @@ class PluginSession {
 
   // Places the deferred menu now (nothing when it is already placed).
   void installMenu();
+
+ private:
+  // Whether this session gave the plug-in its menu manager (and takes it back).
+  bool _ownsMenuManager = false;
 };
 
 }  // namespace korvex::cli

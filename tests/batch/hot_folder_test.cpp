@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "config/settings_store.h"
 #include "docmodel/documents.h"
 #include "foundation/dictionary_accessors.h"
+#include "host/database.h"
 #include "host/session.h"
 #include "support/temp_home.h"
 
@@ -141,6 +143,37 @@ TEST(HotFolder, UnopenableDocumentStaysInOut) {
   EXPECT_TRUE(seen.paths.empty());
   EXPECT_EQ(test::readFile(hot / "Chain" / "Out" / "broken.indd"), "not a document");
   EXPECT_EQ(getNumberOfDocs(), 0);
+}
+
+TEST(HotFolder, ChangedDocumentIsSavedInOutOnlyWhenAnActionAskedForIt) {
+  TempHome home;
+  loadPrefs();
+  fs::path hot = home.scratch() / "hot";
+  prefs()->dict()->set("Hotfolder", hot.string());
+  test::writeFile(home.dataHome() / "Korvex" / "Chain.plist", kChain);
+  fs::path dropped = hot / "Chain" / "kept.indd";
+  writeDocument(dropped);
+  auto anHourAgo = fs::last_write_time(dropped) - std::chrono::hours(1);
+  fs::last_write_time(dropped, anHourAgo);
+
+  bool askToSave = false;
+  auto former = *setActionHandler("Save", DocumentHandler([&askToSave](IDocument* document, const DictPtr&) {
+                                    document->GetDocDataBase()->SetModified(true);
+                                    if (askToSave) setSaveProject(true);
+                                    return true;
+                                  }));
+  setSaveProject(false);
+  scanHotfolder();
+  fs::path out = hot / "Chain" / "Out" / "kept.indd";
+  EXPECT_EQ(fs::last_write_time(out), anHourAgo);
+
+  askToSave = true;
+  fs::rename(out, dropped);
+  scanHotfolder();
+  EXPECT_NE(fs::last_write_time(out), anHourAgo);
+  EXPECT_EQ(getNumberOfDocs(), 0);
+  setSaveProject(false);
+  setActionHandler("Save", former);
 }
 
 }  // namespace

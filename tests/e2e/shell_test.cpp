@@ -66,6 +66,15 @@ TEST(ShellCli, MenuCommands) {
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("unknown menu command 'frob'"), std::string::npos);
 
+  // A document given is opened as the front document; unchanged, it is not saved.
+  const std::string document =
+      "{\"format\": \"korvex-document\", \"version\": 1, \"pageSize\": [595.2756, 841.8898], "
+      "\"layers\": [{\"name\": \"Layer 1\"}]}";
+  test::writeFile(home.scratch() / "doc.indd", document);
+  auto withDoc = korvex({"command", "about", (home.scratch() / "doc.indd").string()});
+  EXPECT_EQ(withDoc.exitCode, 0) << withDoc.err;
+  EXPECT_EQ(test::readFile(home.scratch() / "doc.indd"), document);
+
   auto missing = korvex({"command", "about", (home.scratch() / "none.indd").string()});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("none.indd: could not be opened"), std::string::npos) << missing.err;
@@ -84,10 +93,15 @@ TEST(ShellCli, HotfolderOnce) {
                       hot.string() + "</string></dict></plist>\n");
   test::writeFile(hot / "PDF" / "readme.txt", "text");
   test::writeFile(hot / "Nothing" / "readme.txt", "text");
+  test::writeFile(hot / "PDF" / "doc.indd",
+                  "{\"format\": \"korvex-document\", \"version\": 1, \"pageSize\": [595.2756, 841.8898], "
+                  "\"layers\": [{\"name\": \"Layer 1\"}]}");
   auto once = korvex({"hotfolder", "--once"});
   EXPECT_EQ(once.exitCode, 0) << once.err;
   EXPECT_TRUE(fs::exists(hot / "PDF" / "Out" / "readme.txt"));
   EXPECT_FALSE(fs::exists(hot / "PDF" / "readme.txt"));
+  EXPECT_TRUE(fs::exists(hot / "PDF" / "Out" / "doc.indd"));
+  EXPECT_FALSE(fs::exists(hot / "PDF" / "doc.indd"));
   EXPECT_TRUE(fs::exists(hot / "Nothing" / "readme.txt"));
 }
 
