@@ -16,7 +16,7 @@ namespace korvex {
 namespace {
 
 constexpr int kPages = 1000;
-constexpr int kItemsPerPage = 50;   // 40 shapes and lines, 10 text frames
+constexpr int kItemsPerPage = 50;  // 40 shapes and lines, 10 text frames
 constexpr int kTextFramesPerPage = 10;
 constexpr int kCharactersPerStory = 500;  // 10,000 stories: 5 MB
 
@@ -39,9 +39,12 @@ std::unique_ptr<IDocument> largeDocument() {
     const UID pictures = spread->QueryLayer(doc->findLayer("BILDER")->GetUID())->GetUID();
     for (int i = 0; i < kItemsPerPage - kTextFramesPerPage; ++i) {
       const double x = 20 + (i % 8) * 70, y = 20 + (i / 8) * 150;
-      PageItem* item = i % 4 == 3 ? static_cast<PageItem*>(doc->createGraphicLine(pictures, {x, y}, {x + 60, y}))
-                                  : doc->createSplineItem(pictures, i % 4 == 1 ? SplineShape::Oval : SplineShape::Rectangle,
-                                                          i % 4 == 1 ? Path::oval({x, y, x + 60, y + 40}) : Path::rectangle({x, y, x + 60, y + 40}));
+      PageItem* item =
+          i % 4 == 3
+              ? static_cast<PageItem*>(doc->createGraphicLine(pictures, {x, y}, {x + 60, y}))
+              : doc->createSplineItem(pictures, i % 4 == 1 ? SplineShape::Oval : SplineShape::Rectangle,
+                                      i % 4 == 1 ? Path::oval({x, y, x + 60, y + 40})
+                                                 : Path::rectangle({x, y, x + 60, y + 40}));
       GraphicAttributes a = item->graphicAttributes();
       a.fillSwatch = i % 2 ? red->GetUID() : doc->noneSwatch();
       a.fillTint = i % 3 ? std::optional<PMReal>() : 50.0;
@@ -54,13 +57,18 @@ std::unique_ptr<IDocument> largeDocument() {
       doc->makeTextFrame(frame->GetUID(), kInvalidUID, &mc);
       ITextModel* story = doc->story(mc->storyUID());
       story->Insert(0, paragraph);
-      story->ApplyAttributes(0, 20, {{AttributeClass::kTextColor, red->GetUID()}, {AttributeClass::kPointSize, 14.0}});
+      story->ApplyAttributes(
+          0, 20, {{AttributeClass::kTextColor, red->GetUID()}, {AttributeClass::kPointSize, 14.0}});
     }
   }
   return doc;
 }
 
-std::string benchFile() { return (std::filesystem::temp_directory_path() / ("korvex-host-bench-" + std::to_string(getpid()) + ".indd")).string(); }
+std::string benchFile() {
+  return (std::filesystem::temp_directory_path() /
+          ("korvex-host-bench-" + std::to_string(getpid()) + ".indd"))
+      .string();
+}
 
 void reportPeakMemory(benchmark::State& state) {
   rusage usage{};
@@ -90,8 +98,10 @@ void BM_LoadLargeDocument(benchmark::State& state) {
   std::size_t items = 0;
   for (auto _ : state) {
     DocumentLoadResult r = loadDocumentFile(path);
-    if (r.error != kSuccess) state.SkipWithError(r.message.c_str());
-    else items = r.document->allPageItems().size();
+    if (r.error != kSuccess)
+      state.SkipWithError(r.message.c_str());
+    else
+      items = r.document->allPageItems().size();
   }
   state.counters["items"] = static_cast<double>(items);
   reportPeakMemory(state);

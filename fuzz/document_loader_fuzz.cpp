@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   korvex::DocumentLoadResult first = korvex::parseDocument(bytes, "fuzz.indd", "/nonexistent-korvex-fuzz");
   if (first.error != korvex::kSuccess) {
-    if (first.document || first.message.empty() || first.message.find('\n') != std::string::npos) std::abort();
+    if (first.document || first.message.empty() || first.message.find('\n') != std::string::npos)
+      std::abort();
     return 0;
   }
   const std::string saved = korvex::serializeDocument(*first.document);

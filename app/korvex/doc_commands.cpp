@@ -34,7 +34,8 @@ bool parseNumber(const std::string& text, double& out) {
 }
 
 int docNew(std::span<const std::string> args) {
-  static const char* const kUsage = "usage: korvex doc new OUT [--pages N] [--size W H] [--facing] [--layer NAME]...";
+  static const char* const kUsage =
+      "usage: korvex doc new OUT [--pages N] [--size W H] [--facing] [--layer NAME]...";
   DocumentSetup setup;
   setup.layers.clear();
   std::string out;
@@ -42,13 +43,14 @@ int docNew(std::span<const std::string> args) {
     const std::string& a = args[i];
     double n = 0, m = 0;
     if (a == "--pages") {
-      if (i + 1 >= args.size() || !parseNumber(args[i + 1], n) || n < 1 || n > 100000 || n != static_cast<int>(n))
+      if (i + 1 >= args.size() || !parseNumber(args[i + 1], n) || n < 1 || n > 100000 ||
+          n != static_cast<int>(n))
         return usageError("--pages needs a whole number from 1 to 100000");
       setup.pages = static_cast<int>(n);
       ++i;
     } else if (a == "--size") {
-      if (i + 2 >= args.size() || !parseNumber(args[i + 1], n) || !parseNumber(args[i + 2], m) || n <= 0 || m <= 0 ||
-          n > 15552 || m > 15552)
+      if (i + 2 >= args.size() || !parseNumber(args[i + 1], n) || !parseNumber(args[i + 2], m) || n <= 0 ||
+          m <= 0 || n > 15552 || m > 15552)
         return usageError("--size needs width and height in points, each above 0 and at most 15552");
       setup.pageWidth = n;
       setup.pageHeight = m;
@@ -85,8 +87,9 @@ int docNew(std::span<const std::string> args) {
     std::fprintf(stderr, "korvex: %s\n", message.c_str());
     return kExitFailed;
   }
-  std::printf("%s: %d page%s, %d spread%s, layers:", out.c_str(), doc->GetPageCount(), doc->GetPageCount() == 1 ? "" : "s",
-              doc->GetSpreadCount(), doc->GetSpreadCount() == 1 ? "" : "s");
+  std::printf("%s: %d page%s, %d spread%s, layers:", out.c_str(), doc->GetPageCount(),
+              doc->GetPageCount() == 1 ? "" : "s", doc->GetSpreadCount(),
+              doc->GetSpreadCount() == 1 ? "" : "s");
   for (const std::string& name : setup.layers) std::printf(" %s", name.c_str());
   std::printf("\n");
   return kExitOk;
@@ -105,8 +108,11 @@ std::string swatchName(const IDocument& doc, UID uid) {
 
 std::string describeSwatch(const Swatch& s, const IDocument& doc) {
   if (s.kind() == SwatchKind::None) return "none";
-  if (s.kind() == SwatchKind::Tint) return "tint " + fixed(s.tintPercent(), 0) + "% of " + swatchName(doc, s.baseSwatch());
-  std::string text = s.model() == ColorModel::Spot ? "spot" : s.model() == ColorModel::Registration ? "registration" : "process";
+  if (s.kind() == SwatchKind::Tint)
+    return "tint " + fixed(s.tintPercent(), 0) + "% of " + swatchName(doc, s.baseSwatch());
+  std::string text = s.model() == ColorModel::Spot           ? "spot"
+                     : s.model() == ColorModel::Registration ? "registration"
+                                                             : "process";
   text += s.space() == ColorSpace::CMYK ? " CMYK" : s.space() == ColorSpace::RGB ? " RGB" : " Lab";
   std::string values;
   for (double v : s.components())
@@ -155,7 +161,8 @@ Json itemJson(const IDocument& doc, UID uid, const PMMatrix& spreadInverse) {
   Json j = {{"uid", uid}, {"kind", kindOf(doc, uid)}};
   if (const auto b = doc.pathBounds(uid)) {
     const PMRect r = Path::rectangle(*b).bounds(spreadInverse);
-    j["boundsMM"] = Json::array({std::round(r.left * kMillimetresPerPoint * 10) / 10, std::round(r.top * kMillimetresPerPoint * 10) / 10,
+    j["boundsMM"] = Json::array({std::round(r.left * kMillimetresPerPoint * 10) / 10,
+                                 std::round(r.top * kMillimetresPerPoint * 10) / 10,
                                  std::round(r.right * kMillimetresPerPoint * 10) / 10,
                                  std::round(r.bottom * kMillimetresPerPoint * 10) / 10});
   }
@@ -188,8 +195,11 @@ Json infoJson(const IDocument& doc, const std::string& path) {
   Json layers = Json::array();
   for (int i = 1; i < doc.GetLayerCount(); ++i) {
     const IDocumentLayer* l = doc.layerAt(i);
-    layers.push_back({{"name", l->GetName()}, {"visible", l->IsVisible()}, {"printable", l->IsPrintable()},
-                      {"locked", l->IsLocked()}, {"color", l->GetColor()}});
+    layers.push_back({{"name", l->GetName()},
+                      {"visible", l->IsVisible()},
+                      {"printable", l->IsPrintable()},
+                      {"locked", l->IsLocked()},
+                      {"color", l->GetColor()}});
   }
   j["layers"] = layers;
   Json spreads = Json::array();
@@ -216,14 +226,17 @@ Json infoJson(const IDocument& doc, const std::string& path) {
   Json stories = Json::array();
   for (UID uid : doc.storyList()) {
     const ITextModel* story = doc.story(uid);
-    stories.push_back({{"uid", uid}, {"characters", story->TotalLength() - 1}, {"frames", story->threadedFrames().size()},
+    stories.push_back({{"uid", uid},
+                       {"characters", story->TotalLength() - 1},
+                       {"frames", story->threadedFrames().size()},
                        {"preview", preview(story->text(), 60)}});
   }
   j["stories"] = stories;
   Json links = Json::array();
   for (UID uid : doc.linkList()) {
     const auto* link = db->instantiate<ILink>(uid);
-    links.push_back({{"path", link->resource()->path()}, {"state", stateName(link->GetResourceModificationState())},
+    links.push_back({{"path", link->resource()->path()},
+                     {"state", stateName(link->GetResourceModificationState())},
                      {"embedded", link->resource()->isEmbedded()}});
   }
   j["links"] = links;
@@ -234,8 +247,10 @@ Json infoJson(const IDocument& doc, const std::string& path) {
   }
   j["swatches"] = swatches;
   Json styles = Json::object();
-  const std::pair<StyleKind, const char*> kinds[] = {{StyleKind::Paragraph, "paragraph"}, {StyleKind::Character, "character"},
-                                                     {StyleKind::Table, "table"},         {StyleKind::Cell, "cell"},
+  const std::pair<StyleKind, const char*> kinds[] = {{StyleKind::Paragraph, "paragraph"},
+                                                     {StyleKind::Character, "character"},
+                                                     {StyleKind::Table, "table"},
+                                                     {StyleKind::Cell, "cell"},
                                                      {StyleKind::Object, "object"}};
   for (const auto& [kind, name] : kinds) {
     Json list = Json::array();
@@ -251,8 +266,8 @@ void printItem(const Json& item, int depth) {
   line += item["kind"].get<std::string>();
   if (item.contains("boundsMM")) {
     const Json& b = item["boundsMM"];
-    line += "  [" + fixed(b[0].get<double>()) + ", " + fixed(b[1].get<double>()) + " – " + fixed(b[2].get<double>()) + ", " +
-            fixed(b[3].get<double>()) + " mm]";
+    line += "  [" + fixed(b[0].get<double>()) + ", " + fixed(b[1].get<double>()) + " – " +
+            fixed(b[2].get<double>()) + ", " + fixed(b[3].get<double>()) + " mm]";
   }
   line += "  fill " + item["fill"].get<std::string>();
   if (item.contains("fillTint")) line += " " + fixed(item["fillTint"].get<double>(), 0) + "%";
@@ -260,7 +275,8 @@ void printItem(const Json& item, int depth) {
   if (item.contains("strokeWeight")) line += " " + fixed(item["strokeWeight"].get<double>(), 2) + " pt";
   if (item.contains("labels"))
     for (const auto& [k, v] : item["labels"].items()) line += ", label " + k + "=" + v.get<std::string>();
-  if (item.contains("link")) line += ", " + std::filesystem::path(item["link"].get<std::string>()).filename().string();
+  if (item.contains("link"))
+    line += ", " + std::filesystem::path(item["link"].get<std::string>()).filename().string();
   std::printf("%s\n", line.c_str());
   if (item.contains("children"))
     for (const Json& child : item["children"]) printItem(child, depth + 1);
@@ -286,18 +302,20 @@ int docInfo(std::span<const std::string> args) {
     return kExitOk;
   }
   std::printf("%s\n", path.c_str());
-  std::printf("  %d page%s on %d spread%s%s\n", doc->GetPageCount(), doc->GetPageCount() == 1 ? "" : "s", doc->GetSpreadCount(),
-              doc->GetSpreadCount() == 1 ? "" : "s", doc->facingPages() ? ", facing pages" : "");
+  std::printf("  %d page%s on %d spread%s%s\n", doc->GetPageCount(), doc->GetPageCount() == 1 ? "" : "s",
+              doc->GetSpreadCount(), doc->GetSpreadCount() == 1 ? "" : "s",
+              doc->facingPages() ? ", facing pages" : "");
   std::printf("  layers:\n");
   for (const Json& l : info["layers"])
-    std::printf("    %-16s %s, %s, %s, colour %s\n", l["name"].get<std::string>().c_str(), l["visible"].get<bool>() ? "visible" : "hidden",
-                l["printable"].get<bool>() ? "printable" : "not printable", l["locked"].get<bool>() ? "locked" : "unlocked",
-                l["color"].get<std::string>().c_str());
+    std::printf("    %-16s %s, %s, %s, colour %s\n", l["name"].get<std::string>().c_str(),
+                l["visible"].get<bool>() ? "visible" : "hidden",
+                l["printable"].get<bool>() ? "printable" : "not printable",
+                l["locked"].get<bool>() ? "locked" : "unlocked", l["color"].get<std::string>().c_str());
   for (const Json& s : info["spreads"]) {
     std::printf("  spread %d:", s["index"].get<int>());
     for (const Json& p : s["pages"])
-      std::printf(" page %s (%s x %s mm)", p["name"].get<std::string>().c_str(), fixed(p["widthMM"].get<double>()).c_str(),
-                  fixed(p["heightMM"].get<double>()).c_str());
+      std::printf(" page %s (%s x %s mm)", p["name"].get<std::string>().c_str(),
+                  fixed(p["widthMM"].get<double>()).c_str(), fixed(p["heightMM"].get<double>()).c_str());
     std::printf("\n");
     for (const auto& [layer, items] : s["items"].items()) {
       if (items.empty()) continue;
@@ -307,15 +325,17 @@ int docInfo(std::span<const std::string> args) {
   }
   std::printf("  stories:\n");
   for (const Json& s : info["stories"])
-    std::printf("    %u: %d characters in %zu frame%s \"%s\"\n", s["uid"].get<unsigned>(), s["characters"].get<int>(),
-                s["frames"].get<std::size_t>(), s["frames"].get<std::size_t>() == 1 ? "" : "s", s["preview"].get<std::string>().c_str());
+    std::printf("    %u: %d characters in %zu frame%s \"%s\"\n", s["uid"].get<unsigned>(),
+                s["characters"].get<int>(), s["frames"].get<std::size_t>(),
+                s["frames"].get<std::size_t>() == 1 ? "" : "s", s["preview"].get<std::string>().c_str());
   std::printf("  links:\n");
   for (const Json& l : info["links"])
     std::printf("    %s: %s%s\n", l["path"].get<std::string>().c_str(), l["state"].get<std::string>().c_str(),
                 l["embedded"].get<bool>() ? " (embedded)" : "");
   std::printf("  swatches:\n");
   for (const Json& s : info["swatches"])
-    std::printf("    %-20s %s\n", s["name"].get<std::string>().c_str(), s["description"].get<std::string>().c_str());
+    std::printf("    %-20s %s\n", s["name"].get<std::string>().c_str(),
+                s["description"].get<std::string>().c_str());
   std::printf("  styles:\n");
   for (const auto& [kind, names] : info["styles"].items()) {
     std::string list;
@@ -336,7 +356,8 @@ int docCheck(std::span<const std::string> args) {
     const auto* link = db->instantiate<ILink>(uid);
     const auto state = link->GetResourceModificationState();
     if (state == ILink::kResourceNormal) continue;
-    std::printf("%s: warning: link %s: %s\n", path.c_str(), link->resource()->path().c_str(), stateName(state));
+    std::printf("%s: warning: link %s: %s\n", path.c_str(), link->resource()->path().c_str(),
+                stateName(state));
     ++warnings;
   }
   for (const std::string& font : doc->usedFontList().missingFonts()) {
@@ -348,9 +369,9 @@ int docCheck(std::span<const std::string> args) {
       std::printf("%s: warning: story %u is shown in no frame\n", path.c_str(), uid);
       ++warnings;
     }
-  std::printf("%s: ok: %d pages, %d spreads, %zu page items, %zu stories, %zu links, %d warning%s\n", path.c_str(),
-              doc->GetPageCount(), doc->GetSpreadCount(), doc->allPageItems().size(), doc->storyList().size(), doc->linkList().size(),
-              warnings, warnings == 1 ? "" : "s");
+  std::printf("%s: ok: %d pages, %d spreads, %zu page items, %zu stories, %zu links, %d warning%s\n",
+              path.c_str(), doc->GetPageCount(), doc->GetSpreadCount(), doc->allPageItems().size(),
+              doc->storyList().size(), doc->linkList().size(), warnings, warnings == 1 ? "" : "s");
   return kExitOk;
 }
 

@@ -15,7 +15,8 @@ const char* const kDefaultLanguages[] = {"Neutral", "English: USA", "German: 200
 
 }  // namespace
 
-IDocument::IDocument(std::unique_ptr<IDataBase> db, UID uid) : HostObject(db.get(), uid), database_(std::move(db)) {
+IDocument::IDocument(std::unique_ptr<IDataBase> db, UID uid)
+    : HostObject(db.get(), uid), database_(std::move(db)) {
   database_->attachDocument(this, uid);
 }
 
@@ -43,7 +44,9 @@ Swatch* IDocument::createReservedSwatch(ReservedSwatch which, UID uid) {
   if (!s) return nullptr;
   switch (which) {
     case ReservedSwatch::None: break;
-    case ReservedSwatch::Registration: s->setColor(ColorModel::Registration, ColorSpace::CMYK, {1, 1, 1, 1}); break;
+    case ReservedSwatch::Registration:
+      s->setColor(ColorModel::Registration, ColorSpace::CMYK, {1, 1, 1, 1});
+      break;
     case ReservedSwatch::Paper: s->setColor(ColorModel::Process, ColorSpace::CMYK, {0, 0, 0, 0}); break;
     case ReservedSwatch::Black: s->setColor(ColorModel::Process, ColorSpace::CMYK, {0, 0, 0, 1}); break;
   }
@@ -55,7 +58,8 @@ Swatch* IDocument::createReservedSwatch(ReservedSwatch which, UID uid) {
 
 void IDocument::addMissingEssentials() {
   if (layers_.empty()) createPagesLayer();
-  for (auto which : {ReservedSwatch::None, ReservedSwatch::Registration, ReservedSwatch::Paper, ReservedSwatch::Black})
+  for (auto which :
+       {ReservedSwatch::None, ReservedSwatch::Registration, ReservedSwatch::Paper, ReservedSwatch::Black})
     createReservedSwatch(which);
   struct Default {
     StyleKind kind;
@@ -63,15 +67,20 @@ void IDocument::addMissingEssentials() {
     const char* basedOn;
   };
   static const Default kDefaults[] = {
-      {StyleKind::Paragraph, "[No Paragraph Style]", nullptr}, {StyleKind::Paragraph, "[Basic Paragraph]", "[No Paragraph Style]"},
-      {StyleKind::Character, "[None]", nullptr},               {StyleKind::Table, "[No Table Style]", nullptr},
-      {StyleKind::Table, "[Basic Table]", "[No Table Style]"},  {StyleKind::Cell, "[None]", nullptr},
-      {StyleKind::Object, "[None]", nullptr},                  {StyleKind::Object, "[Basic Graphics Frame]", "[None]"},
+      {StyleKind::Paragraph, "[No Paragraph Style]", nullptr},
+      {StyleKind::Paragraph, "[Basic Paragraph]", "[No Paragraph Style]"},
+      {StyleKind::Character, "[None]", nullptr},
+      {StyleKind::Table, "[No Table Style]", nullptr},
+      {StyleKind::Table, "[Basic Table]", "[No Table Style]"},
+      {StyleKind::Cell, "[None]", nullptr},
+      {StyleKind::Object, "[None]", nullptr},
+      {StyleKind::Object, "[Basic Graphics Frame]", "[None]"},
       {StyleKind::Object, "[Basic Text Frame]", "[None]"},
   };
   for (const Default& d : kDefaults)
     if (findStyle(d.kind, d.name) == kInvalidUID) {
-      Style* s = database_->create<Style>(d.kind, d.name, d.basedOn ? findStyle(d.kind, d.basedOn) : kInvalidUID);
+      Style* s =
+          database_->create<Style>(d.kind, d.name, d.basedOn ? findStyle(d.kind, d.basedOn) : kInvalidUID);
       StyleGroup& group = styleGroup(d.kind);
       group.add(s->GetUID());
     }
@@ -136,7 +145,8 @@ IDocumentLayer* IDocument::layerAt(int index) const {
 
 IDocumentLayer* IDocument::findLayer(const std::string& name) const {
   for (UID uid : layers_)
-    if (auto* layer = database_->instantiate<IDocumentLayer>(uid); layer && layer->GetName() == name) return layer;
+    if (auto* layer = database_->instantiate<IDocumentLayer>(uid); layer && layer->GetName() == name)
+      return layer;
   return nullptr;
 }
 
@@ -147,7 +157,8 @@ int IDocument::layerIndex(UID layer) const {
 
 IDocumentLayer* IDocument::createLayer(const std::string& name, int index, UID uid) {
   if (name.empty() || findLayer(name)) return nullptr;
-  auto* layer = uid == kInvalidUID ? database_->create<IDocumentLayer>(name) : database_->createWithUID<IDocumentLayer>(uid, name);
+  auto* layer = uid == kInvalidUID ? database_->create<IDocumentLayer>(name)
+                                   : database_->createWithUID<IDocumentLayer>(uid, name);
   if (!layer) return nullptr;
   if (index < 1 || index > GetLayerCount()) index = GetLayerCount();
   layers_.insert(layers_.begin() + index, layer->GetUID());
@@ -213,8 +224,9 @@ ISpread* IDocument::createSpread(int index, UID uid, const std::vector<UID>& spr
   auto* spread = uid == kInvalidUID ? database_->create<ISpread>() : database_->createWithUID<ISpread>(uid);
   if (!spread) return nullptr;
   for (std::size_t i = 0; i < layers_.size(); ++i) {
-    ISpreadLayer* sl = spreadLayerUIDs.empty() ? database_->create<ISpreadLayer>(layers_[i])
-                                               : database_->createWithUID<ISpreadLayer>(spreadLayerUIDs[i], layers_[i]);
+    ISpreadLayer* sl = spreadLayerUIDs.empty()
+                           ? database_->create<ISpreadLayer>(layers_[i])
+                           : database_->createWithUID<ISpreadLayer>(spreadLayerUIDs[i], layers_[i]);
     if (!sl) {
       destroyTree(spread->GetUID());
       return nullptr;
@@ -233,7 +245,8 @@ Page* IDocument::addPage(ISpread* spread, PMReal width, PMReal height, UID uid) 
   if (!spread || !(width > 0) || !(height > 0)) return nullptr;
   ISpreadLayer* layer = spread->pagesLayer();
   if (!layer) return nullptr;
-  auto* page = uid == kInvalidUID ? database_->create<Page>(width, height) : database_->createWithUID<Page>(uid, width, height);
+  auto* page = uid == kInvalidUID ? database_->create<Page>(width, height)
+                                  : database_->createWithUID<Page>(uid, width, height);
   if (!page) return nullptr;
   // Pages sit side by side from the spread's origin.
   PMReal x = 0;
@@ -305,14 +318,17 @@ UID IDocument::pageOf(UID itemUID) const {
   const PMPoint centre{(bounds->left + bounds->right) / 2, (bounds->top + bounds->bottom) / 2};
   for (Page* page : spread->pages()) {
     const PMRect r = Path::rectangle(page->innerBounds()).bounds(page->innerToPasteboard());
-    if (centre.x >= r.left && centre.x <= r.right && centre.y >= r.top && centre.y <= r.bottom) return page->GetUID();
+    if (centre.x >= r.left && centre.x <= r.right && centre.y >= r.top && centre.y <= r.bottom)
+      return page->GetUID();
   }
   return kInvalidUID;
 }
 
 // --- page items
 
-PageItem* IDocument::item(UID uid) const { return database_->instantiate<PageItem>(uid); }
+PageItem* IDocument::item(UID uid) const {
+  return database_->instantiate<PageItem>(uid);
+}
 
 bool IDocument::isContainer(UID uid) const {
   HostObject* o = database_->object(uid);
@@ -331,7 +347,8 @@ bool IDocument::isContainer(UID uid) const {
 
 SplineItem* IDocument::createSplineItem(UID parent, SplineShape shape, Path path, int index, UID uid) {
   auto* p = database_->instantiate<IHierarchy>(parent);
-  if (!p || !isContainer(parent) || path.points.size() < 2 || database_->instantiate<SplineItem>(parent)) return nullptr;
+  if (!p || !isContainer(parent) || path.points.size() < 2 || database_->instantiate<SplineItem>(parent))
+    return nullptr;
   auto* s = uid == kInvalidUID ? database_->create<SplineItem>(shape, std::move(path))
                                : database_->createWithUID<SplineItem>(uid, shape, std::move(path));
   if (!s) return nullptr;
@@ -415,7 +432,8 @@ InlineItem* IDocument::anchorItem(UID storyUID, int position, UID itemUID, UID u
   ITextModel* s = story(storyUID);
   PageItem* it = item(itemUID);
   if (!s || !it || position < 0 || position >= s->TotalLength()) return nullptr;
-  auto* inl = uid == kInvalidUID ? database_->create<InlineItem>(storyUID) : database_->createWithUID<InlineItem>(uid, storyUID);
+  auto* inl = uid == kInvalidUID ? database_->create<InlineItem>(storyUID)
+                                 : database_->createWithUID<InlineItem>(uid, storyUID);
   if (!inl) return nullptr;
   if (IHierarchy* old = it->parent()) old->removeChild(it);
   inl->addChild(it);
@@ -427,7 +445,8 @@ InlineItem* IDocument::anchorItem(UID storyUID, int position, UID itemUID, UID u
 InlineItem* IDocument::createInlineItem(UID storyUID, int position, UID uid) {
   ITextModel* s = story(storyUID);
   if (!s) return nullptr;
-  auto* inl = uid == kInvalidUID ? database_->create<InlineItem>(storyUID) : database_->createWithUID<InlineItem>(uid, storyUID);
+  auto* inl = uid == kInvalidUID ? database_->create<InlineItem>(storyUID)
+                                 : database_->createWithUID<InlineItem>(uid, storyUID);
   if (!inl) return nullptr;
   if (s->attachOwnedItem(position, inl->GetUID()) != kSuccess) {
     database_->destroy(inl->GetUID());
@@ -563,8 +582,10 @@ ErrorCode IDocument::ungroup(UID groupUID, UIDList* released) {
 std::optional<PMRect> IDocument::pathBounds(UID uid) const {
   auto* node = database_->instantiate<IHierarchy>(uid);
   if (!node) return std::nullopt;
-  if (auto* pi = dynamic_cast<PageItem*>(node); pi && pi->path()) return pi->path()->bounds(pi->innerToPasteboard());
-  if (auto* page = dynamic_cast<Page*>(node)) return Path::rectangle(page->innerBounds()).bounds(page->innerToPasteboard());
+  if (auto* pi = dynamic_cast<PageItem*>(node); pi && pi->path())
+    return pi->path()->bounds(pi->innerToPasteboard());
+  if (auto* page = dynamic_cast<Page*>(node))
+    return Path::rectangle(page->innerBounds()).bounds(page->innerToPasteboard());
   if (node->GetClass() == ClassID::kGroupItem) {
     PMRect r;
     bool any = false;
@@ -602,7 +623,8 @@ std::optional<PMRect> IDocument::strokeBounds(UID uid) const {
 ErrorCode IDocument::transformBy(UID uid, const PMMatrix& m) {
   PageItem* it = item(uid);
   if (!it || !m.inverse()) return kInvalidParameterError;
-  const auto parentInverse = (it->innerToPasteboard() * it->transform().inverse().value_or(PMMatrix{})).inverse();
+  const auto parentInverse =
+      (it->innerToPasteboard() * it->transform().inverse().value_or(PMMatrix{})).inverse();
   if (!parentInverse) return kInvalidParameterError;
   const PMMatrix parentToPb = *(parentInverse->inverse());
   // New transform T' with parentToPb·T' = m·parentToPb·T.
@@ -643,9 +665,9 @@ ErrorCode IDocument::setPathBounds(UID uid, const PMRect& target) {
 ErrorCode IDocument::setStrokeBounds(UID uid, const PMRect& target) {
   const auto path = pathBounds(uid), stroke = strokeBounds(uid);
   if (!path || !stroke) return kInvalidParameterError;
-  return setPathBounds(uid, {target.left + (path->left - stroke->left), target.top + (path->top - stroke->top),
-                             target.right - (stroke->right - path->right),
-                             target.bottom - (stroke->bottom - path->bottom)});
+  return setPathBounds(
+      uid, {target.left + (path->left - stroke->left), target.top + (path->top - stroke->top),
+            target.right - (stroke->right - path->right), target.bottom - (stroke->bottom - path->bottom)});
 }
 
 ErrorCode IDocument::fitFrameToContent(UID frame) {
@@ -720,7 +742,9 @@ ITextModel* IDocument::createStory(UID uid) {
   return s;
 }
 
-ITextModel* IDocument::story(UID uid) const { return database_->instantiate<ITextModel>(uid); }
+ITextModel* IDocument::story(UID uid) const {
+  return database_->instantiate<ITextModel>(uid);
+}
 
 ErrorCode IDocument::makeTextFrame(UID frame, UID storyUID, MultiColumnItem** content) {
   auto* f = database_->instantiate<SplineItem>(frame);
@@ -787,7 +811,8 @@ ILink* IDocument::createLink(UID object, const std::string& path, UID linkUID, U
 std::vector<UID> IDocument::linksForObject(UID object) const {
   std::vector<UID> result;
   for (UID l : links_)
-    if (auto* link = database_->instantiate<ILink>(l); link && link->GetObject() == object) result.push_back(l);
+    if (auto* link = database_->instantiate<ILink>(l); link && link->GetObject() == object)
+      result.push_back(l);
   return result;
 }
 
@@ -805,7 +830,9 @@ ErrorCode IDocument::deleteLink(UID linkUID) {
 
 // --- swatches
 
-Swatch* IDocument::swatch(UID uid) const { return database_->instantiate<Swatch>(uid); }
+Swatch* IDocument::swatch(UID uid) const {
+  return database_->instantiate<Swatch>(uid);
+}
 
 Swatch* IDocument::findSwatch(const std::string& name) const {
   for (UID uid : swatches_)
@@ -813,8 +840,8 @@ Swatch* IDocument::findSwatch(const std::string& name) const {
   return nullptr;
 }
 
-Swatch* IDocument::createColor(const std::string& name, ColorModel model, ColorSpace space, std::vector<double> components,
-                               UID uid) {
+Swatch* IDocument::createColor(const std::string& name, ColorModel model, ColorSpace space,
+                               std::vector<double> components, UID uid) {
   if (name.empty() || findSwatch(name) || model == ColorModel::Registration ||
       !validateColorComponents(space, components).empty())
     return nullptr;
@@ -859,7 +886,8 @@ UID IDocument::stockColorUID(int index) {
 bool IDocument::isSwatchUsed(UID swatchUID) const {
   if (swatchUID == kInvalidUID) return false;
   for (UID s : swatches_)
-    if (Swatch* sw = swatch(s); sw && sw->kind() == SwatchKind::Tint && sw->baseSwatch() == swatchUID) return true;
+    if (Swatch* sw = swatch(s); sw && sw->kind() == SwatchKind::Tint && sw->baseSwatch() == swatchUID)
+      return true;
   for (UID uid : allPageItems()) {
     const GraphicAttributes& a = item(uid)->graphicAttributes();
     if (a.fillSwatch == swatchUID || a.strokeSwatch == swatchUID) return true;
@@ -945,7 +973,8 @@ UID IDocument::findStyle(StyleKind kind, const std::string& name) const {
   return styleGroup(kind).FindByName(*database_, name);
 }
 
-ErrorCode IDocument::createStyle(StyleKind kind, const std::string& name, UID basedOn, UID* created, UID uid) {
+ErrorCode IDocument::createStyle(StyleKind kind, const std::string& name, UID basedOn, UID* created,
+                                 UID uid) {
   if (name.empty() || findStyle(kind, name) != kInvalidUID) return kInvalidParameterError;
   if (basedOn != kInvalidUID) {
     auto* parent = database_->instantiate<Style>(basedOn);
@@ -969,7 +998,8 @@ UID IDocument::findLanguage(const std::string& name) const {
 UID IDocument::addLanguage(const std::string& name, UID uid) {
   if (name.empty()) return kInvalidUID;
   if (UID existing = findLanguage(name)) return existing;
-  auto* l = uid == kInvalidUID ? database_->create<Language>(name) : database_->createWithUID<Language>(uid, name);
+  auto* l =
+      uid == kInvalidUID ? database_->create<Language>(name) : database_->createWithUID<Language>(uid, name);
   if (!l) return kInvalidUID;
   languages_.push_back(l->GetUID());
   touch();
@@ -999,7 +1029,9 @@ ErrorCode IDocument::setXMLRoot(XMLElement root) {
   return kSuccess;
 }
 
-IUsedFontList IDocument::usedFontList() const { return IUsedFontList(*this); }
+IUsedFontList IDocument::usedFontList() const {
+  return IUsedFontList(*this);
+}
 
 std::vector<UID> IDocument::allPageItems() const {
   std::vector<UID> result;

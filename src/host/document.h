@@ -93,7 +93,8 @@ class IDocument : public HostObject {
   UID pageOf(UID item) const;
 
   // Page items. Parents are spread layers, groups, frames and inline items.
-  SplineItem* createSplineItem(UID parent, SplineShape shape, Path path, int index = -1, UID uid = kInvalidUID);
+  SplineItem* createSplineItem(UID parent, SplineShape shape, Path path, int index = -1,
+                               UID uid = kInvalidUID);
   SplineItem* createRectangle(UID parent, const PMRect& bounds) {
     return createSplineItem(parent, SplineShape::Rectangle, Path::rectangle(bounds));
   }
@@ -141,7 +142,8 @@ class IDocument : public HostObject {
 
   // Links.
   const std::vector<UID>& linkList() const { return links_; }
-  ILink* createLink(UID object, const std::string& path, UID linkUID = kInvalidUID, UID resourceUID = kInvalidUID);
+  ILink* createLink(UID object, const std::string& path, UID linkUID = kInvalidUID,
+                    UID resourceUID = kInvalidUID);
   std::vector<UID> linksForObject(UID object) const;
   ErrorCode deleteLink(UID link);
 
@@ -153,8 +155,8 @@ class IDocument : public HostObject {
   UID paperSwatch() const { return paper_; }
   UID blackSwatch() const { return black_; }
   UID registrationSwatch() const { return registration_; }
-  Swatch* createColor(const std::string& name, ColorModel model, ColorSpace space, std::vector<double> components,
-                      UID uid = kInvalidUID);
+  Swatch* createColor(const std::string& name, ColorModel model, ColorSpace space,
+                      std::vector<double> components, UID uid = kInvalidUID);
   Swatch* createTint(UID base, double percent, const std::string& name = {}, UID uid = kInvalidUID);
   // The swatch of the session's stock colour number index, added when missing.
   UID stockColorUID(int index);

@@ -33,7 +33,8 @@ std::string base64Encode(const std::vector<std::uint8_t>& data) {
   std::string out;
   out.reserve((data.size() + 2) / 3 * 4);
   for (std::size_t i = 0; i < data.size(); i += 3) {
-    const std::uint32_t n = (std::uint32_t{data[i]} << 16) | (i + 1 < data.size() ? std::uint32_t{data[i + 1]} << 8 : 0) |
+    const std::uint32_t n = (std::uint32_t{data[i]} << 16) |
+                            (i + 1 < data.size() ? std::uint32_t{data[i + 1]} << 8 : 0) |
                             (i + 2 < data.size() ? data[i + 2] : 0);
     out.push_back(kBase64[(n >> 18) & 63]);
     out.push_back(kBase64[(n >> 12) & 63]);
@@ -72,16 +73,18 @@ template <typename E>
 struct Names;
 template <>
 struct Names<StrokeAlignment> {
-  static constexpr std::pair<StrokeAlignment, const char*> values[] = {
-      {StrokeAlignment::Center, "center"}, {StrokeAlignment::Inside, "inside"}, {StrokeAlignment::Outside, "outside"}};
+  static constexpr std::pair<StrokeAlignment, const char*> values[] = {{StrokeAlignment::Center, "center"},
+                                                                       {StrokeAlignment::Inside, "inside"},
+                                                                       {StrokeAlignment::Outside, "outside"}};
 };
 template <>
 struct Names<TextWrapMode> {
-  static constexpr std::pair<TextWrapMode, const char*> values[] = {{TextWrapMode::None, "none"},
-                                                                    {TextWrapMode::BoundingBox, "boundingBox"},
-                                                                    {TextWrapMode::Contour, "contour"},
-                                                                    {TextWrapMode::JumpObject, "jumpObject"},
-                                                                    {TextWrapMode::NextColumn, "nextColumn"}};
+  static constexpr std::pair<TextWrapMode, const char*> values[] = {
+      {TextWrapMode::None, "none"},
+      {TextWrapMode::BoundingBox, "boundingBox"},
+      {TextWrapMode::Contour, "contour"},
+      {TextWrapMode::JumpObject, "jumpObject"},
+      {TextWrapMode::NextColumn, "nextColumn"}};
 };
 template <>
 struct Names<VerticalJustification> {
@@ -93,8 +96,9 @@ struct Names<VerticalJustification> {
 };
 template <>
 struct Names<ImageColorSpace> {
-  static constexpr std::pair<ImageColorSpace, const char*> values[] = {
-      {ImageColorSpace::Unknown, "unknown"}, {ImageColorSpace::Grey, "grey"}, {ImageColorSpace::Colour, "colour"}};
+  static constexpr std::pair<ImageColorSpace, const char*> values[] = {{ImageColorSpace::Unknown, "unknown"},
+                                                                       {ImageColorSpace::Grey, "grey"},
+                                                                       {ImageColorSpace::Colour, "colour"}};
 };
 template <>
 struct Names<ColorSpace> {
@@ -129,13 +133,17 @@ const char* styleKey(StyleKind kind) {
   }
   return "objectStyles";
 }
-constexpr StyleKind kStyleKinds[] = {StyleKind::Paragraph, StyleKind::Character, StyleKind::Table, StyleKind::Cell,
-                                     StyleKind::Object};
+constexpr StyleKind kStyleKinds[] = {StyleKind::Paragraph, StyleKind::Character, StyleKind::Table,
+                                     StyleKind::Cell, StyleKind::Object};
 
 // ============================================================ writing
 
-Json rectJson(const PMRect& r) { return Json::array({r.left, r.top, r.right, r.bottom}); }
-Json matrixJson(const PMMatrix& m) { return Json::array({m.a, m.b, m.c, m.d, m.tx, m.ty}); }
+Json rectJson(const PMRect& r) {
+  return Json::array({r.left, r.top, r.right, r.bottom});
+}
+Json matrixJson(const PMMatrix& m) {
+  return Json::array({m.a, m.b, m.c, m.d, m.tx, m.ty});
+}
 
 class Writer {
  public:
@@ -161,7 +169,8 @@ class Writer {
                         {"color", l->GetColor()}});
     }
     j["layers"] = layers;
-    if (const IDocumentLayer* active = db_.instantiate<IDocumentLayer>(doc_.activeLayer())) j["activeLayer"] = active->GetName();
+    if (const IDocumentLayer* active = db_.instantiate<IDocumentLayer>(doc_.activeLayer()))
+      j["activeLayer"] = active->GetName();
     j["swatches"] = swatches();
     for (StyleKind kind : kStyleKinds) j[styleKey(kind)] = styles(kind);
     Json languages = Json::array();
@@ -356,9 +365,9 @@ class Writer {
     if (!it.objectStyle().empty()) j["objectStyle"] = it.objectStyle();
     const TextWrapSettings& w = it.textWrap();
     if (w != TextWrapSettings{})
-      j["textWrap"] = {{"mode", nameOf(w.mode)},        {"offsets", rectJson(w.offsets)},
-                       {"side", w.side},                {"contour", w.contour},
-                       {"inverted", w.inverted},        {"ignoredByTextBeneath", w.ignoredByTextBeneath}};
+      j["textWrap"] = {{"mode", nameOf(w.mode)}, {"offsets", rectJson(w.offsets)},
+                       {"side", w.side},         {"contour", w.contour},
+                       {"inverted", w.inverted}, {"ignoredByTextBeneath", w.ignoredByTextBeneath}};
     if (!it.labels().empty()) {
       Json labels = Json::object();
       for (const auto& [k, v] : it.labels().entries()) labels[k] = v;
@@ -501,7 +510,8 @@ class Node {
   }
   std::vector<double> numbers(std::size_t count) const {
     if (!j_->is_array() || (count && j_->size() != count))
-      fail(count ? "expected an array of " + std::to_string(count) + " numbers" : "expected an array of numbers");
+      fail(count ? "expected an array of " + std::to_string(count) + " numbers"
+                 : "expected an array of numbers");
     std::vector<double> out;
     for (std::size_t i = 0; i < j_->size(); ++i) out.push_back(at(i).number());
     return out;
@@ -519,7 +529,9 @@ class Node {
   std::string str(const char* key, const std::string& def) const { return has(key) ? at(key).string() : def; }
   double num(const char* key, double def) const { return has(key) ? at(key).number() : def; }
   bool flag(const char* key, bool def) const { return has(key) ? at(key).boolean() : def; }
-  UID uid(const char* key = "uid") const { return has(key) ? static_cast<UID>(at(key).integer(1, 0xFFFFFFFFll)) : kInvalidUID; }
+  UID uid(const char* key = "uid") const {
+    return has(key) ? static_cast<UID>(at(key).integer(1, 0xFFFFFFFFll)) : kInvalidUID;
+  }
 
  private:
   const Json* j_;
@@ -545,11 +557,13 @@ void collectUIDs(const Json& j, UID& maxUID, int depth = 0) {
   if (j.is_object()) {
     for (const auto& [key, value] : j.items()) {
       if ((key == "uid" || key == "resourceUID" || key == "pagesLayerUID") && value.is_number_unsigned())
-        maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(value.get<unsigned long long>(), 0xFFFFFFFFull)));
+        maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(
+                                           value.get<unsigned long long>(), 0xFFFFFFFFull)));
       if ((key == "layerUIDs" || key == "columnUIDs") && value.is_array())
         for (const Json& v : value)
           if (v.is_number_unsigned())
-            maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(v.get<unsigned long long>(), 0xFFFFFFFFull)));
+            maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(
+                                               v.get<unsigned long long>(), 0xFFFFFFFFull)));
       collectUIDs(value, maxUID, depth + 1);
     }
   } else if (j.is_array()) {
@@ -564,8 +578,11 @@ class Reader {
   std::unique_ptr<IDocument> read(const Json& root) {
     Node r(root, "$");
     if (!root.is_object()) r.fail("expected an object");
-    if (!r.has("format") || !r.at("format").json().is_string() || r.at("format").string() != kDocumentFormatName)
-      throw LoadError{"$.format", std::string("not a Korvex document (expected \"") + kDocumentFormatName + "\")", kNotADocumentError};
+    if (!r.has("format") || !r.at("format").json().is_string() ||
+        r.at("format").string() != kDocumentFormatName)
+      throw LoadError{"$.format",
+                      std::string("not a Korvex document (expected \"") + kDocumentFormatName + "\")",
+                      kNotADocumentError};
     if (!r.has("version")) r.fail("missing \"version\"");
     const long long version = r.at("version").integer(1, std::numeric_limits<int>::max());
     if (version > kDocumentFormatVersion)
@@ -573,9 +590,11 @@ class Reader {
                       "format version " + std::to_string(version) + " is newer than this program reads (" +
                           std::to_string(kDocumentFormatVersion) + "); update Korvex",
                       kNewerFormatError};
-    r.expectObject({"format", "version", "uid", "facingPages", "pageSize", "fallbackFile", "pagesLayerUID", "layers",
-                    "activeLayer", "swatches", "paragraphStyles", "characterStyles", "tableStyles", "cellStyles",
-                    "objectStyles", "languages", "documentGrid", "baselineGrid", "xml", "stories", "spreads"});
+    r.expectObject({"format",          "version",         "uid",          "facingPages", "pageSize",
+                    "fallbackFile",    "pagesLayerUID",   "layers",       "activeLayer", "swatches",
+                    "paragraphStyles", "characterStyles", "tableStyles",  "cellStyles",  "objectStyles",
+                    "languages",       "documentGrid",    "baselineGrid", "xml",         "stories",
+                    "spreads"});
     UID maxUID = 0;
     collectUIDs(root, maxUID);
     const UID docUID = r.has("uid") ? r.uid() : 1;
@@ -613,7 +632,8 @@ class Reader {
     }
     for (const Node& n : r.array("languages")) {
       n.expectObject({"uid", "name"});
-      if (!doc_->addLanguage(n.at("name").string(), n.uid()) || doc_->findLanguage(n.at("name").string()) == kInvalidUID)
+      if (!doc_->addLanguage(n.at("name").string(), n.uid()) ||
+          doc_->findLanguage(n.at("name").string()) == kInvalidUID)
         n.fail("duplicate uid or language");
     }
     if (r.has("documentGrid")) grid(r.at("documentGrid"));
@@ -654,7 +674,8 @@ class Reader {
       Swatch* s = nullptr;
       for (const auto& [reservedName, which] : kReserved)
         if (name == reservedName) {
-          if (n.has("kind") || n.has("values")) n.fail("the reserved swatch \"" + name + "\" cannot be redefined");
+          if (n.has("kind") || n.has("values"))
+            n.fail("the reserved swatch \"" + name + "\" cannot be redefined");
           s = doc_->createReservedSwatch(which, n.uid());
           if (!s) n.fail("duplicate uid");
         }
@@ -668,12 +689,14 @@ class Reader {
             tint(n);
           continue;
         }
-        if (kind != "process" && kind != "spot") n.at("kind").fail("unknown value \"" + kind + "\" (one of process, spot, tint)");
+        if (kind != "process" && kind != "spot")
+          n.at("kind").fail("unknown value \"" + kind + "\" (one of process, spot, tint)");
         const ColorSpace space = n.has("space") ? n.at("space").enumeration<ColorSpace>() : ColorSpace::CMYK;
         if (!n.has("values")) n.fail("missing \"values\"");
         const auto values = n.at("values").numbers(0);
         if (std::string why = validateColorComponents(space, values); !why.empty()) n.at("values").fail(why);
-        s = doc_->createColor(name, kind == "spot" ? ColorModel::Spot : ColorModel::Process, space, values, n.uid());
+        s = doc_->createColor(name, kind == "spot" ? ColorModel::Spot : ColorModel::Process, space, values,
+                              n.uid());
         if (!s) n.fail("duplicate uid");
       }
       if (n.has("stock")) s->setStockIndex(static_cast<int>(n.at("stock").integer(0, 1000)));
@@ -688,7 +711,8 @@ class Reader {
   void tint(const Node& n) {
     if (!n.has("base")) n.fail("missing \"base\"");
     Swatch* base = doc_->findSwatch(n.at("base").string());
-    if (!base || base->kind() != SwatchKind::Color) n.at("base").fail("unknown colour swatch \"" + n.at("base").string() + "\"");
+    if (!base || base->kind() != SwatchKind::Color)
+      n.at("base").fail("unknown colour swatch \"" + n.at("base").string() + "\"");
     const double percent = n.has("tint") ? n.at("tint").number() : 100;
     if (percent < 0 || percent > 100) n.at("tint").fail("tint must be between 0 and 100");
     if (!doc_->createTint(base->GetUID(), percent, n.at("name").string(), n.uid())) n.fail("duplicate uid");
@@ -704,19 +728,23 @@ class Reader {
       if (n.has("properties")) {
         Node props = n.at("properties");
         if (!props.json().is_object()) props.fail("expected an object");
-        for (const auto& [k, v] : props.json().items()) s->setProperty(k, Node(v, props.path() + "." + k).string());
+        for (const auto& [k, v] : props.json().items())
+          s->setProperty(k, Node(v, props.path() + "." + k).string());
       }
       if (n.has("basedOn")) basedOn.emplace_back(n, s);
     }
   }
 
   void grid(const Node& n) {
-    n.expectObject({"horizontalSpacing", "horizontalSubdivisions", "verticalSpacing", "verticalSubdivisions", "inBack"});
+    n.expectObject(
+        {"horizontalSpacing", "horizontalSubdivisions", "verticalSpacing", "verticalSubdivisions", "inBack"});
     DocumentGrid g;
     g.horizontalSpacing = n.num("horizontalSpacing", g.horizontalSpacing);
     g.verticalSpacing = n.num("verticalSpacing", g.verticalSpacing);
-    if (n.has("horizontalSubdivisions")) g.horizontalSubdivisions = static_cast<int>(n.at("horizontalSubdivisions").integer(1, 1000));
-    if (n.has("verticalSubdivisions")) g.verticalSubdivisions = static_cast<int>(n.at("verticalSubdivisions").integer(1, 1000));
+    if (n.has("horizontalSubdivisions"))
+      g.horizontalSubdivisions = static_cast<int>(n.at("horizontalSubdivisions").integer(1, 1000));
+    if (n.has("verticalSubdivisions"))
+      g.verticalSubdivisions = static_cast<int>(n.at("verticalSubdivisions").integer(1, 1000));
     g.inBack = n.flag("inBack", g.inBack);
     if (doc_->setDocumentGrid(g)) n.fail("grid spacing must be positive");
   }
@@ -741,7 +769,8 @@ class Reader {
     if (n.has("attributes")) {
       Node a = n.at("attributes");
       if (!a.json().is_object()) a.fail("expected an object");
-      for (const auto& [k, v] : a.json().items()) e.attributes.emplace_back(k, Node(v, a.path() + "." + k).string());
+      for (const auto& [k, v] : a.json().items())
+        e.attributes.emplace_back(k, Node(v, a.path() + "." + k).string());
     }
     e.content = n.str("content", "");
     for (const Node& c : n.array("children")) e.children.push_back(xml(c, depth + 1));
@@ -762,13 +791,15 @@ class Reader {
     ITextModel* s = doc_->createStory(n.uid());
     if (!s) n.fail("duplicate uid");
     stories_[id] = s->GetUID();
-    if (s->setCharacters(utf8ToUtf32(n.str("text", "")))) n.at("text").fail("text contains an end-of-story mark (U+0003)");
+    if (s->setCharacters(utf8ToUtf32(n.str("text", ""))))
+      n.at("text").fail("text contains an end-of-story mark (U+0003)");
     for (const Node& run : n.array("runs")) {
-      run.expectObject({"start", "length", "color", "tint", "flag", "font", "fontStyle", "size", "paragraphStyle",
-                        "characterStyle"});
+      run.expectObject({"start", "length", "color", "tint", "flag", "font", "fontStyle", "size",
+                        "paragraphStyle", "characterStyle"});
       const int length = s->TotalLength() - 1;
       const int start = static_cast<int>(run.at("start").integer(0, length));
-      const int count = run.has("length") ? static_cast<int>(run.at("length").integer(0, length - start)) : length - start;
+      const int count =
+          run.has("length") ? static_cast<int>(run.at("length").integer(0, length - start)) : length - start;
       std::vector<std::pair<AttributeClass, AttributeValue>> values;
       if (run.has("color")) values.emplace_back(AttributeClass::kTextColor, swatchByName(run.at("color")));
       if (run.has("tint")) {
@@ -810,8 +841,10 @@ class Reader {
     if (n.has("layerUIDs")) {
       const Node list = n.at("layerUIDs");
       if (!list.json().is_array() || list.json().size() != doc_->layerList().size())
-        list.fail("expected one uid per layer (" + std::to_string(doc_->layerList().size()) + ", the pages layer first)");
-      for (std::size_t i = 0; i < list.json().size(); ++i) layerUIDs.push_back(static_cast<UID>(list.at(i).integer(1, 0xFFFFFFFEll)));
+        list.fail("expected one uid per layer (" + std::to_string(doc_->layerList().size()) +
+                  ", the pages layer first)");
+      for (std::size_t i = 0; i < list.json().size(); ++i)
+        layerUIDs.push_back(static_cast<UID>(list.at(i).integer(1, 0xFFFFFFFEll)));
     }
     ISpread* s = doc_->createSpread(-1, n.uid(), layerUIDs);
     if (!s) n.fail("duplicate uid");
@@ -837,17 +870,22 @@ class Reader {
     }
     for (const Node& it : n.array("items")) {
       if (!it.json().is_object()) it.fail("expected an object");
-      const std::string layerName = it.has("layer") ? it.at("layer").string()
-                                                     : doc_->GetDocDataBase()->instantiate<IDocumentLayer>(doc_->activeLayer())->GetName();
+      const std::string layerName =
+          it.has("layer")
+              ? it.at("layer").string()
+              : doc_->GetDocDataBase()->instantiate<IDocumentLayer>(doc_->activeLayer())->GetName();
       IDocumentLayer* l = doc_->findLayer(layerName);
-      if (!l || l->isPagesLayer()) (it.has("layer") ? it.at("layer") : it).fail("unknown layer \"" + layerName + "\"");
+      if (!l || l->isPagesLayer())
+        (it.has("layer") ? it.at("layer") : it).fail("unknown layer \"" + layerName + "\"");
       item(it, s->QueryLayer(l->GetUID())->GetUID(), 1);
     }
   }
 
   static constexpr std::initializer_list<const char*> kItemKeys = {
-      "layer", "uid", "kind", "bounds", "path", "transform", "fill", "fillTint", "stroke", "strokeTint", "strokeWeight",
-      "strokeAlignment", "cornerRadius", "nonPrinting", "objectStyle", "textWrap", "labels", "children", "text", "content"};
+      "layer",        "uid",         "kind",        "bounds",     "path",         "transform",
+      "fill",         "fillTint",    "stroke",      "strokeTint", "strokeWeight", "strokeAlignment",
+      "cornerRadius", "nonPrinting", "objectStyle", "textWrap",   "labels",       "children",
+      "text",         "content"};
 
   Path pathFrom(const Node& n, SplineShape shape, bool line) {
     if (n.has("path")) {
@@ -856,7 +894,8 @@ class Reader {
       Path path;
       path.closed = p.flag("closed", !line);
       for (const Node& pt : p.array("points")) {
-        if (!pt.json().is_array() || (pt.json().size() != 2 && pt.json().size() != 6)) pt.fail("expected [x, y] or [x, y, inX, inY, outX, outY]");
+        if (!pt.json().is_array() || (pt.json().size() != 2 && pt.json().size() != 6))
+          pt.fail("expected [x, y] or [x, y, inX, inY, outX, outY]");
         const auto v = pt.numbers(0);
         if (v.size() == 2)
           path.points.push_back(PathPoint::corner({v[0], v[1]}));
@@ -885,7 +924,8 @@ class Reader {
     a.fillTint = tint("fillTint");
     a.strokeTint = tint("strokeTint");
     a.strokeWeight = n.num("strokeWeight", a.strokeWeight);
-    if (a.strokeWeight < 0 || a.strokeWeight > 1000) n.at("strokeWeight").fail("stroke weight must be between 0 and 1000");
+    if (a.strokeWeight < 0 || a.strokeWeight > 1000)
+      n.at("strokeWeight").fail("stroke weight must be between 0 and 1000");
     if (n.has("strokeAlignment")) a.strokeAlignment = n.at("strokeAlignment").enumeration<StrokeAlignment>();
     a.cornerRadius = n.num("cornerRadius", 0);
     if (a.cornerRadius < 0) n.at("cornerRadius").fail("corner radius must not be negative");
@@ -893,7 +933,8 @@ class Reader {
     it.setGraphicAttributes(a);
     if (n.has("objectStyle")) {
       const std::string style = n.at("objectStyle").string();
-      if (doc_->findStyle(StyleKind::Object, style) == kInvalidUID) n.at("objectStyle").fail("unknown object style \"" + style + "\"");
+      if (doc_->findStyle(StyleKind::Object, style) == kInvalidUID)
+        n.at("objectStyle").fail("unknown object style \"" + style + "\"");
       it.setObjectStyle(style);
     }
     if (n.has("textWrap")) {
@@ -927,7 +968,8 @@ class Reader {
     const std::string kind = n.has("kind") ? n.at("kind").string() : "rectangle";
     PageItem* made = nullptr;
     if (kind == "group") {
-      if (n.has("bounds") || n.has("path") || n.has("text") || n.has("content")) n.fail("a group has only children");
+      if (n.has("bounds") || n.has("path") || n.has("text") || n.has("content"))
+        n.fail("a group has only children");
       Group* g = doc_->createGroup(parent, -1, n.uid());
       if (!g) n.fail("duplicate uid");
       if (n.has("transform")) g->setTransform(matrixFrom(n.at("transform")));
@@ -955,7 +997,8 @@ class Reader {
       if (!s) n.fail("duplicate uid");
       made = s;
       if (n.has("text") && n.has("content")) n.fail("a frame holds either text or content");
-      if (n.has("text")) pendingText_.push_back({n.at("text"), s->GetUID(), static_cast<int>(pendingText_.size())});
+      if (n.has("text"))
+        pendingText_.push_back({n.at("text"), s->GetUID(), static_cast<int>(pendingText_.size())});
       if (n.has("content")) content(n.at("content"), s->GetUID());
     }
     if (n.has("transform")) made->setTransform(matrixFrom(n.at("transform")));
@@ -963,9 +1006,9 @@ class Reader {
   }
 
   void content(const Node& n, UID frame) {
-    n.expectObject({"kind", "uid", "bounds", "path", "transform", "fill", "fillTint", "stroke", "strokeTint", "strokeWeight",
-                    "strokeAlignment", "cornerRadius", "nonPrinting", "objectStyle", "textWrap", "labels", "imageAttributes",
-                    "link"});
+    n.expectObject({"kind", "uid", "bounds", "path", "transform", "fill", "fillTint", "stroke", "strokeTint",
+                    "strokeWeight", "strokeAlignment", "cornerRadius", "nonPrinting", "objectStyle",
+                    "textWrap", "labels", "imageAttributes", "link"});
     std::string path;
     if (n.has("link")) {
       const Node l = n.at("link");
@@ -983,14 +1026,15 @@ class Reader {
       kind = classForPlacedFile(k);
     }
     std::optional<ImageAttributes> attributesOfFile;
-    if (kind == ClassID::kImageItem && !path.empty() && !n.has("imageAttributes")) attributesOfFile = readImageAttributes(path);
+    if (kind == ClassID::kImageItem && !path.empty() && !n.has("imageAttributes"))
+      attributesOfFile = readImageAttributes(path);
     PMRect bounds;
     if (n.has("bounds"))
       bounds = rectFrom(n.at("bounds"));
     else if (attributesOfFile)
       bounds = placedBoundsFor(*attributesOfFile);
     else if (!n.has("path"))
-      bounds = *doc_->pathBounds(frame) ;
+      bounds = *doc_->pathBounds(frame);
     PlacedContent* c = doc_->createPlacedContent(frame, kind, bounds, n.uid());
     if (!c) n.fail("duplicate uid");
     if (n.has("path")) c->setPath(pathFrom(n, SplineShape::Polygon, false));
@@ -1029,8 +1073,13 @@ class Reader {
       if (!link) l.fail("duplicate uid");
       // What was recorded is kept; a hand-written link without it records the file as it is now.
       FileStamp stamp = link->resource()->stamp();
-      if (l.has("size")) stamp.size = static_cast<std::uint64_t>(l.at("size").integer(0, std::numeric_limits<long long>::max()));
-      if (l.has("modified")) stamp.modifiedMs = l.at("modified").integer(std::numeric_limits<long long>::min() + 1, std::numeric_limits<long long>::max());
+      if (l.has("size"))
+        stamp.size =
+            static_cast<std::uint64_t>(l.at("size").integer(0, std::numeric_limits<long long>::max()));
+      if (l.has("modified"))
+        stamp.modifiedMs =
+            l.at("modified")
+                .integer(std::numeric_limits<long long>::min() + 1, std::numeric_limits<long long>::max());
       const bool embedded = l.flag("embedded", false);
       std::vector<std::uint8_t> data;
       if (embedded) {
@@ -1053,13 +1102,17 @@ class Reader {
 
   // Text frames join their stories' threads in "thread" order, then file order.
   void threadStories() {
-    std::stable_sort(pendingText_.begin(), pendingText_.end(), [](const PendingText& a, const PendingText& b) {
-      auto key = [](const PendingText& p) { return p.node.has("thread") ? p.node.at("thread").number() : 1e18; };
-      return key(a) < key(b);
-    });
+    std::stable_sort(pendingText_.begin(), pendingText_.end(),
+                     [](const PendingText& a, const PendingText& b) {
+                       auto key = [](const PendingText& p) {
+                         return p.node.has("thread") ? p.node.at("thread").number() : 1e18;
+                       };
+                       return key(a) < key(b);
+                     });
     for (const PendingText& p : pendingText_) {
       const Node& n = p.node;
-      n.expectObject({"uid", "story", "thread", "columnUIDs", "columns", "gutter", "inset", "verticalJustification"});
+      n.expectObject(
+          {"uid", "story", "thread", "columnUIDs", "columns", "gutter", "inset", "verticalJustification"});
       if (n.has("thread")) (void)n.at("thread").integer(0, 1000000);
       UID storyUID;
       if (n.has("story")) {
@@ -1070,7 +1123,8 @@ class Reader {
         storyUID = doc_->createStory()->GetUID();
       }
       std::vector<UID> columnUIDs;
-      for (const Node& c : n.array("columnUIDs")) columnUIDs.push_back(static_cast<UID>(c.integer(1, 0xFFFFFFFEll)));
+      for (const Node& c : n.array("columnUIDs"))
+        columnUIDs.push_back(static_cast<UID>(c.integer(1, 0xFFFFFFFEll)));
       MultiColumnItem* mc = doc_->createTextFrameContent(p.frame, storyUID, -1, n.uid(), columnUIDs);
       if (!mc) n.fail("duplicate uid");
       TextFrameSettings t = mc->settings();
@@ -1083,7 +1137,8 @@ class Reader {
         const auto v = n.at("inset").numbers(4);
         t.inset = {v[0], v[1], v[2], v[3]};
       }
-      if (n.has("verticalJustification")) t.verticalJustification = n.at("verticalJustification").enumeration<VerticalJustification>();
+      if (n.has("verticalJustification"))
+        t.verticalJustification = n.at("verticalJustification").enumeration<VerticalJustification>();
       mc->setSettings(t);
     }
   }
@@ -1095,7 +1150,8 @@ class Reader {
   std::vector<PendingText> pendingText_;
 };
 
-DocumentLoadResult failure(ErrorCode code, const std::string& fileName, const std::string& where, const std::string& problem) {
+DocumentLoadResult failure(ErrorCode code, const std::string& fileName, const std::string& where,
+                           const std::string& problem) {
   DocumentLoadResult r;
   r.error = code;
   r.message = fileName + ": " + (where.empty() ? "" : where + ": ") + problem;
@@ -1105,8 +1161,10 @@ DocumentLoadResult failure(ErrorCode code, const std::string& fileName, const st
 }  // namespace
 
 DocumentFileKind sniffDocumentFile(std::string_view head) {
-  if (head.size() >= 16 && std::memcmp(head.data(), kInDesignSignature, 16) == 0) return DocumentFileKind::InDesignBinary;
-  if (head.size() >= 4 && head.substr(0, 4) == std::string_view("PK\x03\x04", 4)) return DocumentFileKind::IDMLPackage;
+  if (head.size() >= 16 && std::memcmp(head.data(), kInDesignSignature, 16) == 0)
+    return DocumentFileKind::InDesignBinary;
+  if (head.size() >= 4 && head.substr(0, 4) == std::string_view("PK\x03\x04", 4))
+    return DocumentFileKind::IDMLPackage;
   std::size_t i = 0;
   if (head.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
   while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) ++i;
@@ -1114,14 +1172,18 @@ DocumentFileKind sniffDocumentFile(std::string_view head) {
   return DocumentFileKind::Unknown;
 }
 
-DocumentLoadResult parseDocument(std::string_view bytes, const std::string& fileName, const std::string& baseFolder) {
+DocumentLoadResult parseDocument(std::string_view bytes, const std::string& fileName,
+                                 const std::string& baseFolder) {
   switch (sniffDocumentFile(bytes.substr(0, 64))) {
     case DocumentFileKind::InDesignBinary:
       return failure(kBinaryDocumentError, fileName, "",
-                     "an InDesign binary document; open it in InDesign and export it as IDML (File > Export > InDesign Markup)");
+                     "an InDesign binary document; open it in InDesign and export it as IDML (File > Export "
+                     "> InDesign Markup)");
     case DocumentFileKind::IDMLPackage:
-      return failure(kNotADocumentError, fileName, "", "an IDML package, not a native document; import it as IDML");
-    case DocumentFileKind::Unknown: return failure(kNotADocumentError, fileName, "", "not a Korvex document (no JSON object)");
+      return failure(kNotADocumentError, fileName, "",
+                     "an IDML package, not a native document; import it as IDML");
+    case DocumentFileKind::Unknown:
+      return failure(kNotADocumentError, fileName, "", "not a Korvex document (no JSON object)");
     case DocumentFileKind::Native: break;
   }
   Json root;

@@ -35,6 +35,7 @@ DocumentLoadResult parseDocument(std::string_view bytes, const std::string& file
 // The same model always gives the same bytes.
 std::string serializeDocument(const IDocument& document);
 // Atomic: on failure the old file is untouched. The message says why.
-ErrorCode saveDocumentFile(const IDocument& document, const std::string& path, std::string* message = nullptr);
+ErrorCode saveDocumentFile(const IDocument& document, const std::string& path,
+                           std::string* message = nullptr);
 
 }  // namespace korvex

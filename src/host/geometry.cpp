@@ -22,8 +22,8 @@ std::optional<PMMatrix> PMMatrix::inverse() const {
 }
 
 PMMatrix PMMatrix::operator*(const PMMatrix& o) const {
-  return {a * o.a + c * o.b,         b * o.a + d * o.b,         a * o.c + c * o.d,
-          b * o.c + d * o.d,         a * o.tx + c * o.ty + tx,  b * o.tx + d * o.ty + ty};
+  return {a * o.a + c * o.b, b * o.a + d * o.b,        a * o.c + c * o.d,
+          b * o.c + d * o.d, a * o.tx + c * o.ty + tx, b * o.tx + d * o.ty + ty};
 }
 
 Path Path::rectangle(const PMRect& r) {
@@ -117,7 +117,8 @@ PMRect Path::bounds(const PMMatrix& m) const {
     addExtremes(s.anchor.x, s.out.x, f.in.x, f.anchor.x, ts);
     addExtremes(s.anchor.y, s.out.y, f.in.y, f.anchor.y, ts);
     for (PMReal u : ts)
-      e.add({cubic(s.anchor.x, s.out.x, f.in.x, f.anchor.x, u), cubic(s.anchor.y, s.out.y, f.in.y, f.anchor.y, u)});
+      e.add({cubic(s.anchor.x, s.out.x, f.in.x, f.anchor.x, u),
+             cubic(s.anchor.y, s.out.y, f.in.y, f.anchor.y, u)});
   }
   return {e.minX, e.minY, e.maxX, e.maxY};
 }

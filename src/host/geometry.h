@@ -50,7 +50,9 @@ struct Path {
   PMRect bounds(const PMMatrix& m = {}) const;
   Path transformed(const PMMatrix& m) const;
   // Two points, open: what the host calls a line.
-  bool isLine() const { return !closed && points.size() == 2 && points[0].isCorner() && points[1].isCorner(); }
+  bool isLine() const {
+    return !closed && points.size() == 2 && points[0].isCorner() && points[1].isCorner();
+  }
   friend bool operator==(const Path&, const Path&) = default;
 };
 

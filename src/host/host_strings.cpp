@@ -12,9 +12,13 @@ std::optional<std::string> stringWithPMString(const PMString& text) {
   return toNFC(text.utf8());
 }
 
-PMString pmString(std::string_view text) { return PMString(std::string(text)); }
+PMString pmString(std::string_view text) {
+  return PMString(std::string(text));
+}
 
-PMString pmStringWithUTF8String(const char* text) { return PMString(text ? std::string(text) : std::string()); }
+PMString pmStringWithUTF8String(const char* text) {
+  return PMString(text ? std::string(text) : std::string());
+}
 
 std::optional<std::string> pathWithPMString(const PMString& text) {
   if (text.empty()) return std::nullopt;
@@ -27,7 +31,9 @@ std::optional<std::string> hfsPathWithPMString(const PMString& text) {
   return toNFC(text.utf8());
 }
 
-std::optional<std::string> pathWithIDFile(const IDFile& file) { return pathWithPMString(PMString(file.path())); }
+std::optional<std::string> pathWithIDFile(const IDFile& file) {
+  return pathWithPMString(PMString(file.path()));
+}
 
 IDFile IDFileWithPath(std::string_view path) {
   if (path.empty()) return {};

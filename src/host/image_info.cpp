@@ -22,8 +22,12 @@ std::vector<std::uint8_t> readHead(const std::string& path, std::size_t limit) {
   return bytes;
 }
 
-std::uint32_t be16(const std::vector<std::uint8_t>& b, std::size_t i) { return (std::uint32_t{b[i]} << 8) | b[i + 1]; }
-std::uint32_t be32(const std::vector<std::uint8_t>& b, std::size_t i) { return (be16(b, i) << 16) | be16(b, i + 2); }
+std::uint32_t be16(const std::vector<std::uint8_t>& b, std::size_t i) {
+  return (std::uint32_t{b[i]} << 8) | b[i + 1];
+}
+std::uint32_t be32(const std::vector<std::uint8_t>& b, std::size_t i) {
+  return (be16(b, i) << 16) | be16(b, i + 2);
+}
 
 std::optional<ImageAttributes> jpegAttributes(const std::string& path) {
   const auto b = readHead(path, 1 << 20);
@@ -37,7 +41,8 @@ std::optional<ImageAttributes> jpegAttributes(const std::string& path) {
       continue;
     }
     const std::size_t length = be16(b, i + 2);
-    if (marker == 0xE0 && i + 18 <= b.size() && std::equal(b.begin() + static_cast<long>(i) + 4, b.begin() + static_cast<long>(i) + 9, "JFIF")) {
+    if (marker == 0xE0 && i + 18 <= b.size() &&
+        std::equal(b.begin() + static_cast<long>(i) + 4, b.begin() + static_cast<long>(i) + 9, "JFIF")) {
       const std::uint32_t unit = b[i + 11], x = be16(b, i + 12);
       if (unit == 1 && x > 0) a.resolution = x;
       if (unit == 2 && x > 0) a.resolution = x * 2.54;
@@ -98,7 +103,8 @@ std::optional<ImageAttributes> tiffAttributes(const std::string& path) {
 
 std::string extensionOf(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext;
 }
 
@@ -107,12 +113,15 @@ std::string extensionOf(const std::string& path) {
 PlacedFileKind placedFileKind(const std::string& path) {
   const auto b = readHead(path, 8);
   if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return PlacedFileKind::Image;
-  if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return PlacedFileKind::Image;
-  if (b.size() >= 4 && ((b[0] == 'I' && b[1] == 'I' && b[2] == 42) || (b[0] == 'M' && b[1] == 'M' && b[3] == 42)))
+  if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G')
+    return PlacedFileKind::Image;
+  if (b.size() >= 4 &&
+      ((b[0] == 'I' && b[1] == 'I' && b[2] == 42) || (b[0] == 'M' && b[1] == 'M' && b[3] == 42)))
     return PlacedFileKind::Image;
   if (b.size() >= 5 && std::equal(b.begin(), b.begin() + 5, "%PDF-")) return PlacedFileKind::PDF;
   if (b.size() >= 4 && std::equal(b.begin(), b.begin() + 4, "%!PS")) return PlacedFileKind::EPS;
-  if (b.size() >= 4 && b[0] == 0xC5 && b[1] == 0xD0 && b[2] == 0xD3 && b[3] == 0xC6) return PlacedFileKind::EPS;
+  if (b.size() >= 4 && b[0] == 0xC5 && b[1] == 0xD0 && b[2] == 0xD3 && b[3] == 0xC6)
+    return PlacedFileKind::EPS;
   // A file that is not there yet is judged by its name.
   if (b.empty()) {
     const std::string ext = extensionOf(path);

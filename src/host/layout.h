@@ -40,7 +40,8 @@ class IDocumentLayer : public HostObject {
 
 class ISpreadLayer : public IHierarchy {
  public:
-  ISpreadLayer(IDataBase* db, UID uid, UID documentLayer) : IHierarchy(db, uid), documentLayer_(documentLayer) {}
+  ISpreadLayer(IDataBase* db, UID uid, UID documentLayer)
+      : IHierarchy(db, uid), documentLayer_(documentLayer) {}
   ClassID GetClass() const override { return ClassID::kSpreadLayer; }
   UID documentLayerUID() const { return documentLayer_; }
 
@@ -56,7 +57,8 @@ struct PageMargins {
 
 class Page : public IHierarchy {
  public:
-  Page(IDataBase* db, UID uid, PMReal width, PMReal height) : IHierarchy(db, uid), width_(width), height_(height) {}
+  Page(IDataBase* db, UID uid, PMReal width, PMReal height)
+      : IHierarchy(db, uid), width_(width), height_(height) {}
   ClassID GetClass() const override { return ClassID::kPage; }
 
   PMReal width() const { return width_; }

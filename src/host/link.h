@@ -52,7 +52,8 @@ class ILink : public HostObject {
  public:
   enum ResourceModificationState { kResourceModified = 0, kResourceMissing = 1, kResourceNormal = 2 };
 
-  ILink(IDataBase* db, UID uid, UID object, UID resource) : HostObject(db, uid), object_(object), resource_(resource) {}
+  ILink(IDataBase* db, UID uid, UID object, UID resource)
+      : HostObject(db, uid), object_(object), resource_(resource) {}
   ClassID GetClass() const override { return ClassID::kLink; }
 
   UID GetObject() const { return object_; }

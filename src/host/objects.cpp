@@ -24,7 +24,9 @@ HostObject* IDataBase::object(UID uid) const {
   return it == objects_.end() ? nullptr : it->second.get();
 }
 
-bool IDataBase::destroy(UID uid) { return uid != rootUID_ && objects_.erase(uid) > 0; }
+bool IDataBase::destroy(UID uid) {
+  return uid != rootUID_ && objects_.erase(uid) > 0;
+}
 
 void IDataBase::attachDocument(IDocument* document, UID uid) {
   document_ = document;
@@ -108,7 +110,8 @@ bool LabelStore::remove(const std::string& key) {
 
 ErrorCode PageItem::setGraphicAttributes(const GraphicAttributes& a) {
   if (a.strokeWeight < 0 || a.cornerRadius < 0) return kInvalidParameterError;
-  if ((a.fillTint && (*a.fillTint < 0 || *a.fillTint > 100)) || (a.strokeTint && (*a.strokeTint < 0 || *a.strokeTint > 100)))
+  if ((a.fillTint && (*a.fillTint < 0 || *a.fillTint > 100)) ||
+      (a.strokeTint && (*a.strokeTint < 0 || *a.strokeTint > 100)))
     return kInvalidParameterError;
   attributes_ = a;
   markModified();
@@ -293,7 +296,9 @@ std::vector<Page*> ISpread::pages() const {
   return result;
 }
 
-int ISpread::GetNumPages() const { return static_cast<int>(pages().size()); }
+int ISpread::GetNumPages() const {
+  return static_cast<int>(pages().size());
+}
 
 PMRect ISpread::GetPagesBounds(bool inPasteboard) const {
   PMRect r;
@@ -329,7 +334,8 @@ ErrorCode Swatch::setName(std::string name) {
 }
 
 ErrorCode Swatch::setColor(ColorModel model, ColorSpace space, std::vector<double> components) {
-  if (kind_ != SwatchKind::Color || !validateColorComponents(space, components).empty()) return kInvalidParameterError;
+  if (kind_ != SwatchKind::Color || !validateColorComponents(space, components).empty())
+    return kInvalidParameterError;
   model_ = model;
   space_ = space;
   components_ = std::move(components);
@@ -338,7 +344,8 @@ ErrorCode Swatch::setColor(ColorModel model, ColorSpace space, std::vector<doubl
 }
 
 ErrorCode Swatch::setTint(UID base, double percent) {
-  if (kind_ != SwatchKind::Tint || !(percent >= 0 && percent <= 100) || base == GetUID()) return kInvalidParameterError;
+  if (kind_ != SwatchKind::Tint || !(percent >= 0 && percent <= 100) || base == GetUID())
+    return kInvalidParameterError;
   base_ = base;
   tint_ = percent;
   markModified();
@@ -347,7 +354,9 @@ ErrorCode Swatch::setTint(UID base, double percent) {
 
 // --- styles
 
-void StyleGroup::remove(UID style) { styles_.erase(std::remove(styles_.begin(), styles_.end(), style), styles_.end()); }
+void StyleGroup::remove(UID style) {
+  styles_.erase(std::remove(styles_.begin(), styles_.end(), style), styles_.end());
+}
 
 UID StyleGroup::FindByName(const IDataBase& db, const std::string& name) const {
   for (UID uid : styles_)
@@ -406,7 +415,9 @@ ErrorCode LinkResource::relink(const std::string& path) {
   return kSuccess;
 }
 
-ErrorCode LinkResource::update() { return relink(path_); }
+ErrorCode LinkResource::update() {
+  return relink(path_);
+}
 
 ErrorCode LinkResource::embed() {
   if (embedded_) return kSuccess;
@@ -435,7 +446,9 @@ void LinkResource::restore(std::string path, FileStamp stamp, bool embedded, std
   data_ = std::move(data);
 }
 
-LinkResource* ILink::resource() const { return GetDataBase()->instantiate<LinkResource>(resource_); }
+LinkResource* ILink::resource() const {
+  return GetDataBase()->instantiate<LinkResource>(resource_);
+}
 
 ILink::ResourceModificationState ILink::GetResourceModificationState() const {
   const LinkResource* r = resource();

@@ -9,8 +9,8 @@ namespace korvex {
 
 const std::vector<StockColor>& stockColors() {
   static const std::vector<StockColor> colors = {
-      {"Cyan", {1, 0, 0, 0}},      {"Magenta", {0, 1, 0, 0}},       {"Yellow", {0, 0, 1, 0}},
-      {"Red", {0, 1, 1, 0}},       {"Green", {0.75, 0.05, 1, 0}},   {"Blue", {1, 0.9, 0.1, 0}},
+      {"Cyan", {1, 0, 0, 0}}, {"Magenta", {0, 1, 0, 0}},     {"Yellow", {0, 0, 1, 0}},
+      {"Red", {0, 1, 1, 0}},  {"Green", {0.75, 0.05, 1, 0}}, {"Blue", {1, 0.9, 0.1, 0}},
   };
   return colors;
 }
@@ -38,11 +38,13 @@ Application::~Application() {
 }
 
 IDocument* Application::GetNthDocument(int index) const {
-  return index >= 0 && index < GetDocumentCount() ? documents_[static_cast<std::size_t>(index)].get() : nullptr;
+  return index >= 0 && index < GetDocumentCount() ? documents_[static_cast<std::size_t>(index)].get()
+                                                  : nullptr;
 }
 
 bool Application::isOpen(const IDocument* document) const {
-  return document && std::any_of(documents_.begin(), documents_.end(), [&](const auto& d) { return d.get() == document; });
+  return document && std::any_of(documents_.begin(), documents_.end(),
+                                 [&](const auto& d) { return d.get() == document; });
 }
 
 IDocument* Application::adoptDocument(std::unique_ptr<IDocument> document, bool withWindow) {
@@ -118,7 +120,8 @@ ErrorCode Application::saveDocumentCopy(IDocument* document, const std::string& 
 }
 
 ErrorCode Application::closeDocument(IDocument* document) {
-  auto it = std::find_if(documents_.begin(), documents_.end(), [&](const auto& d) { return d.get() == document; });
+  auto it =
+      std::find_if(documents_.begin(), documents_.end(), [&](const auto& d) { return d.get() == document; });
   if (it == documents_.end()) return kInvalidParameterError;
   closeWindows(document);
   documents_.erase(it);
@@ -140,11 +143,13 @@ ErrorCode Application::closeWindows(IDocument* document) {
 }
 
 int Application::windowCount(const IDocument* document) const {
-  return static_cast<int>(std::count_if(windows_.begin(), windows_.end(), [&](const DocumentWindow& w) { return w.document == document; }));
+  return static_cast<int>(std::count_if(windows_.begin(), windows_.end(),
+                                        [&](const DocumentWindow& w) { return w.document == document; }));
 }
 
 bool Application::bringToFront(IDocument* document) {
-  auto it = std::find_if(windows_.begin(), windows_.end(), [&](const DocumentWindow& w) { return w.document == document; });
+  auto it = std::find_if(windows_.begin(), windows_.end(),
+                         [&](const DocumentWindow& w) { return w.document == document; });
   if (it == windows_.end()) return false;
   // The front window is the last one.
   DocumentWindow w = *it;
@@ -155,7 +160,8 @@ bool Application::bringToFront(IDocument* document) {
 }
 
 void Session::addLanguage(const std::string& name) {
-  if (!name.empty() && std::find(languages_.begin(), languages_.end(), name) == languages_.end()) languages_.push_back(name);
+  if (!name.empty() && std::find(languages_.begin(), languages_.end(), name) == languages_.end())
+    languages_.push_back(name);
 }
 
 namespace {
@@ -166,13 +172,19 @@ std::unique_ptr<Session>& sessionSlot() {
 ErrorCode gGlobalError = kSuccess;
 }  // namespace
 
-Session* GetExecutionContextSession() { return sessionSlot().get(); }
+Session* GetExecutionContextSession() {
+  return sessionSlot().get();
+}
 void resetExecutionContextSession() {
   sessionSlot() = std::make_unique<Session>();
   gGlobalError = kSuccess;
 }
 
-ErrorCode ErrorUtils::PMGetGlobalErrorCode() { return gGlobalError; }
-void ErrorUtils::PMSetGlobalErrorCode(ErrorCode code) { gGlobalError = code; }
+ErrorCode ErrorUtils::PMGetGlobalErrorCode() {
+  return gGlobalError;
+}
+void ErrorUtils::PMSetGlobalErrorCode(ErrorCode code) {
+  gGlobalError = code;
+}
 
 }  // namespace korvex

@@ -104,8 +104,9 @@ class Session {
  private:
   Application application_;
   ServiceRegistry services_;
-  std::vector<std::string> languages_{"Neutral", "English: USA", "English: UK", "German: 2006 Reform", "French",
-                                      "Italian", "Spanish", "Dutch: 2005 Reform", "German: Swiss 2006 Reform"};
+  std::vector<std::string> languages_{
+      "Neutral", "English: USA", "English: UK",        "German: 2006 Reform",      "French",
+      "Italian", "Spanish",      "Dutch: 2005 Reform", "German: Swiss 2006 Reform"};
 };
 
 // The process's session; replaced (everything closed) by resetExecutionContextSession.

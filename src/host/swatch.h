@@ -17,7 +17,8 @@ enum class SwatchKind { None = 0, Color = 1, Tint = 2 };
 
 class Swatch : public HostObject {
  public:
-  Swatch(IDataBase* db, UID uid, std::string name, SwatchKind kind) : HostObject(db, uid), name_(std::move(name)), kind_(kind) {}
+  Swatch(IDataBase* db, UID uid, std::string name, SwatchKind kind)
+      : HostObject(db, uid), name_(std::move(name)), kind_(kind) {}
   ClassID GetClass() const override { return ClassID::kSwatch; }
 
   const std::string& name() const { return name_; }

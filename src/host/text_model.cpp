@@ -185,13 +185,16 @@ void RunList::resize(int total) {
 
 ITextModel::ITextModel(IDataBase* db, UID uid) : HostObject(db, uid), chars_(1, kTextChar_EndOfStory) {}
 
-std::string ITextModel::text() const { return utf32ToUtf8(std::u32string_view(chars_).substr(0, chars_.size() - 1)); }
+std::string ITextModel::text() const {
+  return utf32ToUtf8(std::u32string_view(chars_).substr(0, chars_.size() - 1));
+}
 
 std::string ITextModel::textRange(int start, int length) const {
   const int total = TotalLength();
   start = std::clamp(start, 0, total);
   length = std::clamp(length, 0, total - start);
-  return utf32ToUtf8(std::u32string_view(chars_).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length)));
+  return utf32ToUtf8(
+      std::u32string_view(chars_).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length)));
 }
 
 void ITextModel::shiftOwnedItems(int from, int delta) {
@@ -297,8 +300,8 @@ ErrorCode ITextModel::setCharacters(std::u32string characters) {
 }
 
 ErrorCode ITextModel::attachOwnedItem(int position, UID inlineItem) {
-  if (position < 0 || position >= TotalLength() - 1 || chars_[static_cast<std::size_t>(position)] != kTextChar_ObjectReplacement ||
-      owned_.count(position))
+  if (position < 0 || position >= TotalLength() - 1 ||
+      chars_[static_cast<std::size_t>(position)] != kTextChar_ObjectReplacement || owned_.count(position))
     return kInvalidParameterError;
   owned_[position] = inlineItem;
   markModified();
@@ -307,7 +310,8 @@ ErrorCode ITextModel::attachOwnedItem(int position, UID inlineItem) {
 
 ErrorCode ITextModel::threadFrame(UID multiColumnItem, int index) {
   if (!GetDataBase()->instantiate<MultiColumnItem>(multiColumnItem)) return kInvalidParameterError;
-  if (std::find(frames_.begin(), frames_.end(), multiColumnItem) != frames_.end()) return kInvalidParameterError;
+  if (std::find(frames_.begin(), frames_.end(), multiColumnItem) != frames_.end())
+    return kInvalidParameterError;
   if (index < 0 || index > static_cast<int>(frames_.size())) index = static_cast<int>(frames_.size());
   frames_.insert(frames_.begin() + index, multiColumnItem);
   markModified();

@@ -19,14 +19,14 @@ inline constexpr char32_t kTextChar_EndOfStory = 0x0003;
 inline constexpr char32_t kTextChar_ObjectReplacement = 0xFFFC;
 
 enum class AttributeClass : std::uint32_t {
-  kTextColor = 0x1B01,      // swatch UID
-  kTextTint = 0x1B42,       // percentage
-  kTextFlag = 0x1B44,       // boolean
-  kFontFamily = 0x1C01,     // family name
-  kFontStyle = 0x1C02,      // style name ("Regular", "Bold Italic"…)
-  kPointSize = 0x1C03,      // points
-  kParagraphStyle = 0x1C04, // style UID
-  kCharacterStyle = 0x1C05, // style UID
+  kTextColor = 0x1B01,       // swatch UID
+  kTextTint = 0x1B42,        // percentage
+  kTextFlag = 0x1B44,        // boolean
+  kFontFamily = 0x1C01,      // family name
+  kFontStyle = 0x1C02,       // style name ("Regular", "Bold Italic"…)
+  kPointSize = 0x1C03,       // points
+  kParagraphStyle = 0x1C04,  // style UID
+  kCharacterStyle = 0x1C05,  // style UID
 };
 
 // No value (the class is not set for these characters), a UID, a number, a flag or a name.
@@ -81,7 +81,8 @@ class ITextModel : public HostObject {
   // The run of the class that contains position, from position to its end;
   // none when position is outside the story.
   std::optional<AttributeRun> QueryRun(AttributeClass attribute, int position) const;
-  ErrorCode ApplyAttributes(int start, int length, const std::vector<std::pair<AttributeClass, AttributeValue>>& values);
+  ErrorCode ApplyAttributes(int start, int length,
+                            const std::vector<std::pair<AttributeClass, AttributeValue>>& values);
   const std::map<AttributeClass, RunList>& attributeRuns() const { return runs_; }
 
   // For the file loader: the whole text at once (U+FFFC kept, end marks refused)

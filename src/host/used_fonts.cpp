@@ -25,7 +25,8 @@ FcConfig* config() {
 }
 
 std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
 }
 
@@ -35,7 +36,8 @@ Pattern matchFace(const std::string& family, const std::string& style) {
   if (!cfg || family.empty()) return nullptr;
   Pattern pattern(FcPatternCreate());
   FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  if (!style.empty()) FcPatternAddString(pattern.get(), FC_STYLE, reinterpret_cast<const FcChar8*>(style.c_str()));
+  if (!style.empty())
+    FcPatternAddString(pattern.get(), FC_STYLE, reinterpret_cast<const FcChar8*>(style.c_str()));
   FcConfigSubstitute(cfg, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
   FcResult result = FcResultNoMatch;
@@ -48,7 +50,9 @@ Pattern matchFace(const std::string& family, const std::string& style) {
   if (!familyMatches) return nullptr;
   if (!style.empty()) {
     // Foundries name the upright face differently.
-    auto plain = [](const std::string& s) { return s == "regular" || s == "book" || s == "roman" || s == "normal"; };
+    auto plain = [](const std::string& s) {
+      return s == "regular" || s == "book" || s == "roman" || s == "normal";
+    };
     bool styleMatches = false;
     for (int i = 0; FcPatternGetString(match.get(), FC_STYLE, i, &value) == FcResultMatch; ++i) {
       const std::string found = lower(reinterpret_cast<const char*>(value));
@@ -68,7 +72,9 @@ std::optional<std::string> fontFilePath(const std::string& family, const std::st
   return std::string(reinterpret_cast<const char*>(file));
 }
 
-bool fontIsInstalled(const std::string& family, const std::string& style) { return matchFace(family, style) != nullptr; }
+bool fontIsInstalled(const std::string& family, const std::string& style) {
+  return matchFace(family, style) != nullptr;
+}
 
 IUsedFontList::IUsedFontList(const IDocument& document) {
   // Families in the order of first use; each story's runs give family and style pairs.

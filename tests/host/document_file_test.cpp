@@ -1,10 +1,11 @@
+#include "host/document_file.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
 #include <filesystem>
 
-#include "host/document_file.h"
 #include "host/session.h"
 #include "host_test_support.h"
 #include "support/temp_home.h"
@@ -23,7 +24,8 @@ std::unique_ptr<IDocument> richDocument(const std::filesystem::path& picture) {
   doc->createTint(red->GetUID(), 25);
   doc->findLayer("BILDER")->SetLocked(true);
   UID body = kInvalidUID;
-  doc->createStyle(StyleKind::Paragraph, "Body", doc->findStyle(StyleKind::Paragraph, "[Basic Paragraph]"), &body);
+  doc->createStyle(StyleKind::Paragraph, "Body", doc->findStyle(StyleKind::Paragraph, "[Basic Paragraph]"),
+                   &body);
   db->instantiate<Style>(body)->setProperty("PointSize", "10");
 
   SplineItem* frame = doc->createRectangle(pictures, {10, 10, 200, 150});
@@ -57,9 +59,15 @@ std::unique_ptr<IDocument> richDocument(const std::filesystem::path& picture) {
   mc->setSettings(settings);
   ITextModel* story = doc->story(mc->storyUID());
   story->Insert(0, "Überschrift\rText in Rot und Schwarz.");
-  story->ApplyAttributes(0, 11, {{AttributeClass::kParagraphStyle, body}, {AttributeClass::kPointSize, 18.0}});
-  story->ApplyAttributes(20, 3, {{AttributeClass::kTextColor, red->GetUID()}, {AttributeClass::kTextTint, 60.0}, {AttributeClass::kTextFlag, true}});
-  story->ApplyAttributes(0, 5, {{AttributeClass::kFontFamily, std::string("DejaVu Sans")}, {AttributeClass::kFontStyle, std::string("Bold")}});
+  story->ApplyAttributes(0, 11,
+                         {{AttributeClass::kParagraphStyle, body}, {AttributeClass::kPointSize, 18.0}});
+  story->ApplyAttributes(20, 3,
+                         {{AttributeClass::kTextColor, red->GetUID()},
+                          {AttributeClass::kTextTint, 60.0},
+                          {AttributeClass::kTextFlag, true}});
+  story->ApplyAttributes(0, 5,
+                         {{AttributeClass::kFontFamily, std::string("DejaVu Sans")},
+                          {AttributeClass::kFontStyle, std::string("Bold")}});
   SplineItem* anchored = doc->createRectangle(text, {0, 0, 20, 20});
   doc->anchorItem(story->GetUID(), 12, anchored->GetUID());
 
@@ -108,7 +116,8 @@ TEST(DocumentFile, SaveLoadSaveIsLosslessAndDeterministic) {
   EXPECT_EQ(story->characters(), doc->story(doc->storyList()[0])->characters());
   EXPECT_EQ(story->frameList(), doc->story(doc->storyList()[0])->frameList());
   EXPECT_EQ(story->ownedItems(), doc->story(doc->storyList()[0])->ownedItems());
-  EXPECT_EQ(std::get<double>(story->QueryRun(AttributeClass::kTextTint, 21)->value), 60.0) << "after the anchor at 12";
+  EXPECT_EQ(std::get<double>(story->QueryRun(AttributeClass::kTextTint, 21)->value), 60.0)
+      << "after the anchor at 12";
   auto* link = back.GetDocDataBase()->instantiate<ILink>(back.linkList()[0]);
   EXPECT_EQ(link->GetResourceModificationState(), ILink::kResourceNormal);
   EXPECT_TRUE(back.findLayer("BILDER")->IsLocked());
@@ -140,13 +149,16 @@ TEST(DocumentFile, HandWrittenFilesGetDefaultsAndFreshUIDs) {
   EXPECT_EQ(doc.GetPageCount(), 1);
   EXPECT_DOUBLE_EQ(doc.pageAt(0)->width(), doc.defaultPageWidth());
   EXPECT_TRUE(doc.findSwatch("Black") && doc.findSwatch("None"));
-  EXPECT_EQ(doc.findSwatch("Grau")->baseSwatch(), doc.blackSwatch()) << "tints of reserved swatches left out of the file";
+  EXPECT_EQ(doc.findSwatch("Grau")->baseSwatch(), doc.blackSwatch())
+      << "tints of reserved swatches left out of the file";
   const UID basic = doc.findStyle(StyleKind::Paragraph, "[Basic Paragraph]");
   EXPECT_NE(basic, kInvalidUID);
-  EXPECT_EQ(doc.GetDocDataBase()->instantiate<Style>(doc.findStyle(StyleKind::Paragraph, "Body"))->basedOn(), basic);
+  EXPECT_EQ(doc.GetDocDataBase()->instantiate<Style>(doc.findStyle(StyleKind::Paragraph, "Body"))->basedOn(),
+            basic);
   ITextModel* story = doc.story(doc.storyList()[0]);
   EXPECT_EQ(story->text(), "Hallo Welt");
-  EXPECT_EQ(std::get<UID>(story->QueryRun(AttributeClass::kTextColor, 0)->value), doc.findSwatch("Rot")->GetUID());
+  EXPECT_EQ(std::get<UID>(story->QueryRun(AttributeClass::kTextColor, 0)->value),
+            doc.findSwatch("Rot")->GetUID());
   EXPECT_EQ(story->frameList().size(), 1u);
   ASSERT_EQ(doc.linkList().size(), 1u);
   auto* link = doc.GetDocDataBase()->instantiate<ILink>(doc.linkList()[0]);
@@ -169,20 +181,23 @@ TEST(DocumentFile, BadInputIsRefusedWithOneLineNamingPathAndProblem) {
       {R"({"format": "korvex-document", "version": 1, "spreads": [{"items": [{"fill": "Lila", "bounds": [0,0,1,1]}]}]})",
        "f.indd: $.spreads[0].items[0].fill: unknown swatch \"Lila\"", kInvalidDocumentError},
       {R"({"format": "korvex-document", "version": 2})",
-       "f.indd: $.version: format version 2 is newer than this program reads (1); update Korvex", kNewerFormatError},
-      {R"({"format": "other", "version": 1})", "f.indd: $.format: not a Korvex document (expected \"korvex-document\")",
-       kNotADocumentError},
+       "f.indd: $.version: format version 2 is newer than this program reads (1); update Korvex",
+       kNewerFormatError},
+      {R"({"format": "other", "version": 1})",
+       "f.indd: $.format: not a Korvex document (expected \"korvex-document\")", kNotADocumentError},
       {R"({"format": "korvex-document", "version": 1, "layers": [{"name": "A", "uid": 9}, {"name": "B", "uid": 9}]})",
        "f.indd: $.layers[1]: duplicate uid", kInvalidDocumentError},
       {R"({"format": "korvex-document", "version": 1, "spreads": [{"items": [{"bounds": [0,0,1]}]}]})",
        "f.indd: $.spreads[0].items[0].bounds: expected an array of 4 numbers", kInvalidDocumentError},
-      {R"({"format": "korvex-document", "version": 1, "colour": 1})", "f.indd: $.colour: unknown key", kInvalidDocumentError},
+      {R"({"format": "korvex-document", "version": 1, "colour": 1})", "f.indd: $.colour: unknown key",
+       kInvalidDocumentError},
       {R"({"format": "korvex-document", "version": 1, "stories": [{"id": "s", "text": "ab"}],
           "spreads": [{"items": [{"bounds": [0,0,1,1], "text": {"story": "t"}}]}]})",
        "f.indd: $.spreads[0].items[0].text.story: unknown story \"t\"", kInvalidDocumentError},
       {R"({"format": "korvex-document", "version": 1, "stories": [{"id": "s", "text": "ab", "runs": [{"start": 1, "length": 5}]}]})",
        "f.indd: $.stories[0].runs[0].length: out of range (0 to 1)", kInvalidDocumentError},
-      {R"({"format": "korvex-document", "version": 1,)", "f.indd: $: invalid JSON at byte 44", kInvalidDocumentError},
+      {R"({"format": "korvex-document", "version": 1,)", "f.indd: $: invalid JSON at byte 44",
+       kInvalidDocumentError},
       {"hello", "f.indd: not a Korvex document (no JSON object)", kNotADocumentError},
       {R"({"format": "korvex-document", "version": 1, "pageSize": [595e2756, 1]})",
        "f.indd: $: a number too large for a document", kInvalidDocumentError},
@@ -198,7 +213,10 @@ TEST(DocumentFile, BadInputIsRefusedWithOneLineNamingPathAndProblem) {
   for (int i = 0; i < 100000; ++i) deep += "[";
   DocumentLoadResult nested = parseDocument(deep + std::string(100000, ']') + "}", "f.indd", "/");
   EXPECT_EQ(nested.message, "f.indd: $: nested too deeply");
-  const std::string indd("\x06\x06\xED\xF5\xD8\x1D\x46\xE5\xBD\x31\xEF\xE7\xFE\x74\xB7\x1D" "DOCUMENT", 24);
+  const std::string indd(
+      "\x06\x06\xED\xF5\xD8\x1D\x46\xE5\xBD\x31\xEF\xE7\xFE\x74\xB7\x1D"
+      "DOCUMENT",
+      24);
   DocumentLoadResult r = parseDocument(indd, "Alt.indd", "/");
   EXPECT_EQ(r.error, kBinaryDocumentError);
   EXPECT_NE(r.message.find("export it as IDML"), std::string::npos);

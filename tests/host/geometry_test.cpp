@@ -121,7 +121,8 @@ TEST(Geometry, GroupingAndUngroupingKeepPositions) {
   auto two = IDocument::createNew(test::setup(2));
   UIDList apart(two->GetDocDataBase());
   apart.Append(two->createRectangle(test::contentLayerOnFirstSpread(*two), {0, 0, 1, 1})->GetUID());
-  apart.Append(two->createRectangle(two->spreadAt(1)->QueryLayer(two->layerList()[1])->GetUID(), {0, 0, 1, 1})->GetUID());
+  apart.Append(two->createRectangle(two->spreadAt(1)->QueryLayer(two->layerList()[1])->GetUID(), {0, 0, 1, 1})
+                   ->GetUID());
   EXPECT_NE(two->groupItems(apart), kSuccess);
 }
 

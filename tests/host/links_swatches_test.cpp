@@ -26,19 +26,23 @@ TEST(Links, StatesFollowTheFileOnDisk) {
   EXPECT_EQ(link->GetResourceModificationState(), ILink::kResourceNormal);
 
   // Same size, later time: modified.
-  std::filesystem::last_write_time(picture, std::filesystem::last_write_time(picture) + std::chrono::seconds(5));
+  std::filesystem::last_write_time(picture,
+                                   std::filesystem::last_write_time(picture) + std::chrono::seconds(5));
   EXPECT_EQ(link->GetResourceModificationState(), ILink::kResourceModified);
   ASSERT_EQ(link->resource()->update(), kSuccess);
   EXPECT_EQ(link->GetResourceModificationState(), ILink::kResourceNormal);
   // Other size: modified.
   test::writeFile(picture, test::pngBytes(10, 10, true) + "more");
-  std::filesystem::last_write_time(picture, std::filesystem::last_write_time(picture) - std::chrono::seconds(5));
+  std::filesystem::last_write_time(picture,
+                                   std::filesystem::last_write_time(picture) - std::chrono::seconds(5));
   EXPECT_EQ(link->GetResourceModificationState(), ILink::kResourceModified);
 
   ASSERT_EQ(link->resource()->embed(), kSuccess);
   std::filesystem::remove(picture);
-  EXPECT_EQ(link->GetResourceModificationState(), ILink::kResourceNormal) << "embedded data lives in the document";
-  EXPECT_EQ(link->resource()->unembed(), kFileNotFoundError) << "the data stays when there is no file to go back to";
+  EXPECT_EQ(link->GetResourceModificationState(), ILink::kResourceNormal)
+      << "embedded data lives in the document";
+  EXPECT_EQ(link->resource()->unembed(), kFileNotFoundError)
+      << "the data stays when there is no file to go back to";
   EXPECT_TRUE(link->resource()->isEmbedded());
 
   const auto other = home.scratch() / "other.png";
@@ -85,7 +89,8 @@ TEST(Links, PlacingReadsImageAttributesFromTheFile) {
   const auto junk = home.scratch() / "junk.png";
   test::writeFile(junk, "\x89PNG");
   EXPECT_NE(doc->placeFile(doc->createRectangle(layer, {0, 0, 1, 1})->GetUID(), junk.string()), kSuccess);
-  EXPECT_EQ(doc->placeFile(doc->createRectangle(layer, {0, 0, 1, 1})->GetUID(), home.scratch().string()), kFileNotFoundError);
+  EXPECT_EQ(doc->placeFile(doc->createRectangle(layer, {0, 0, 1, 1})->GetUID(), home.scratch().string()),
+            kFileNotFoundError);
 }
 
 TEST(Swatches, ReservedKindsTintsAndStockColours) {

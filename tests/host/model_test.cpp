@@ -46,10 +46,12 @@ TEST(DocumentModel, NewDocumentHasPagesLayerSpreadsAndPages) {
     auto* spread = db->instantiate<ISpread>(s);
     ASSERT_EQ(spread->GetChildCount(), 3);
     for (int i = 0; i < 3; ++i)
-      EXPECT_EQ(db->instantiate<ISpreadLayer>(spread->GetChildUID(i))->documentLayerUID(), doc->layerList()[static_cast<std::size_t>(i)]);
+      EXPECT_EQ(db->instantiate<ISpreadLayer>(spread->GetChildUID(i))->documentLayerUID(),
+                doc->layerList()[static_cast<std::size_t>(i)]);
   }
   // The second page of a pair sits right of the first; spreads do not overlap on the pasteboard.
-  const PMRect left = *doc->pathBounds(doc->pageAt(1)->GetUID()), right = *doc->pathBounds(doc->pageAt(2)->GetUID());
+  const PMRect left = *doc->pathBounds(doc->pageAt(1)->GetUID()),
+               right = *doc->pathBounds(doc->pageAt(2)->GetUID());
   EXPECT_DOUBLE_EQ(right.left, left.right);
   EXPECT_LT(doc->spreadAt(0)->GetPagesBounds(true).bottom, doc->spreadAt(1)->GetPagesBounds(true).top);
 }
@@ -91,7 +93,9 @@ TEST(DocumentModel, LayersAddAndRemoveSpreadLayersWithTheirItems) {
   IDocumentLayer* c = doc->createLayer("C", 1);
   ASSERT_TRUE(c);
   EXPECT_EQ(doc->layerIndex(c->GetUID()), 1);
-  for (UID s : doc->spreadList()) EXPECT_EQ(db->instantiate<ISpread>(s)->GetChildUID(1), db->instantiate<ISpread>(s)->QueryLayer(c->GetUID())->GetUID());
+  for (UID s : doc->spreadList())
+    EXPECT_EQ(db->instantiate<ISpread>(s)->GetChildUID(1),
+              db->instantiate<ISpread>(s)->QueryLayer(c->GetUID())->GetUID());
 
   ASSERT_EQ(doc->deleteLayer(b), kSuccess);
   EXPECT_FALSE(db->exists(itemUID));

@@ -1,10 +1,11 @@
+#include "host/session.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "host/document_file.h"
 #include "host/host_strings.h"
-#include "host/session.h"
 #include "support/temp_home.h"
 
 namespace korvex {
@@ -78,7 +79,8 @@ TEST_F(SessionTest, OpenSaveSaveAsCopyAndClose) {
   EXPECT_EQ(none, nullptr);
   EXPECT_EQ(app()->errorMessage(), broken.string() + ": $.layers: expected an array");
   EXPECT_EQ(app()->GetDocumentCount(), 1);
-  EXPECT_EQ(app()->openDocument((home_.scratch() / "missing.indd").string(), true, &none), kFileNotFoundError);
+  EXPECT_EQ(app()->openDocument((home_.scratch() / "missing.indd").string(), true, &none),
+            kFileNotFoundError);
 }
 
 TEST_F(SessionTest, ServicesAndLanguages) {
@@ -95,7 +97,9 @@ TEST_F(SessionTest, ServicesAndLanguages) {
 }
 
 TEST(HostStrings, Conversions) {
-  EXPECT_EQ(stringWithPMString(pmString("Gru\xCC\x88\xC3\x9F" "e")), "Grüße");
+  EXPECT_EQ(stringWithPMString(pmString("Gru\xCC\x88\xC3\x9F"
+                                        "e")),
+            "Grüße");
   EXPECT_FALSE(stringWithPMString(PMString("\xFF")));
   EXPECT_TRUE(pmStringWithUTF8String(nullptr).empty());
   EXPECT_FALSE(pathWithPMString(PMString()));

@@ -41,7 +41,9 @@ TEST(TextModel, RunQueriesAndRangeApplication) {
   EXPECT_EQ(run->length, 8);
 
   ASSERT_EQ(story->ApplyAttributes(0, 10, Values{{AttributeClass::kTextColor, black}}), kSuccess);
-  ASSERT_EQ(story->ApplyAttributes(3, 4, Values{{AttributeClass::kTextColor, paper}, {AttributeClass::kTextTint, 40.0}}), kSuccess);
+  ASSERT_EQ(story->ApplyAttributes(
+                3, 4, Values{{AttributeClass::kTextColor, paper}, {AttributeClass::kTextTint, 40.0}}),
+            kSuccess);
   run = story->QueryRun(AttributeClass::kTextColor, 0);
   EXPECT_EQ(std::get<UID>(run->value), black);
   EXPECT_EQ(run->length, 3);
@@ -72,7 +74,8 @@ TEST(TextModel, RunQueriesAndRangeApplication) {
 
   // Equal neighbours merge again.
   story->ApplyAttributes(3, 4, Values{{AttributeClass::kTextColor, black}});
-  EXPECT_EQ(story->QueryRun(AttributeClass::kTextColor, 0)->length, 10) << "the end mark was not in the range";
+  EXPECT_EQ(story->QueryRun(AttributeClass::kTextColor, 0)->length, 10)
+      << "the end mark was not in the range";
 
   // Inserted text takes the attributes of the character before it.
   story->Insert(5, "ab");
@@ -83,7 +86,8 @@ TEST(TextModel, RunQueriesAndRangeApplication) {
   EXPECT_EQ(std::get<double>(story->QueryRun(AttributeClass::kTextTint, 2)->value), 40.0);
   EXPECT_EQ(story->QueryRun(AttributeClass::kTextTint, 2)->length, 1);
   EXPECT_NE(story->ApplyAttributes(3, 10, Values{{AttributeClass::kTextFlag, true}}), kSuccess);
-  EXPECT_NE(story->ApplyAttributes(0, 1, Values{{AttributeClass::kTextColor, std::string("Black")}}), kSuccess)
+  EXPECT_NE(story->ApplyAttributes(0, 1, Values{{AttributeClass::kTextColor, std::string("Black")}}),
+            kSuccess)
       << "each class takes its own kind of value";
 }
 
@@ -135,7 +139,9 @@ TEST(TextModel, FrameListFollowsThreadsAndColumns) {
   ASSERT_EQ(columns.size(), 4u);
   // The page item showing a column is the column's grandparent; thread order a, b, b, c.
   std::vector<UID> items;
-  for (UID column : columns) items.push_back(db->instantiate<IHierarchy>(db->instantiate<TextColumn>(column)->GetParentUID())->GetParentUID());
+  for (UID column : columns)
+    items.push_back(
+        db->instantiate<IHierarchy>(db->instantiate<TextColumn>(column)->GetParentUID())->GetParentUID());
   EXPECT_EQ(items, (std::vector<UID>{a->GetUID(), b->GetUID(), b->GetUID(), c->GetUID()}));
   // Until composition the first column shows the whole story.
   auto* first = db->instantiate<TextColumn>(columns[0]);
@@ -150,7 +156,9 @@ TEST(UsedFonts, ListsFamiliesAndFindsFilesThroughFontconfig) {
   auto doc = IDocument::createNew({});
   ITextModel* story = doc->createStory();
   story->Insert(0, "abcdef");
-  story->ApplyAttributes(0, 3, Values{{AttributeClass::kFontFamily, std::string("DejaVu Sans")}, {AttributeClass::kFontStyle, std::string("Bold")}});
+  story->ApplyAttributes(0, 3,
+                         Values{{AttributeClass::kFontFamily, std::string("DejaVu Sans")},
+                                {AttributeClass::kFontStyle, std::string("Bold")}});
   story->ApplyAttributes(3, 3, Values{{AttributeClass::kFontFamily, std::string("Korvex No Such Family")}});
   const IUsedFontList fonts = doc->usedFontList();
   ASSERT_EQ(fonts.GetFontCount(), 2);
