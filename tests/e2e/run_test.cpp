@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/run_process.h"
+#include "support/temp_home.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+test::ProcessResult korvex(const std::vector<std::string>& args) { return test::runProcess(KORVEX_EXE, args); }
+
+const char* const kMinimalDocument = R"({"format": "korvex-document", "version": 1})";
+
+std::string plist(const std::string& body) {
+  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+}
+
+std::string actionDict(const std::string& name) { return "<dict><key>Action</key><string>" + name + "</string></dict>"; }
+
+class RunCommand : public ::testing::Test {
+ protected:
+  std::string doc(const std::string& name) {
+    const fs::path path = home.scratch() / name;
+    test::writeFile(path, kMinimalDocument);
+    return path.string();
+  }
+  std::string chainFile(const std::string& name, const std::string& body) {
+    const fs::path path = home.scratch() / name;
+    test::writeFile(path, plist(body));
+    return path.string();
+  }
+  fs::path logPath() const { return home.documents() / "Tamrisk" / "Korvex.txt"; }
+  // The log's lines with the time before ": Korvex::" masked.
+  Lines log() const {
+    Lines lines;
+    std::string text = test::readFile(logPath());
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      std::string line = text.substr(start, end - start);
+      if (auto at = line.find(": Korvex::"); at != std::string::npos) line = "T" + line.substr(at);
+      else if (auto header = line.find(": Korvex "); header != std::string::npos) line = "D" + line.substr(header);
+      lines.push_back(line);
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    return lines;
+  }
+
+  test::TempHome home;
+};
+
+TEST_F(RunCommand, LogOfARunLineByLine) {
+  const std::string a = doc("a.indd"), b = doc("b.indd");
+  const std::string missing = (home.scratch() / "gone.indd").string();
+  const std::string chain = chainFile("chain.plist", "<array>" + actionDict("#PDF") + "</array>");
+  auto result = korvex({"run", "--chain", chain, a, missing, b});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "log: " + logPath().string() + "\n");
+  EXPECT_NE(result.err.find("[1/3] a.indd\n[2/3] gone.indd\n[3/3] b.indd\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("the log reports problems"), std::string::npos);
+  const std::string sep(62, '-');
+  EXPECT_EQ(log(), (Lines{"D: Korvex 3.02, CS6", "T: Korvex::(", "    {", "        Action = \"#PDF\";", "    }", ")",
+                          "T: Korvex::" + sep, "T: Korvex::" + a, "T: Korvex::action: #PDF",
+                          "T: Korvex::\t####\taction not supported", "T: Korvex::...done", "T: Korvex::" + sep,
+                          "T: Korvex::" + missing, "T: Korvex::\t####\tpath not found!", "T: Korvex::...done",
+                          "T: Korvex::" + sep, "T: Korvex::" + b, "T: Korvex::action: #PDF",
+                          "T: Korvex::\t####\taction not supported", "T: Korvex::...done"}));
+}
+
+TEST_F(RunCommand, FailingDocumentStopsTheRun) {
+  const std::string a = doc("a.indd"), b = doc("b.indd");
+  const std::string chain = chainFile("stop.plist", actionDict("pdf"));
+  auto result = korvex({"run", "--chain", chain, a, b});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find(a + ": an action failed; the run stopped (1 of 2 documents taken)"), std::string::npos)
+      << result.err;
+  Lines lines = log();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::" + b), 0);
+  EXPECT_EQ(lines.back(), "T: Korvex::...done");
+}
+
+TEST_F(RunCommand, ChainByNameFromTheActionsFolder) {
+  const std::string a = doc("a.indd");
+  test::writeFile(home.dataHome() / "Korvex" / "Mine.plist", plist("<array/>"));
+  auto result = korvex({"run", "--chain", "Mine", a});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err.find("problems"), std::string::npos) << "an empty chain flags nothing";
+  auto withExtension = korvex({"run", "--chain", "Mine.plist", a});
+  EXPECT_EQ(withExtension.exitCode, 0) << withExtension.err;
+  EXPECT_TRUE(fs::exists(a));
+}
+
+TEST_F(RunCommand, BadUsageAndUnreadableChains) {
+  const std::string a = doc("a.indd");
+  EXPECT_EQ(korvex({"run"}).exitCode, 2);
+  EXPECT_EQ(korvex({"run", "--chain"}).exitCode, 2);
+  EXPECT_EQ(korvex({"run", a}).exitCode, 2);
+  EXPECT_EQ(korvex({"run", "--chain", "PDF"}).exitCode, 2) << "no document";
+  EXPECT_EQ(korvex({"run", "--frob", "--chain", "PDF", a}).exitCode, 2);
+
+  const std::string notPlist = (home.scratch() / "junk.plist").string();
+  test::writeFile(notPlist, "this is no property list");
+  auto junk = korvex({"run", "--chain", notPlist, a});
+  EXPECT_EQ(junk.exitCode, 2);
+  EXPECT_EQ(junk.err, "korvex: " + notPlist + ": not a property list\n");
+
+  const std::string scalar = chainFile("scalar.plist", "<string>PDF</string>");
+  auto wrongRoot = korvex({"run", "--chain", scalar, a});
+  EXPECT_EQ(wrongRoot.exitCode, 2);
+  EXPECT_NE(wrongRoot.err.find(scalar + ": the property list holds neither"), std::string::npos);
+
+  auto missing = korvex({"run", "--chain", "NoSuchChain", a});
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_EQ(missing.err,
+            "korvex: " + (home.dataHome() / "Korvex" / "NoSuchChain.plist").string() + ": no such action file\n");
+}
+
+TEST_F(RunCommand, NonDictionaryElementFailsTheDocument) {
+  const std::string a = doc("a.indd");
+  const std::string chain = chainFile("mixed.plist", "<array>" + actionDict("#X") + "<string>PDF</string></array>");
+  auto result = korvex({"run", "--chain", chain, a});
+  EXPECT_EQ(result.exitCode, 1);
+  Lines lines = log();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 2], "T: Korvex::\t####\taction not supported");
+}
+
+}  // namespace
+}  // namespace korvex
