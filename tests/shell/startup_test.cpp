@@ -87,6 +87,7 @@ class StartupTest : public ::testing::Test {
   }
   void TearDown() override {
     RunLoop::main().removeAllTimers();
+    releaseStrings();
     setMenuManager(nullptr);
     setWorkspace(nullptr);
     setBundleResourcesPath("");
