@@ -10,12 +10,12 @@
 #include "batch/korvex_controller.h"
 #include "batch/run_values.h"
 #include "command.h"
-#include "plugin_session.h"
 #include "config/action_files.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "foundation/property_list.h"
+#include "plugin_session.h"
 
 namespace korvex::cli {
 
@@ -30,12 +30,15 @@ struct ChainOrError {
   std::string error;
 };
 
-bool isPathLike(const std::string& chain) { return chain.find('/') != std::string::npos; }
+bool isPathLike(const std::string& chain) {
+  return chain.find('/') != std::string::npos;
+}
 
 // The file a CHAIN argument names; the first candidate when none exists, so
 // the message names what was looked for.
 std::string chainFile(const std::string& chain) {
-  if (isPathLike(chain) || pathIsFile(chain)) return std::filesystem::absolute(chain).lexically_normal().string();
+  if (isPathLike(chain) || pathIsFile(chain))
+    return std::filesystem::absolute(chain).lexically_normal().string();
   const std::string inFolder = stringByAppendingPathComponent(actionsPath(), chain);
   if (pathIsFile(inFolder) || !pathExtension(chain).empty()) return inFolder;
   for (const char* extension : {".plist", ".jsx"})
@@ -115,8 +118,7 @@ int runRunCommand(std::span<const std::string> args) {
   std::printf("log: %s\n", logPath.c_str());
   if (getShowLog()) std::fprintf(stderr, "korvex: the log reports problems: %s\n", logPath.c_str());
   switch (outcome) {
-    case RunOutcome::Completed:
-      return kExitOk;
+    case RunOutcome::Completed: return kExitOk;
     case RunOutcome::Failed:
       std::fprintf(stderr, "korvex: %s: an action failed; the run stopped (%zu of %zu documents taken)\n",
                    controller.paths()[controller.takenCount() - 1].c_str(), controller.takenCount(),

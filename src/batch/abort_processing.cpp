@@ -6,8 +6,12 @@ namespace korvex {
 
 // Every action runs. The checks of modified picture links and of the
 // preflight profile join here; a skip will then flag the log.
-bool abortProcessing(const UIDRef&) { return false; }
+bool abortProcessing(const UIDRef&) {
+  return false;
+}
 
-bool abortProcessing(IDocument* document) { return abortProcessing(refForDocument(document)); }
+bool abortProcessing(IDocument* document) {
+  return abortProcessing(refForDocument(document));
+}
 
 }  // namespace korvex

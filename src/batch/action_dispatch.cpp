@@ -54,7 +54,9 @@ std::optional<bool> callHandler(const ActionHandler& handler, IDocument* documen
 
 }  // namespace
 
-std::span<const ActionTableRow> actionTable() { return table(); }
+std::span<const ActionTableRow> actionTable() {
+  return table();
+}
 
 std::optional<ActionHandler> setActionHandler(std::string_view name, ActionHandler handler) {
   for (ActionTableRow& row : table())
@@ -73,7 +75,9 @@ std::optional<std::string> cmdForAction(const DictPtr& action) {
   return std::nullopt;
 }
 
-std::optional<std::string> cmdForAction(const Value& action) { return cmdForAction(action.dictionary()); }
+std::optional<std::string> cmdForAction(const Value& action) {
+  return cmdForAction(action.dictionary());
+}
 
 bool runActionChain(IDocument* document, const ArrayPtr& chain) {
   if (!chain) return true;

@@ -8,7 +8,9 @@ namespace korvex {
 
 namespace {
 volatile std::sig_atomic_t gCancelled = 0;
-extern "C" void onInterrupt(int) { gCancelled = 1; }
+extern "C" void onInterrupt(int) {
+  gCancelled = 1;
+}
 constexpr std::size_t kBarWidth = 30;
 }  // namespace
 
@@ -19,15 +21,25 @@ InterruptCancels::InterruptCancels() {
   sigaction(SIGINT, &action, &former_);
 }
 
-InterruptCancels::~InterruptCancels() { sigaction(SIGINT, &former_, nullptr); }
+InterruptCancels::~InterruptCancels() {
+  sigaction(SIGINT, &former_, nullptr);
+}
 
-bool InterruptCancels::cancelled() { return gCancelled != 0; }
-void InterruptCancels::reset() { gCancelled = 0; }
-void InterruptCancels::cancel() { gCancelled = 1; }
+bool InterruptCancels::cancelled() {
+  return gCancelled != 0;
+}
+void InterruptCancels::reset() {
+  gCancelled = 0;
+}
+void InterruptCancels::cancel() {
+  gCancelled = 1;
+}
 
 ConsoleProgress::ConsoleProgress(std::FILE* out) : _out(out), _live(out && ::isatty(::fileno(out)) == 1) {}
 
-ConsoleProgress::~ConsoleProgress() { end(); }
+ConsoleProgress::~ConsoleProgress() {
+  end();
+}
 
 void ConsoleProgress::begin(std::size_t count) {
   _count = count;
@@ -50,7 +62,9 @@ void ConsoleProgress::setLabel(std::size_t index, std::string_view name) {
   std::fflush(_out);
 }
 
-bool ConsoleProgress::runModalSession() { return !InterruptCancels::cancelled(); }
+bool ConsoleProgress::runModalSession() {
+  return !InterruptCancels::cancelled();
+}
 
 void ConsoleProgress::end() {
   if (_out && _lineOpen) {

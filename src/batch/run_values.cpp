@@ -22,7 +22,9 @@ bool setError(std::string_view message) {
   return true;
 }
 
-void setShowLog(bool show) { values().showLog = show; }
+void setShowLog(bool show) {
+  values().showLog = show;
+}
 
 bool getShowLog() {
   const bool shown = values().showLog;
@@ -30,10 +32,18 @@ bool getShowLog() {
   return shown;
 }
 
-void setSaveProject(bool save) { values().saveProject = save; }
-bool getSaveProject() { return values().saveProject; }
+void setSaveProject(bool save) {
+  values().saveProject = save;
+}
+bool getSaveProject() {
+  return values().saveProject;
+}
 
-void setDstFolder(std::optional<std::string> folder) { values().dstFolder = std::move(folder); }
-std::optional<std::string> getDstFolder() { return values().dstFolder; }
+void setDstFolder(std::optional<std::string> folder) {
+  values().dstFolder = std::move(folder);
+}
+std::optional<std::string> getDstFolder() {
+  return values().dstFolder;
+}
 
 }  // namespace korvex

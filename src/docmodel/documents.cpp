@@ -16,7 +16,9 @@ Application* application() {
   return session ? session->application() : nullptr;
 }
 
-IDocument* openDocument(const UIDRef& reference) { return documentForRef(reference); }
+IDocument* openDocument(const UIDRef& reference) {
+  return documentForRef(reference);
+}
 
 }  // namespace
 
@@ -43,7 +45,9 @@ bool documentIsOpen(const IDocument* document) {
   return app && app->isOpen(document);
 }
 
-UIDRef refForDocument(const IDocument* document) { return document ? document->GetUIDRef() : UIDRef(); }
+UIDRef refForDocument(const IDocument* document) {
+  return document ? document->GetUIDRef() : UIDRef();
+}
 
 bool EnumDocs(DocCallback callback, void* data) {
   Application* app = application();
@@ -77,9 +81,13 @@ IDocument* docForPath(StringArg path) {
   return search.found;
 }
 
-bool docIsOpen(StringArg path) { return docForPath(path) != nullptr; }
+bool docIsOpen(StringArg path) {
+  return docForPath(path) != nullptr;
+}
 
-UIDRef docRefForPath(StringArg path) { return refForDocument(docForPath(path)); }
+UIDRef docRefForPath(StringArg path) {
+  return refForDocument(docForPath(path));
+}
 
 int getNumberOfDocs() {
   int count = 0;
@@ -110,7 +118,9 @@ IDocument* frontDoc() {
   return app ? app->frontDocument() : nullptr;
 }
 
-UIDRef frontDocRef() { return refForDocument(frontDoc()); }
+UIDRef frontDocRef() {
+  return refForDocument(frontDoc());
+}
 
 UIDRef openDoc1(const std::string& path) {
   Application* app = application();
@@ -175,14 +185,20 @@ bool makeDocActive(IDocument* document) {
   return app->bringToFront(document);
 }
 
-bool makeDocActive(IDataBase* database) { return makeDocActive(documentForDataBase(database)); }
-bool makeDocActive(const UIDRef& reference) { return makeDocActive(documentForRef(reference)); }
+bool makeDocActive(IDataBase* database) {
+  return makeDocActive(documentForDataBase(database));
+}
+bool makeDocActive(const UIDRef& reference) {
+  return makeDocActive(documentForRef(reference));
+}
 
 void closeDoc(const UIDRef& reference) {
   if (IDocument* document = openDocument(reference)) application()->closeDocument(document);
 }
 
-void closeDoc(IDocument* document) { closeDoc(refForDocument(document)); }
+void closeDoc(IDocument* document) {
+  closeDoc(refForDocument(document));
+}
 
 void closeDocWindows(const UIDRef& reference) {
   if (IDocument* document = openDocument(reference)) application()->closeWindows(document);
@@ -197,7 +213,9 @@ void closeDoc2(const UIDRef& reference, bool deleteFile) {
   if (deleteFile && path) removeFile(*path);
 }
 
-void closeDoc2(IDocument* document) { closeDoc2(refForDocument(document), false); }
+void closeDoc2(IDocument* document) {
+  closeDoc2(refForDocument(document), false);
+}
 
 void closeDocs() {
   // Collected first: closing while walking the list by index would pass over

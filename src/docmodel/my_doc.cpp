@@ -10,7 +10,9 @@
 namespace korvex {
 
 MyDoc::MyDoc(const UIDRef& reference)
-    : _document(documentForRef(reference)), _database(reference.GetDataBase()), _path(pathForDoc(reference)) {}
+    : _document(documentForRef(reference)),
+      _database(reference.GetDataBase()),
+      _path(pathForDoc(reference)) {}
 
 MyDoc::MyDoc(IDocument* document) {
   if (!document) document = korvex::frontDoc();
@@ -48,7 +50,8 @@ ErrorCode MyDoc::open(const std::string& path) {
   if (file.empty()) return -1;
   MyLog("MyDoc::open: %@", path);
   IDocument* opened = nullptr;
-  const ErrorCode error = GetExecutionContextSession()->application()->openDocument(file.path(), true, &opened);
+  const ErrorCode error =
+      GetExecutionContextSession()->application()->openDocument(file.path(), true, &opened);
   if (error != kSuccess) return error;
   _document = korvex::frontDoc();
   _database = _document ? _document->GetDocDataBase() : nullptr;
@@ -74,9 +77,13 @@ std::optional<std::string> MyDoc::getName(bool withExtension) const {
   return lastPathComponent(*path, withExtension);
 }
 
-ErrorCode MyDoc::save() { return saveDoc(reference()); }
+ErrorCode MyDoc::save() {
+  return saveDoc(reference());
+}
 
-ErrorCode MyDoc::saveAs(const std::string& path) { return saveDocAs(reference(), path); }
+ErrorCode MyDoc::saveAs(const std::string& path) {
+  return saveDocAs(reference(), path);
+}
 
 ErrorCode MyDoc::saveACopy(const std::string& path) {
   removeFile(path);

@@ -66,8 +66,8 @@ TEST_F(BatchTest, LogOfARunWithADisabledActionAndAMissingPath) {
   FakeProgress progress;
   EXPECT_EQ(run({a, missing, b}, chainOf({"#PDF"}), progress), RunOutcome::Completed);
   EXPECT_EQ(logLines(), (Lines{kSeparator, a, "action: #PDF", "\t####\taction not supported", "...done",
-                               kSeparator, missing, "\t####\tpath not found!", "...done",
-                               kSeparator, b, "action: #PDF", "\t####\taction not supported", "...done"}));
+                               kSeparator, missing, "\t####\tpath not found!", "...done", kSeparator, b,
+                               "action: #PDF", "\t####\taction not supported", "...done"}));
   EXPECT_EQ(progress.events, (Lines{"begin 3", "0 a.indd", "1 missing.indd", "2 b.indd", "end"}));
   EXPECT_TRUE(getShowLog());
   EXPECT_FALSE(getShowLog()) << "reading the flag clears it";
@@ -80,8 +80,8 @@ TEST_F(BatchTest, UnknownActionFailsTheDocumentAndStopsTheRun) {
   for (const char* name : {"pdf", ""}) {
     setupLog(true, "Tamrisk");
     EXPECT_EQ(run({a, b}, chainOf({name, "#never"})), RunOutcome::Failed) << name;
-    EXPECT_EQ(logLines(), (Lines{kSeparator, a, std::string("action: ") + name, "\t####\taction not supported",
-                                 "...done"}));
+    EXPECT_EQ(logLines(), (Lines{kSeparator, a, std::string("action: ") + name,
+                                 "\t####\taction not supported", "...done"}));
     EXPECT_EQ(getNumberOfDocs(), 0);
   }
   // An action without a name is logged as "(null)" and fails too.
@@ -104,7 +104,8 @@ TEST_F(BatchTest, EmptyAndNullChainsTakeEveryDocument) {
   const std::string a = makeDoc("a.indd"), b = makeDoc("b.indd");
   EXPECT_EQ(run({a, b}, Array::make()), RunOutcome::Completed);
   EXPECT_EQ(run({a}, nullptr), RunOutcome::Completed);
-  EXPECT_EQ(logLines(), (Lines{kSeparator, a, "...done", kSeparator, b, "...done", kSeparator, a, "...done"}));
+  EXPECT_EQ(logLines(),
+            (Lines{kSeparator, a, "...done", kSeparator, b, "...done", kSeparator, a, "...done"}));
   EXPECT_FALSE(getShowLog());
 }
 
@@ -256,8 +257,8 @@ TEST_F(BatchTest, HandlerThatClosesItsDocumentLeavesTheRunSound) {
 TEST(ActionDispatch, TableNamesAndLookups) {
   std::vector<std::string> names;
   for (const ActionTableRow& row : actionTable()) names.emplace_back(row.name);
-  EXPECT_EQ(names, (Lines{"CollectPictures", "DUZSeverance", "Checkstr", "Collect", "Orvel", "Save", "PDF", "Vantry",
-                          "LayerSeparation", "JSX", "Preflight", "Print", "Bildaktualisierung",
+  EXPECT_EQ(names, (Lines{"CollectPictures", "DUZSeverance", "Checkstr", "Collect", "Orvel", "Save", "PDF",
+                          "Vantry", "LayerSeparation", "JSX", "Preflight", "Print", "Bildaktualisierung",
                           "SetEmbeddedProfile", "AddLinks", "PN_Trennung", "Schnappi"}));
   EXPECT_FALSE(setActionHandler("pdf", DictionaryHandler([](const DictPtr&) { return true; })));
 
@@ -269,7 +270,8 @@ TEST(ActionDispatch, TableNamesAndLookups) {
   EXPECT_EQ(cmdForAction(Value(action)), "PDF");
   EXPECT_EQ(cmdForAction(Value("PDF")), std::nullopt);
 
-  EXPECT_TRUE(processDocWithActions(UIDRef(), Array::make({Value(action)}))) << "no document: nothing to fail";
+  EXPECT_TRUE(processDocWithActions(UIDRef(), Array::make({Value(action)})))
+      << "no document: nothing to fail";
 }
 
 }  // namespace

@@ -62,7 +62,8 @@ class BatchTest : public ::testing::Test {
       std::size_t end = text.find('\n', start);
       if (end == std::string::npos) end = text.size();
       std::string line = text.substr(start, end - start);
-      if (auto at = line.find(marker); at != std::string::npos) lines.push_back(line.substr(at + marker.size()));
+      if (auto at = line.find(marker); at != std::string::npos)
+        lines.push_back(line.substr(at + marker.size()));
       start = end + 1;
     }
     return lines;

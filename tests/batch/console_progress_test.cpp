@@ -1,10 +1,11 @@
+#include "batch/console_progress.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <string>
 
-#include "batch/console_progress.h"
 #include "dialogs/run_loop.h"
 
 namespace korvex {

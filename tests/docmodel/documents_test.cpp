@@ -1,8 +1,9 @@
+#include "docmodel/documents.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "docmodel/documents.h"
 #include "docmodel/my_doc.h"
 #include "foundation/log.h"
 #include "foundation/workspace.h"
@@ -169,9 +170,9 @@ TEST_F(Documents, EnumDocsStopsWhenAsked) {
   ASSERT_NE(MyDoc::frontDoc(true), nullptr);
   ASSERT_TRUE(app().newDocument(DocumentSetup{}, false));
   int visits = 0;
-  EXPECT_FALSE(EnumDocs(
-      [](IDocument*, const std::optional<std::string>&, void* data) { return ++*static_cast<int*>(data) < 2; },
-      &visits));
+  EXPECT_FALSE(EnumDocs([](IDocument*, const std::optional<std::string>&,
+                           void* data) { return ++*static_cast<int*>(data) < 2; },
+                        &visits));
   EXPECT_EQ(visits, 2);
   EXPECT_TRUE(EnumDocs([](IDocument*, const std::optional<std::string>&, void*) { return true; }, nullptr));
 }

@@ -13,7 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-test::ProcessResult korvex(const std::vector<std::string>& args) { return test::runProcess(KORVEX_EXE, args); }
+test::ProcessResult korvex(const std::vector<std::string>& args) {
+  return test::runProcess(KORVEX_EXE, args);
+}
 
 const char* const kMinimalDocument = R"({"format": "korvex-document", "version": 1})";
 
@@ -21,7 +23,9 @@ std::string plist(const std::string& body) {
   return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
 }
 
-std::string actionDict(const std::string& name) { return "<dict><key>Action</key><string>" + name + "</string></dict>"; }
+std::string actionDict(const std::string& name) {
+  return "<dict><key>Action</key><string>" + name + "</string></dict>";
+}
 
 class RunCommand : public ::testing::Test {
  protected:
@@ -44,8 +48,10 @@ class RunCommand : public ::testing::Test {
     while (start < text.size()) {
       std::size_t end = text.find('\n', start);
       std::string line = text.substr(start, end - start);
-      if (auto at = line.find(": Korvex::"); at != std::string::npos) line = "T" + line.substr(at);
-      else if (auto header = line.find(": Korvex "); header != std::string::npos) line = "D" + line.substr(header);
+      if (auto at = line.find(": Korvex::"); at != std::string::npos)
+        line = "T" + line.substr(at);
+      else if (auto header = line.find(": Korvex "); header != std::string::npos)
+        line = "D" + line.substr(header);
       lines.push_back(line);
       if (end == std::string::npos) break;
       start = end + 1;
@@ -63,15 +69,30 @@ TEST_F(RunCommand, LogOfARunLineByLine) {
   auto result = korvex({"run", "--chain", chain, a, missing, b});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, "log: " + logPath().string() + "\n");
-  EXPECT_NE(result.err.find("[1/3] a.indd\n[2/3] gone.indd\n[3/3] b.indd\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("[1/3] a.indd\n[2/3] gone.indd\n[3/3] b.indd\n"), std::string::npos)
+      << result.err;
   EXPECT_NE(result.err.find("the log reports problems"), std::string::npos);
   const std::string sep(62, '-');
-  EXPECT_EQ(log(), (Lines{"D: Korvex 3.02, CS6", "T: Korvex::(", "    {", "        Action = \"#PDF\";", "    }", ")",
-                          "T: Korvex::" + sep, "T: Korvex::" + a, "T: Korvex::action: #PDF",
-                          "T: Korvex::\t####\taction not supported", "T: Korvex::...done", "T: Korvex::" + sep,
-                          "T: Korvex::" + missing, "T: Korvex::\t####\tpath not found!", "T: Korvex::...done",
-                          "T: Korvex::" + sep, "T: Korvex::" + b, "T: Korvex::action: #PDF",
-                          "T: Korvex::\t####\taction not supported", "T: Korvex::...done"}));
+  EXPECT_EQ(log(), (Lines{"D: Korvex 3.02, CS6",
+                          "T: Korvex::(",
+                          "    {",
+                          "        Action = \"#PDF\";",
+                          "    }",
+                          ")",
+                          "T: Korvex::" + sep,
+                          "T: Korvex::" + a,
+                          "T: Korvex::action: #PDF",
+                          "T: Korvex::\t####\taction not supported",
+                          "T: Korvex::...done",
+                          "T: Korvex::" + sep,
+                          "T: Korvex::" + missing,
+                          "T: Korvex::\t####\tpath not found!",
+                          "T: Korvex::...done",
+                          "T: Korvex::" + sep,
+                          "T: Korvex::" + b,
+                          "T: Korvex::action: #PDF",
+                          "T: Korvex::\t####\taction not supported",
+                          "T: Korvex::...done"}));
 }
 
 TEST_F(RunCommand, FailingDocumentStopsTheRun) {
@@ -79,7 +100,8 @@ TEST_F(RunCommand, FailingDocumentStopsTheRun) {
   const std::string chain = chainFile("stop.plist", actionDict("pdf"));
   auto result = korvex({"run", "--chain", chain, a, b});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.err.find(a + ": an action failed; the run stopped (1 of 2 documents taken)"), std::string::npos)
+  EXPECT_NE(result.err.find(a + ": an action failed; the run stopped (1 of 2 documents taken)"),
+            std::string::npos)
       << result.err;
   Lines lines = log();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::" + b), 0);
@@ -118,13 +140,14 @@ TEST_F(RunCommand, BadUsageAndUnreadableChains) {
 
   auto missing = korvex({"run", "--chain", "NoSuchChain", a});
   EXPECT_EQ(missing.exitCode, 2);
-  EXPECT_EQ(missing.err,
-            "korvex: " + (home.dataHome() / "Korvex" / "NoSuchChain.plist").string() + ": no such action file\n");
+  EXPECT_EQ(missing.err, "korvex: " + (home.dataHome() / "Korvex" / "NoSuchChain.plist").string() +
+                             ": no such action file\n");
 }
 
 TEST_F(RunCommand, NonDictionaryElementFailsTheDocument) {
   const std::string a = doc("a.indd");
-  const std::string chain = chainFile("mixed.plist", "<array>" + actionDict("#X") + "<string>PDF</string></array>");
+  const std::string chain =
+      chainFile("mixed.plist", "<array>" + actionDict("#X") + "<string>PDF</string></array>");
   auto result = korvex({"run", "--chain", chain, a});
   EXPECT_EQ(result.exitCode, 1);
   Lines lines = log();
