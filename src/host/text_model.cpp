@@ -233,9 +233,20 @@ ErrorCode ITextModel::Delete(int position, int length, std::vector<UID>* removed
   return kSuccess;
 }
 
-ErrorCode ITextModel::Replace(int position, int length, std::string_view utf8) {
-  if (ErrorCode e = Delete(position, length)) return e;
-  return Insert(position, utf8);
+ErrorCode ITextModel::Replace(int position, int length, std::string_view utf8,
+                              std::vector<UID>* removedOwnedItems) {
+  if (position < 0 || length < 0 || position + length > TotalLength() - 1) return kInvalidParameterError;
+  // The new text takes the attributes of the first character it replaces.
+  std::vector<std::pair<AttributeClass, AttributeValue>> kept;
+  if (length > 0)
+    for (const auto& [cls, runs] : runs_)
+      if (auto run = runs.runAt(position)) kept.emplace_back(cls, run->value);
+  const int before = TotalLength();
+  if (ErrorCode e = Delete(position, length, removedOwnedItems)) return e;
+  if (ErrorCode e = Insert(position, utf8)) return e;
+  const int inserted = TotalLength() - (before - length);
+  if (!kept.empty() && inserted > 0) return ApplyAttributes(position, inserted, kept);
+  return kSuccess;
 }
 
 std::optional<AttributeRun> ITextModel::QueryRun(AttributeClass attribute, int position) const {

@@ -76,7 +76,8 @@ class ITextModel : public HostObject {
   ErrorCode Insert(int position, std::string_view utf8);
   // Owned items in the range lose their anchor; their UIDs are handed back for deletion.
   ErrorCode Delete(int position, int length, std::vector<UID>* removedOwnedItems = nullptr);
-  ErrorCode Replace(int position, int length, std::string_view utf8);
+  ErrorCode Replace(int position, int length, std::string_view utf8,
+                    std::vector<UID>* removedOwnedItems = nullptr);
 
   // The run of the class that contains position, from position to its end;
   // none when position is outside the story.
