@@ -9,12 +9,6 @@
 
 namespace korvex {
 
-namespace {
-
-const char* const kDefaultLanguages[] = {"Neutral", "English: USA", "German: 2006 Reform"};
-
-}  // namespace
-
 IDocument::IDocument(std::unique_ptr<IDataBase> db, UID uid)
     : HostObject(db.get(), uid), database_(std::move(db)) {
   database_->attachDocument(this, uid);
