@@ -1043,4 +1043,13 @@ std::vector<UID> IDocument::allPageItems() const {
   return result;
 }
 
+UID IDocument::fontFamilyUID(const std::string& family) const {
+  if (family.empty()) return kInvalidUID;
+  if (auto it = fontFamilies_.find(family); it != fontFamilies_.end()) return it->second;
+  FontFamily* f = database_->create<FontFamily>(family);
+  if (!f) return kInvalidUID;
+  fontFamilies_.emplace(family, f->GetUID());
+  return f->GetUID();
+}
+
 }  // namespace korvex

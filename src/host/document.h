@@ -5,6 +5,7 @@
 // grids and XML structure. Every change is an operation that returns an error
 // code (0 success) and sets the database's modified flag.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -184,6 +185,9 @@ class IDocument : public HostObject {
   ErrorCode setXMLRoot(XMLElement root);
 
   IUsedFontList usedFontList() const;
+  // The UID of the font family object for a family name, made on first use.
+  // Font families are derived from the text and not saved; making one is no change.
+  UID fontFamilyUID(const std::string& family) const;
 
   // Every page item of the document, depth first in hierarchy order.
   std::vector<UID> allPageItems() const;
@@ -215,6 +219,7 @@ class IDocument : public HostObject {
   DocumentGrid grid_;
   BaselineGrid baselineGrid_;
   XMLElement xmlRoot_{"Root", {}, {}, {}};
+  mutable std::map<std::string, UID> fontFamilies_;
 };
 
 }  // namespace korvex

@@ -82,7 +82,7 @@ IUsedFontList::IUsedFontList(const IDocument& document) {
   auto add = [&](const std::string& family, const std::string& style) {
     if (family.empty()) return;
     auto [it, inserted] = index.emplace(family, fonts_.size());
-    if (inserted) fonts_.push_back({static_cast<UID>(fonts_.size() + 1), family, {}});
+    if (inserted) fonts_.push_back({document.fontFamilyUID(family), family, {}});
     fonts_[it->second].styles.insert(style.empty() ? "Regular" : style);
   };
   const IDataBase* db = document.GetDocDataBase();

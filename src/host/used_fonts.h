@@ -13,6 +13,17 @@ namespace korvex {
 
 class IDocument;
 
+// A font family the document knows by name; its UID is what font lists hand out.
+class FontFamily : public HostObject {
+ public:
+  FontFamily(IDataBase* db, UID uid, std::string name) : HostObject(db, uid), name_(std::move(name)) {}
+  ClassID GetClass() const override { return ClassID::kFontFamily; }
+  const std::string& name() const { return name_; }
+
+ private:
+  std::string name_;
+};
+
 struct UsedFont {
   UID uid = kInvalidUID;
   std::string family;

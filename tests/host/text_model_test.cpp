@@ -160,10 +160,16 @@ TEST(UsedFonts, ListsFamiliesAndFindsFilesThroughFontconfig) {
                          Values{{AttributeClass::kFontFamily, std::string("DejaVu Sans")},
                                 {AttributeClass::kFontStyle, std::string("Bold")}});
   story->ApplyAttributes(3, 3, Values{{AttributeClass::kFontFamily, std::string("Korvex No Such Family")}});
+  doc->GetDocDataBase()->SetModified(false);
   const IUsedFontList fonts = doc->usedFontList();
   ASSERT_EQ(fonts.GetFontCount(), 2);
   EXPECT_EQ(fonts.fonts()[0].family, "DejaVu Sans");
   EXPECT_EQ(fonts.fonts()[0].styles, std::set<std::string>{"Bold"});
+  const UID family = fonts.fonts()[0].uid;
+  ASSERT_TRUE(doc->GetDocDataBase()->instantiate<FontFamily>(family));
+  EXPECT_EQ(doc->GetDocDataBase()->instantiate<FontFamily>(family)->name(), "DejaVu Sans");
+  EXPECT_EQ(doc->usedFontList().fonts()[0].uid, family) << "the same family keeps its UID";
+  EXPECT_FALSE(doc->GetDocDataBase()->IsModified()) << "listing fonts is no change";
   const auto missing = fonts.missingFonts();
   ASSERT_FALSE(missing.empty());
   EXPECT_EQ(missing.back(), "Korvex No Such Family Regular");
