@@ -1,7 +1,9 @@
 #include "host/document_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -471,11 +473,17 @@ class Node {
     for (const auto& [key, value] : j_->items()) {
       bool known = false;
       for (const char* a : allowed) known = known || key == a;
-      if (!known) Node(value, path_ + "." + key).fail("unknown key");
+      if (!known) Node(value, path_ + member(key)).fail("unknown key");
     }
   }
   bool has(const char* key) const { return j_->contains(key); }
   Node at(const char* key) const { return Node(j_->at(key), path_ + "." + key); }
+  // A key that is not a plain name is written as ["key"].
+  static std::string member(const std::string& key) {
+    bool plain = !key.empty() && !std::isdigit(static_cast<unsigned char>(key[0]));
+    for (char c : key) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+    return plain ? "." + key : "[" + Json(key).dump(-1, ' ', false, Json::error_handler_t::replace) + "]";
+  }
   Node at(std::size_t index) const { return Node(j_->at(index), path_ + "[" + std::to_string(index) + "]"); }
   std::vector<Node> array(const char* key) const {
     std::vector<Node> out;
@@ -729,7 +737,7 @@ class Reader {
         Node props = n.at("properties");
         if (!props.json().is_object()) props.fail("expected an object");
         for (const auto& [k, v] : props.json().items())
-          s->setProperty(k, Node(v, props.path() + "." + k).string());
+          s->setProperty(k, Node(v, props.path() + Node::member(k)).string());
       }
       if (n.has("basedOn")) basedOn.emplace_back(n, s);
     }
@@ -770,7 +778,7 @@ class Reader {
       Node a = n.at("attributes");
       if (!a.json().is_object()) a.fail("expected an object");
       for (const auto& [k, v] : a.json().items())
-        e.attributes.emplace_back(k, Node(v, a.path() + "." + k).string());
+        e.attributes.emplace_back(k, Node(v, a.path() + Node::member(k)).string());
     }
     e.content = n.str("content", "");
     for (const Node& c : n.array("children")) e.children.push_back(xml(c, depth + 1));
@@ -957,7 +965,7 @@ class Reader {
       if (!labels.json().is_object()) labels.fail("expected an object of strings");
       for (const auto& [k, v] : labels.json().items()) {
         if (k.empty()) labels.fail("empty label key");
-        it.setLabel(k, Node(v, labels.path() + "." + k).string());
+        it.setLabel(k, Node(v, labels.path() + Node::member(k)).string());
       }
     }
   }
@@ -1150,11 +1158,26 @@ class Reader {
   std::vector<PendingText> pendingText_;
 };
 
+// The message stays one line whatever names and keys the file holds.
+std::string oneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
+      out.push_back(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      out += escaped;
+    }
+  }
+  return out;
+}
+
 DocumentLoadResult failure(ErrorCode code, const std::string& fileName, const std::string& where,
                            const std::string& problem) {
   DocumentLoadResult r;
   r.error = code;
-  r.message = fileName + ": " + (where.empty() ? "" : where + ": ") + problem;
+  r.message = oneLine(fileName + ": " + (where.empty() ? "" : where + ": ") + problem);
   return r;
 }
 

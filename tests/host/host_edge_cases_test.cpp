@@ -61,6 +61,9 @@ TEST(DocumentFileEdges, AnchorsThreadsAndUIDsAreChecked) {
        "f.indd: $.spreads[0].items[0]: a group has only children"},
       {R"("swatches": [{"name": "Black", "values": [0,0,0,1]}]})",
        "f.indd: $.swatches[0]: the reserved swatch \"Black\" cannot be redefined"},
+      {R"("layers": [{"name": "A", "na\nme": 1}]})", "f.indd: $.layers[0][\"na\\nme\"]: unknown key"},
+      {R"("swatches": [{"name": "R", "values": [0,0,0,0]}], "spreads": [{"items": [{"bounds": [0,0,1,1], "fill": "a\u0007b"}]}]})",
+       "f.indd: $.spreads[0].items[0].fill: unknown swatch \"a\\x07b\""},
       {R"("spreads": [{"items": [{"bounds": [0,0,1,1], "transform": [0,0,0,0,0,0]}]}]})",
        "f.indd: $.spreads[0].items[0].transform: transform cannot be inverted"},
   };
