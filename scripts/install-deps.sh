@@ -11,8 +11,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # foundation: property lists, XML/HTML, JSON, Unicode, regular expressions
   libplist-dev libxml2-dev nlohmann-json3-dev libicu-dev libpcre2-dev
-  # host: fonts
-  libfontconfig-dev fontconfig fonts-dejavu-core
+  # host: fonts and text shaping
+  libfontconfig-dev fontconfig fonts-dejavu-core libfreetype-dev libharfbuzz-dev
+  # host: pictures, PDF writing and rasterising, PostScript
+  libjpeg-dev libpng-dev libtiff-dev libpodofo-dev ghostscript
+  libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libgumbo-dev libmujs-dev zlib1g-dev
   # the fuzz targets are built with clang's libFuzzer
   clang
 )
