@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/image_info.h"
+#include "host/vector_bounds.h"
 #include "host/session.h"
 #include "host/used_fonts.h"
 
@@ -712,6 +713,8 @@ ErrorCode IDocument::placeFile(UID frame, const std::string& path, UID* contentO
     attributes = readImageAttributes(path);
     if (!attributes) return kFileReadError;
     bounds = placedBoundsFor(*attributes);
+  } else if (auto size = kind == PlacedFileKind::PDF ? pdfCropBoxSize(path) : epsBoundingBoxSize(path)) {
+    bounds = *size;
   }
   PlacedContent* c = createPlacedContent(frame, classForPlacedFile(kind), bounds);
   if (!c) return kFailure;

@@ -89,6 +89,8 @@ std::optional<ImageAttributes> tiffAttributes(const std::string& path) {
   if (ifd == 0 || ifd + 2 + count * 12 > b.size()) return std::nullopt;
   ImageAttributes a;
   std::uint32_t photometric = 2;
+  double xResolution = 0;
+  std::uint32_t resolutionUnit = 2;  // inches unless the file says otherwise
   for (std::uint32_t e = 0; e < count; ++e) {
     const std::size_t at = ifd + 2 + e * 12;
     const std::uint32_t tag = u16(at), type = u16(at + 2);
@@ -96,8 +98,16 @@ std::optional<ImageAttributes> tiffAttributes(const std::string& path) {
     if (tag == 256) a.pixelWidth = static_cast<int>(value);
     if (tag == 257) a.pixelHeight = static_cast<int>(value);
     if (tag == 262) photometric = value;
+    // XResolution is a rational stored at an offset.
+    if (tag == 282 && type == 5) {
+      const std::uint32_t num = u32(value), den = u32(value + 4);
+      if (num > 0 && den > 0) xResolution = static_cast<double>(num) / den;
+    }
+    if (tag == 296) resolutionUnit = value;
   }
   a.colorSpace = photometric <= 1 ? ImageColorSpace::Grey : ImageColorSpace::Colour;
+  if (xResolution > 0 && resolutionUnit == 2) a.resolution = xResolution;
+  if (xResolution > 0 && resolutionUnit == 3) a.resolution = xResolution * 2.54;
   return a;
 }
 

@@ -1,0 +1,541 @@
+#include "host/snippet.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "host/image_info.h"
+
+namespace korvex {
+
+namespace {
+
+struct DocFree {
+  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
+
+const xmlChar* X(const char* s) {
+  return reinterpret_cast<const xmlChar*>(s);
+}
+
+std::string number(double v) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.10g", v);
+  return buffer;
+}
+
+std::string numbers(std::initializer_list<double> values) {
+  std::string out;
+  for (double v : values) out += (out.empty() ? "" : " ") + number(v);
+  return out;
+}
+
+std::vector<double> parseNumbers(const std::string& text) {
+  std::vector<double> out;
+  std::istringstream in(text);
+  double v;
+  while (in >> v) out.push_back(v);
+  return out;
+}
+
+void setAttr(xmlNodePtr node, const char* name, const std::string& value) {
+  xmlSetProp(node, X(name), X(value.c_str()));
+}
+
+std::string attr(xmlNodePtr node, const char* name) {
+  xmlChar* v = xmlGetProp(node, X(name));
+  if (!v) return {};
+  std::string out(reinterpret_cast<const char*>(v));
+  xmlFree(v);
+  return out;
+}
+
+bool named(xmlNodePtr node, const char* name) {
+  return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, X(name)) == 0;
+}
+
+xmlNodePtr child(xmlNodePtr parent, const char* name) {
+  for (xmlNodePtr c = parent->children; c; c = c->next)
+    if (named(c, name)) return c;
+  return nullptr;
+}
+
+std::string matrixText(const PMMatrix& m) {
+  return numbers({m.a, m.b, m.c, m.d, m.tx, m.ty});
+}
+
+PMMatrix parseMatrix(const std::string& text) {
+  const auto v = parseNumbers(text);
+  if (v.size() != 6) return {};
+  return {v[0], v[1], v[2], v[3], v[4], v[5]};
+}
+
+std::string swatchRef(const IDocument& doc, UID uid) {
+  const Swatch* s = doc.swatch(uid);
+  if (!s) return "Swatch/None";
+  if (s->kind() == SwatchKind::None) return "Swatch/None";
+  return (s->kind() == SwatchKind::Tint ? "Tint/" : "Color/") + s->name();
+}
+
+// A path as IDML writes it: anchor and the two direction points of each point.
+void writePath(xmlNodePtr properties, const Path& path) {
+  xmlNodePtr geometry = xmlNewChild(properties, nullptr, X("PathGeometry"), nullptr);
+  xmlNodePtr type = xmlNewChild(geometry, nullptr, X("GeometryPathType"), nullptr);
+  setAttr(type, "PathOpen", path.closed ? "false" : "true");
+  xmlNodePtr array = xmlNewChild(type, nullptr, X("PathPointArray"), nullptr);
+  for (const PathPoint& p : path.points) {
+    xmlNodePtr point = xmlNewChild(array, nullptr, X("PathPointType"), nullptr);
+    setAttr(point, "Anchor", numbers({p.anchor.x, p.anchor.y}));
+    setAttr(point, "LeftDirection", numbers({p.in.x, p.in.y}));
+    setAttr(point, "RightDirection", numbers({p.out.x, p.out.y}));
+  }
+}
+
+std::optional<Path> readPath(xmlNodePtr element) {
+  xmlNodePtr properties = child(element, "Properties");
+  xmlNodePtr geometry = properties ? child(properties, "PathGeometry") : nullptr;
+  xmlNodePtr type = geometry ? child(geometry, "GeometryPathType") : nullptr;
+  xmlNodePtr array = type ? child(type, "PathPointArray") : nullptr;
+  if (!array) return std::nullopt;
+  Path path;
+  path.closed = attr(type, "PathOpen") != "true";
+  for (xmlNodePtr p = array->children; p; p = p->next) {
+    if (!named(p, "PathPointType")) continue;
+    const auto a = parseNumbers(attr(p, "Anchor")), l = parseNumbers(attr(p, "LeftDirection")),
+               r = parseNumbers(attr(p, "RightDirection"));
+    if (a.size() != 2 || l.size() != 2 || r.size() != 2) return std::nullopt;
+    path.points.push_back({{a[0], a[1]}, {l[0], l[1]}, {r[0], r[1]}});
+  }
+  return path;
+}
+
+std::string fileURI(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out = "file://";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::string pathOfURI(const std::string& uri) {
+  std::string rest = uri.rfind("file://", 0) == 0 ? uri.substr(7)
+                     : uri.rfind("file:", 0) == 0 ? uri.substr(5)
+                                                  : uri;
+  std::string out;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '%' && i + 2 < rest.size() && std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
+      out.push_back(static_cast<char>(std::stoi(rest.substr(i + 1, 2), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(rest[i]);
+    }
+  }
+  return out;
+}
+
+const char* placedElementName(ClassID kind) {
+  switch (kind) {
+    case ClassID::kPDFItem: return "PDF";
+    case ClassID::kEPSItem: return "EPS";
+    default: return "Image";
+  }
+}
+
+class Writer {
+ public:
+  explicit Writer(const IDocument& doc) : doc_(doc), db_(doc.GetDocDataBase()) {}
+
+  void writeItem(xmlNodePtr parent, UID uid, bool topLevel) {
+    auto* item = db_->instantiate<PageItem>(uid);
+    if (!item) return;
+    const PMMatrix m = topLevel ? item->innerToPasteboard() : item->transform();
+    const ClassID kind = item->GetClass();
+    xmlNodePtr node = nullptr;
+    if (kind == ClassID::kGroupItem) {
+      node = xmlNewChild(parent, nullptr, X("Group"), nullptr);
+    } else if (kind == ClassID::kGraphicLine) {
+      node = xmlNewChild(parent, nullptr, X("GraphicLine"), nullptr);
+    } else if (kind == ClassID::kSplineItem) {
+      auto* s = static_cast<SplineItem*>(item);
+      const char* name = s->textContentUID() != kInvalidUID   ? "TextFrame"
+                         : s->shape() == SplineShape::Oval    ? "Oval"
+                         : s->shape() == SplineShape::Polygon ? "Polygon"
+                                                              : "Rectangle";
+      node = xmlNewChild(parent, nullptr, X(name), nullptr);
+    } else {
+      return;
+    }
+    setAttr(node, "Self", "u" + std::to_string(uid));
+    setAttr(node, "ItemTransform", matrixText(m));
+    writeAttributes(node, *item);
+    xmlNodePtr properties = xmlNewChild(node, nullptr, X("Properties"), nullptr);
+    if (const Path* path = item->path()) writePath(properties, *path);
+    if (!item->labels().empty()) {
+      xmlNodePtr label = xmlNewChild(properties, nullptr, X("Label"), nullptr);
+      for (const auto& [key, value] : item->labels().entries()) {
+        xmlNodePtr pair = xmlNewChild(label, nullptr, X("KeyValuePair"), nullptr);
+        setAttr(pair, "Key", key);
+        setAttr(pair, "Value", value);
+      }
+    }
+    if (kind == ClassID::kGroupItem) {
+      for (UID c : item->children()) writeItem(node, c, false);
+      return;
+    }
+    if (kind != ClassID::kSplineItem) return;
+    auto* s = static_cast<SplineItem*>(item);
+    if (UID text = s->textContentUID(); text != kInvalidUID) {
+      auto* mc = db_->instantiate<MultiColumnItem>(text);
+      setAttr(node, "ParentStory", "u" + std::to_string(mc->storyUID()));
+      stories_.insert(mc->storyUID());
+      const TextFrameSettings& t = mc->settings();
+      xmlNodePtr pref = xmlNewChild(node, nullptr, X("TextFramePreference"), nullptr);
+      setAttr(pref, "TextColumnCount", std::to_string(t.columnCount));
+      setAttr(pref, "TextColumnGutter", number(t.gutter));
+      setAttr(pref, "InsetSpacing", numbers({t.inset.top, t.inset.left, t.inset.bottom, t.inset.right}));
+      setAttr(pref, "VerticalJustification", std::to_string(static_cast<int>(t.verticalJustification)));
+    } else if (UID content = s->placedContentUID(); content != kInvalidUID) {
+      auto* c = db_->instantiate<PlacedContent>(content);
+      xmlNodePtr placed = xmlNewChild(node, nullptr, X(placedElementName(c->GetClass())), nullptr);
+      setAttr(placed, "Self", "u" + std::to_string(content));
+      setAttr(placed, "ItemTransform", matrixText(c->transform()));
+      xmlNodePtr cp = xmlNewChild(placed, nullptr, X("Properties"), nullptr);
+      const PMRect b = c->path()->bounds();
+      xmlNodePtr gb = xmlNewChild(cp, nullptr, X("GraphicBounds"), nullptr);
+      setAttr(gb, "Left", number(b.left));
+      setAttr(gb, "Top", number(b.top));
+      setAttr(gb, "Right", number(b.right));
+      setAttr(gb, "Bottom", number(b.bottom));
+      if (auto* link = db_->instantiate<ILink>(c->linkUID())) {
+        xmlNodePtr l = xmlNewChild(placed, nullptr, X("Link"), nullptr);
+        setAttr(l, "Self", "u" + std::to_string(link->GetUID()));
+        if (LinkResource* r = link->resource()) {
+          setAttr(l, "LinkResourceURI", fileURI(r->path()));
+          setAttr(l, "StoredState", r->isEmbedded() ? "Embedded" : "Normal");
+        }
+      }
+    }
+  }
+
+  void writeSwatches(xmlNodePtr root) {
+    // Tints first need their bases; bases are written before the tints.
+    std::vector<UID> order;
+    for (UID u : swatches_) {
+      const Swatch* s = doc_.swatch(u);
+      if (s && s->kind() == SwatchKind::Tint && !swatches_.count(s->baseSwatch()))
+        order.push_back(s->baseSwatch());
+    }
+    for (UID u : swatches_) order.push_back(u);
+    std::set<UID> written;
+    for (UID u : order) {
+      const Swatch* s = doc_.swatch(u);
+      if (!s || s->kind() == SwatchKind::None || !written.insert(u).second) continue;
+      if (s->kind() == SwatchKind::Tint) {
+        xmlNodePtr t = xmlNewChild(root, nullptr, X("Tint"), nullptr);
+        setAttr(t, "Self", "Tint/" + s->name());
+        setAttr(t, "Name", s->name());
+        setAttr(t, "BaseColor", swatchRef(doc_, s->baseSwatch()));
+        setAttr(t, "TintValue", number(s->tintPercent()));
+        continue;
+      }
+      xmlNodePtr c = xmlNewChild(root, nullptr, X("Color"), nullptr);
+      setAttr(c, "Self", "Color/" + s->name());
+      setAttr(c, "Name", s->name());
+      setAttr(c, "Model",
+              s->model() == ColorModel::Spot           ? "Spot"
+              : s->model() == ColorModel::Registration ? "Registration"
+                                                       : "Process");
+      setAttr(c, "Space",
+              s->space() == ColorSpace::RGB   ? "RGB"
+              : s->space() == ColorSpace::Lab ? "LAB"
+                                              : "CMYK");
+      std::string values;
+      for (double v : s->components()) values += (values.empty() ? "" : " ") + number(v);
+      setAttr(c, "ColorValue", values);
+    }
+  }
+
+  void writeStories(xmlNodePtr root) {
+    for (UID u : stories_) {
+      const ITextModel* s = doc_.story(u);
+      if (!s) continue;
+      xmlNodePtr story = xmlNewChild(root, nullptr, X("Story"), nullptr);
+      setAttr(story, "Self", "u" + std::to_string(u));
+      xmlNodePtr content = xmlNewChild(story, nullptr, X("Content"), nullptr);
+      xmlNodeAddContent(content, X(s->text().c_str()));
+    }
+  }
+
+ private:
+  void writeAttributes(xmlNodePtr node, const PageItem& item) {
+    const GraphicAttributes& a = item.graphicAttributes();
+    setAttr(node, "FillColor", swatchRef(doc_, a.fillSwatch));
+    setAttr(node, "StrokeColor", swatchRef(doc_, a.strokeSwatch));
+    if (a.fillTint) setAttr(node, "FillTint", number(*a.fillTint));
+    if (a.strokeTint) setAttr(node, "StrokeTint", number(*a.strokeTint));
+    setAttr(node, "StrokeWeight", number(a.strokeWeight));
+    setAttr(node, "StrokeAlignment",
+            a.strokeAlignment == StrokeAlignment::Inside    ? "InsideAlignment"
+            : a.strokeAlignment == StrokeAlignment::Outside ? "OutsideAlignment"
+                                                            : "CenterAlignment");
+    if (a.cornerRadius > 0) setAttr(node, "CornerRadius", number(a.cornerRadius));
+    if (a.nonPrinting) setAttr(node, "Nonprinting", "true");
+    if (!item.objectStyle().empty()) setAttr(node, "AppliedObjectStyle", "ObjectStyle/" + item.objectStyle());
+    for (UID u : {a.fillSwatch, a.strokeSwatch})
+      if (u != kInvalidUID) swatches_.insert(u);
+  }
+
+  const IDocument& doc_;
+  IDataBase* db_;
+  std::set<UID> swatches_;
+  std::set<UID> stories_;
+};
+
+class Reader {
+ public:
+  explicit Reader(IDocument& doc) : doc_(doc), db_(doc.GetDocDataBase()) {}
+
+  void readSwatches(xmlNodePtr root) {
+    for (xmlNodePtr n = root->children; n; n = n->next) {
+      if (named(n, "Color")) {
+        const std::string name = attr(n, "Name");
+        if (name.empty()) continue;
+        if (Swatch* existing = doc_.findSwatch(name)) {
+          refs_["Color/" + name] = existing->GetUID();
+          continue;
+        }
+        const std::string model = attr(n, "Model"), space = attr(n, "Space");
+        const ColorSpace cs = space == "RGB"   ? ColorSpace::RGB
+                              : space == "LAB" ? ColorSpace::Lab
+                                               : ColorSpace::CMYK;
+        if (Swatch* s = doc_.createColor(name, model == "Spot" ? ColorModel::Spot : ColorModel::Process, cs,
+                                         parseNumbers(attr(n, "ColorValue"))))
+          refs_["Color/" + name] = s->GetUID();
+      } else if (named(n, "Tint")) {
+        const std::string name = attr(n, "Name");
+        if (Swatch* existing = doc_.findSwatch(name)) {
+          refs_["Tint/" + name] = existing->GetUID();
+          continue;
+        }
+        const UID base = swatchFor(attr(n, "BaseColor"));
+        const auto percent = parseNumbers(attr(n, "TintValue"));
+        if (base == kInvalidUID || percent.size() != 1) continue;
+        if (Swatch* s = doc_.createTint(base, percent[0], name)) refs_["Tint/" + name] = s->GetUID();
+      } else if (named(n, "Story")) {
+        xmlNodePtr content = child(n, "Content");
+        xmlChar* text = content ? xmlNodeGetContent(content) : nullptr;
+        storyTexts_[attr(n, "Self")] = text ? reinterpret_cast<const char*>(text) : "";
+        if (text) xmlFree(text);
+      }
+    }
+  }
+
+  UID readItem(xmlNodePtr node, UID parent, const PMMatrix& parentToPasteboardInverse, bool topLevel) {
+    const std::string kind = reinterpret_cast<const char*>(node->name);
+    PMMatrix m = parseMatrix(attr(node, "ItemTransform"));
+    if (topLevel) m = parentToPasteboardInverse * m;
+    UID created = kInvalidUID;
+    if (kind == "Group") {
+      Group* g = doc_.createGroup(parent);
+      if (!g) return kInvalidUID;
+      created = g->GetUID();
+      g->setTransform(m);
+      for (xmlNodePtr c = node->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && isItem(c)) readItem(c, created, {}, false);
+    } else if (kind == "GraphicLine") {
+      auto path = readPath(node);
+      if (!path || path->points.size() != 2) return kInvalidUID;
+      GraphicLine* line = doc_.createGraphicLine(parent, path->points[0].anchor, path->points[1].anchor);
+      if (!line) return kInvalidUID;
+      line->setPath(*path);
+      line->setTransform(m);
+      created = line->GetUID();
+    } else {
+      auto path = readPath(node);
+      if (!path) return kInvalidUID;
+      const SplineShape shape = kind == "Oval"      ? SplineShape::Oval
+                                : kind == "Polygon" ? SplineShape::Polygon
+                                                    : SplineShape::Rectangle;
+      SplineItem* s = doc_.createSplineItem(parent, shape, *path);
+      if (!s) return kInvalidUID;
+      s->setTransform(m);
+      created = s->GetUID();
+      if (kind == "TextFrame") readText(node, created);
+      for (xmlNodePtr c = node->children; c; c = c->next)
+        if (named(c, "Image") || named(c, "PDF") || named(c, "EPS")) readPlaced(c, created);
+    }
+    auto* item = db_->instantiate<PageItem>(created);
+    readAttributes(node, *item);
+    if (xmlNodePtr properties = child(node, "Properties"))
+      if (xmlNodePtr label = child(properties, "Label"))
+        for (xmlNodePtr p = label->children; p; p = p->next)
+          if (named(p, "KeyValuePair")) item->setLabel(attr(p, "Key"), attr(p, "Value"));
+    return created;
+  }
+
+  static bool isItem(xmlNodePtr n) {
+    return named(n, "Group") || named(n, "GraphicLine") || named(n, "Rectangle") || named(n, "Oval") ||
+           named(n, "Polygon") || named(n, "TextFrame");
+  }
+
+ private:
+  UID swatchFor(const std::string& ref) {
+    if (ref.empty() || ref == "Swatch/None") return doc_.noneSwatch();
+    if (auto it = refs_.find(ref); it != refs_.end()) return it->second;
+    const auto slash = ref.find('/');
+    if (Swatch* s = doc_.findSwatch(slash == std::string::npos ? ref : ref.substr(slash + 1)))
+      return s->GetUID();
+    return doc_.noneSwatch();
+  }
+
+  void readAttributes(xmlNodePtr node, PageItem& item) {
+    GraphicAttributes a = item.graphicAttributes();
+    a.fillSwatch = swatchFor(attr(node, "FillColor"));
+    a.strokeSwatch = swatchFor(attr(node, "StrokeColor"));
+    if (auto v = parseNumbers(attr(node, "FillTint")); v.size() == 1) a.fillTint = v[0];
+    if (auto v = parseNumbers(attr(node, "StrokeTint")); v.size() == 1) a.strokeTint = v[0];
+    if (auto v = parseNumbers(attr(node, "StrokeWeight")); v.size() == 1) a.strokeWeight = v[0];
+    const std::string align = attr(node, "StrokeAlignment");
+    a.strokeAlignment = align == "InsideAlignment"    ? StrokeAlignment::Inside
+                        : align == "OutsideAlignment" ? StrokeAlignment::Outside
+                                                      : StrokeAlignment::Center;
+    if (auto v = parseNumbers(attr(node, "CornerRadius")); v.size() == 1) a.cornerRadius = v[0];
+    a.nonPrinting = attr(node, "Nonprinting") == "true";
+    item.setGraphicAttributes(a);
+    const std::string style = attr(node, "AppliedObjectStyle");
+    if (style.rfind("ObjectStyle/", 0) == 0) item.setObjectStyle(style.substr(12));
+  }
+
+  void readText(xmlNodePtr node, UID frame) {
+    const std::string storyID = attr(node, "ParentStory");
+    UID story = kInvalidUID;
+    if (auto it = stories_.find(storyID); it != stories_.end()) story = it->second;
+    MultiColumnItem* mc = nullptr;
+    if (doc_.makeTextFrame(frame, story, &mc) != kSuccess || !mc) return;
+    if (story == kInvalidUID) {
+      stories_[storyID] = mc->storyUID();
+      if (ITextModel* model = doc_.story(mc->storyUID())) model->Insert(0, storyTexts_[storyID]);
+    }
+    if (xmlNodePtr pref = child(node, "TextFramePreference")) {
+      TextFrameSettings t = mc->settings();
+      if (auto v = parseNumbers(attr(pref, "TextColumnCount")); v.size() == 1 && v[0] >= 1)
+        t.columnCount = static_cast<int>(v[0]);
+      if (auto v = parseNumbers(attr(pref, "TextColumnGutter")); v.size() == 1) t.gutter = v[0];
+      if (auto v = parseNumbers(attr(pref, "InsetSpacing")); v.size() == 4)
+        t.inset = {v[1], v[0], v[3], v[2]};
+      if (auto v = parseNumbers(attr(pref, "VerticalJustification")); v.size() == 1 && v[0] >= 0 && v[0] <= 3)
+        t.verticalJustification = static_cast<VerticalJustification>(static_cast<int>(v[0]));
+      mc->setSettings(t);
+    }
+  }
+
+  void readPlaced(xmlNodePtr node, UID frame) {
+    const ClassID kind = named(node, "PDF")   ? ClassID::kPDFItem
+                         : named(node, "EPS") ? ClassID::kEPSItem
+                                              : ClassID::kImageItem;
+    PMRect bounds;
+    if (xmlNodePtr properties = child(node, "Properties"))
+      if (xmlNodePtr gb = child(properties, "GraphicBounds")) {
+        const auto l = parseNumbers(attr(gb, "Left")), t = parseNumbers(attr(gb, "Top")),
+                   r = parseNumbers(attr(gb, "Right")), b = parseNumbers(attr(gb, "Bottom"));
+        if (l.size() == 1 && t.size() == 1 && r.size() == 1 && b.size() == 1)
+          bounds = {l[0], t[0], r[0], b[0]};
+      }
+    PlacedContent* c = doc_.createPlacedContent(frame, kind, bounds);
+    if (!c) return;
+    c->setTransform(parseMatrix(attr(node, "ItemTransform")));
+    GraphicAttributes a;
+    a.fillSwatch = doc_.noneSwatch();
+    a.strokeSwatch = doc_.noneSwatch();
+    c->setGraphicAttributes(a);
+    if (xmlNodePtr link = child(node, "Link")) {
+      const std::string path = pathOfURI(attr(link, "LinkResourceURI"));
+      if (!path.empty()) doc_.createLink(c->GetUID(), path);
+      if (kind == ClassID::kImageItem) c->setImageAttributes(readImageAttributes(path));
+    }
+  }
+
+  IDocument& doc_;
+  IDataBase* db_;
+  std::map<std::string, UID> refs_;
+  std::map<std::string, std::string> storyTexts_;
+  std::map<std::string, UID> stories_;
+};
+
+}  // namespace
+
+ErrorCode exportSnippet(const IDocument& document, const UIDList& items, std::string& xml) {
+  if (items.GetDataBase() != document.GetDocDataBase()) return kInvalidParameterError;
+  DocPtr doc(xmlNewDoc(X("1.0")));
+  xmlNodePtr pi = xmlNewDocPI(doc.get(), X("aid"),
+                              X("style=\"50\" type=\"snippet\" readerVersion=\"6.0\" "
+                                "featureSet=\"513\" product=\"8.0(370)\""));
+  xmlAddChild(reinterpret_cast<xmlNodePtr>(doc.get()), pi);
+  xmlNodePtr pi2 = xmlNewDocPI(doc.get(), X("aid"), X("SnippetType=\"PageItem\""));
+  xmlAddChild(reinterpret_cast<xmlNodePtr>(doc.get()), pi2);
+  xmlNodePtr root = xmlNewDocNode(doc.get(), nullptr, X("Document"), nullptr);
+  xmlDocSetRootElement(doc.get(), root);
+  setAttr(root, "DOMVersion", "8.0");
+  setAttr(root, "Self", "d");
+  Writer writer(document);
+  // Items go into a holder first so that swatches and stories can precede them.
+  xmlNodePtr holder = xmlNewNode(nullptr, X("Holder"));
+  for (UID uid : items) {
+    if (!document.GetDocDataBase()->instantiate<PageItem>(uid)) {
+      xmlFreeNode(holder);
+      return kObjectNotFoundError;
+    }
+    writer.writeItem(holder, uid, true);
+  }
+  writer.writeSwatches(root);
+  writer.writeStories(root);
+  while (xmlNodePtr c = holder->children) {
+    xmlUnlinkNode(c);
+    xmlAddChild(root, c);
+  }
+  xmlFreeNode(holder);
+  xmlChar* buffer = nullptr;
+  int size = 0;
+  xmlDocDumpFormatMemoryEnc(doc.get(), &buffer, &size, "UTF-8", 1);
+  if (!buffer) return kFailure;
+  xml.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(size));
+  xmlFree(buffer);
+  return kSuccess;
+}
+
+ErrorCode importSnippet(IDocument& document, UID parent, std::string_view xml, UIDList* created) {
+  IDataBase* db = document.GetDocDataBase();
+  auto* target = db->instantiate<IHierarchy>(parent);
+  if (!target || !(target->GetClass() == ClassID::kSpreadLayer || target->GetClass() == ClassID::kGroupItem))
+    return kInvalidParameterError;
+  DocPtr doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "snippet.idms", "UTF-8",
+                           XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  if (!doc) return kFileReadError;
+  xmlNodePtr root = xmlDocGetRootElement(doc.get());
+  if (!root || !named(root, "Document")) return kFileReadError;
+  Reader reader(document);
+  reader.readSwatches(root);
+  const PMMatrix inverse = target->innerToPasteboard().inverse().value_or(PMMatrix{});
+  UIDList made(db);
+  for (xmlNodePtr n = root->children; n; n = n->next)
+    if (Reader::isItem(n))
+      if (UID uid = reader.readItem(n, parent, inverse, true); uid != kInvalidUID) made.Append(uid);
+  if (created) *created = made;
+  return kSuccess;
+}
+
+}  // namespace korvex

@@ -1,0 +1,20 @@
+#pragma once
+
+// The placed size of vector files: a PDF's first page crop box, an EPS
+// file's bounding box. Sizes in points, with the origin at (0, 0).
+
+#include <optional>
+#include <string>
+
+#include "host/host_types.h"
+
+namespace korvex {
+
+std::optional<PMRect> pdfCropBoxSize(const std::string& path);
+// The high-resolution box when there is one, else %%BoundingBox; "(atend)" is
+// followed to the trailer. DOS EPS files with a binary header are read too.
+std::optional<PMRect> epsBoundingBoxSize(const std::string& path);
+// The bounding box comments of PostScript text (exposed for tests).
+std::optional<PMRect> epsBoundingBoxOfText(const std::string& text);
+
+}  // namespace korvex
