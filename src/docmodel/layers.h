@@ -1,0 +1,26 @@
+#pragma once
+
+// Finding, creating, deleting and locking document layers by name. Layers
+// are identified by their UID in the document's database (kInvalidUID: none).
+
+#include <string>
+
+#include "host/document.h"
+#include "host/uid_ref.h"
+
+namespace korvex {
+
+// The layer with that name; with create, a new visible, printable, unlocked
+// layer when there is none. kInvalidUID when nothing is found or made.
+UID docLayerByName(IDocument* document, const std::string& name, bool create);
+// Replaces any layer of that name (with its page items) by a new one; the new
+// layer's UID, or kInvalidUID when it could not be made.
+UID createDocLayer(IDocument* document, const std::string& name, bool visible, bool printable, bool locked);
+// Deletes the layers in list order; the first failure is logged
+// ("\t####\tremoveLayers failed (%d/%d!") and ends the work.
+void removeLayers(const UIDList& layers);
+void removeLayer(IDocument* document, const std::string& name);
+void removeLayer(IDocumentLayer* layer);
+void setLayerLocked(IDocument* document, UID layer);
+
+}  // namespace korvex

@@ -1,0 +1,135 @@
+#include "host/duplicate_items.h"
+
+#include <algorithm>
+
+namespace korvex {
+
+namespace {
+
+class Duplicator {
+ public:
+  explicit Duplicator(IDocument& document) : doc_(document), db_(*document.GetDocDataBase()) {}
+
+  // The copy's UID, or kInvalidUID when the item can't be copied there.
+  UID copy(UID item, UID parent) {
+    HostObject* object = db_.object(item);
+    if (!object) return kInvalidUID;
+    switch (object->GetClass()) {
+      case ClassID::kGroupItem: return copyGroup(static_cast<Group&>(*object), parent);
+      case ClassID::kSplineItem: return copySpline(static_cast<SplineItem&>(*object), parent);
+      case ClassID::kGraphicLine: return copyLine(static_cast<GraphicLine&>(*object), parent);
+      default: return kInvalidUID;
+    }
+  }
+
+ private:
+  static bool copyCommon(const PageItem& from, PageItem& to) {
+    if (to.setTransform(from.transform()) != kSuccess) return false;
+    if (to.setGraphicAttributes(from.graphicAttributes()) != kSuccess) return false;
+    if (to.setTextWrap(from.textWrap()) != kSuccess) return false;
+    for (const auto& [key, value] : from.labels().entries())
+      if (to.setLabel(key, value) != kSuccess) return false;
+    return from.objectStyle().empty() || to.setObjectStyle(from.objectStyle()) == kSuccess;
+  }
+
+  UID copyGroup(const Group& from, UID parent) {
+    Group* to = doc_.createGroup(parent);
+    if (!to) return kInvalidUID;
+    if (!copyCommon(from, *to)) return kInvalidUID;
+    for (UID child : from.children())
+      if (copy(child, to->GetUID()) == kInvalidUID) return kInvalidUID;
+    return to->GetUID();
+  }
+
+  UID copyLine(const GraphicLine& from, UID parent) {
+    GraphicLine* to = doc_.createGraphicLine(parent, {0, 0}, {1, 0});
+    if (!to || to->setPath(*from.path()) != kSuccess || !copyCommon(from, *to)) return kInvalidUID;
+    return to->GetUID();
+  }
+
+  UID copySpline(const SplineItem& from, UID parent) {
+    SplineItem* to = doc_.createSplineItem(parent, from.shape(), *from.path());
+    if (!to || !copyCommon(from, *to)) return kInvalidUID;
+    if (UID content = from.placedContentUID(); content != kInvalidUID) {
+      if (!copyPlacedContent(*db_.instantiate<PlacedContent>(content), to->GetUID())) return kInvalidUID;
+    } else if (UID text = from.textContentUID(); text != kInvalidUID) {
+      if (!copyTextContent(*db_.instantiate<MultiColumnItem>(text), to->GetUID())) return kInvalidUID;
+    }
+    return to->GetUID();
+  }
+
+  bool copyPlacedContent(const PlacedContent& from, UID frame) {
+    PlacedContent* to = doc_.createPlacedContent(frame, from.GetClass(), from.path()->bounds());
+    if (!to || to->setPath(*from.path()) != kSuccess || !copyCommon(from, *to)) return false;
+    if (from.imageAttributes() && to->setImageAttributes(from.imageAttributes()) != kSuccess) return false;
+    auto* link = db_.instantiate<ILink>(from.linkUID());
+    LinkResource* resource = link ? link->resource() : nullptr;
+    if (!resource) return true;
+    ILink* copied = doc_.createLink(to->GetUID(), resource->path());
+    if (!copied) return false;
+    // The copy records what the original recorded: a changed file stays modified.
+    copied->resource()->restore(resource->path(), resource->stamp(), resource->isEmbedded(),
+                                resource->embeddedData());
+    return true;
+  }
+
+  bool copyTextContent(const MultiColumnItem& from, UID frame) {
+    ITextModel* source = doc_.story(from.storyUID());
+    ITextModel* story = doc_.createStory();
+    if (!source || !story) return false;
+    std::u32string chars = source->characters();
+    if (!chars.empty() && chars.back() == kTextChar_EndOfStory) chars.pop_back();
+    if (story->setCharacters(chars) != kSuccess) return false;
+    for (const auto& [attribute, runs] : source->attributeRuns()) {
+      int position = 0;
+      for (const RunList::Run& run : runs.runs()) {
+        if (run.length > 0 && story->ApplyAttributes(position, run.length, {{attribute, run.value}}) != kSuccess)
+          return false;
+        position += run.length;
+      }
+    }
+    for (const auto& [position, inlineUID] : source->ownedItems()) {
+      auto* anchor = db_.instantiate<InlineItem>(inlineUID);
+      InlineItem* copiedAnchor = doc_.createInlineItem(story->GetUID(), position);
+      if (!anchor || !copiedAnchor) return false;
+      for (UID child : anchor->children())
+        if (copy(child, copiedAnchor->GetUID()) == kInvalidUID) return false;
+    }
+    MultiColumnItem* to = doc_.createTextFrameContent(frame, story->GetUID());
+    if (!to || to->setSettings(from.settings()) != kSuccess) return false;
+    return to->setTransform(from.transform()) == kSuccess;
+  }
+
+  IDocument& doc_;
+  IDataBase& db_;
+};
+
+}  // namespace
+
+ErrorCode duplicateItems(IDocument& document, const UIDList& items, UID destination, UIDList* copies) {
+  IDataBase* db = document.GetDocDataBase();
+  if (items.GetDataBase() && items.GetDataBase() != db) return kInvalidParameterError;
+  auto* parent = db->instantiate<IHierarchy>(destination);
+  if (!parent) return kObjectNotFoundError;
+  for (UID item : items)
+    if (!db->instantiate<PageItem>(item)) return kObjectNotFoundError;
+  const std::vector<UID> before = parent->children();
+  Duplicator duplicator(document);
+  UIDList made(db);
+  for (UID item : items) {
+    const UID copy = duplicator.copy(item, destination);
+    if (copy == kInvalidUID) {
+      // Everything new in the destination goes, a half-made copy included.
+      UIDList added(db);
+      for (UID child : db->instantiate<IHierarchy>(destination)->children())
+        if (std::find(before.begin(), before.end(), child) == before.end()) added.Append(child);
+      document.deleteItems(added);
+      return kFailure;
+    }
+    made.Append(copy);
+  }
+  if (copies) *copies = made;
+  return kSuccess;
+}
+
+}  // namespace korvex
