@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "host/image_info.h"
+#include "host/place.h"
 
 namespace korvex {
 
@@ -115,38 +116,6 @@ std::optional<Path> readPath(xmlNodePtr element) {
   return path;
 }
 
-std::string fileURI(const std::string& path) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out = "file://";
-  for (unsigned char c : path) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(hex[c >> 4]);
-      out.push_back(hex[c & 15]);
-    }
-  }
-  return out;
-}
-
-std::string pathOfURI(const std::string& uri) {
-  std::string rest = uri.rfind("file://", 0) == 0 ? uri.substr(7)
-                     : uri.rfind("file:", 0) == 0 ? uri.substr(5)
-                                                  : uri;
-  std::string out;
-  for (std::size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == '%' && i + 2 < rest.size() && std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
-      out.push_back(static_cast<char>(std::stoi(rest.substr(i + 1, 2), nullptr, 16)));
-      i += 2;
-    } else {
-      out.push_back(rest[i]);
-    }
-  }
-  return out;
-}
-
 const char* placedElementName(ClassID kind) {
   switch (kind) {
     case ClassID::kPDFItem: return "PDF";
@@ -224,7 +193,7 @@ class Writer {
         xmlNodePtr l = xmlNewChild(placed, nullptr, X("Link"), nullptr);
         setAttr(l, "Self", "u" + std::to_string(link->GetUID()));
         if (LinkResource* r = link->resource()) {
-          setAttr(l, "LinkResourceURI", fileURI(r->path()));
+          setAttr(l, "LinkResourceURI", URIUtils::IDFileToURI(IDFile(r->path())).text());
           setAttr(l, "StoredState", r->isEmbedded() ? "Embedded" : "Normal");
         }
       }
@@ -463,7 +432,7 @@ class Reader {
     a.strokeSwatch = doc_.noneSwatch();
     c->setGraphicAttributes(a);
     if (xmlNodePtr link = child(node, "Link")) {
-      const std::string path = pathOfURI(attr(link, "LinkResourceURI"));
+      const std::string path = URIUtils::URIToIDFile(URI(attr(link, "LinkResourceURI"))).path();
       if (!path.empty()) doc_.createLink(c->GetUID(), path);
       if (kind == ClassID::kImageItem) c->setImageAttributes(readImageAttributes(path));
     }
