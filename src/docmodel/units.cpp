@@ -79,9 +79,12 @@ std::string stringWithFloat(float value, MyUnits unit) {
 std::string stringWithFloat(float value, int decimals) {
   const std::string format = stringWithFormat("%%.%df", decimals);
   std::string text = stringWithFormat(format, static_cast<double>(value));
+  // Only zeros after a decimal point are trailing: 100 with no decimals stays 100.
+  if (text.find('.') == std::string::npos) return text == "-0" ? "0" : text;
   while (!text.empty() && text.back() == '0') text.pop_back();
   if (!text.empty() && text.back() == '.') text.pop_back();
-  return text;
+  // A value rounded to zero from below would read "-0".
+  return text == "-0" ? "0" : text;
 }
 
 std::string stringWithFixed(long fixed, MyUnits unit, unsigned char unitText) {
