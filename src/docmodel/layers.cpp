@@ -68,7 +68,8 @@ void removeLayer(IDocumentLayer* layer) {
 void setLayerLocked(IDocument* document, UID layer) {
   document = liveOrNull(document);
   if (!document) return;
-  if (auto* docLayer = document->GetDocDataBase()->instantiate<IDocumentLayer>(layer)) docLayer->SetLocked(true);
+  if (auto* docLayer = document->GetDocDataBase()->instantiate<IDocumentLayer>(layer))
+    docLayer->SetLocked(true);
 }
 
 // --- the handle's layer operations

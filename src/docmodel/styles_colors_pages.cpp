@@ -31,10 +31,12 @@ UID getCellStyle(IDataBase* database, const std::string& name) {
 
 UID createParaStyle(IDocument* document, const std::string& name, const std::string& basedOnName) {
   if (!document || !documentIsOpen(document)) return kInvalidUID;
-  if (UID existing = document->findStyle(StyleKind::Paragraph, name); existing != kInvalidUID) return existing;
+  if (UID existing = document->findStyle(StyleKind::Paragraph, name); existing != kInvalidUID)
+    return existing;
   const UID basedOn = document->findStyle(StyleKind::Paragraph, basedOnName);
   UID created = kInvalidUID;
-  if (document->createStyle(StyleKind::Paragraph, name, basedOn, &created) != kSuccess || created == kInvalidUID)
+  if (document->createStyle(StyleKind::Paragraph, name, basedOn, &created) != kSuccess ||
+      created == kInvalidUID)
     return basedOn;
   return created;
 }

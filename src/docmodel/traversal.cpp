@@ -144,7 +144,8 @@ bool EnumDocLayers(IDocument* document, DocLayerCallback callback, void* data) {
 
 UIDList getPageItems(const UIDRef& parent) {
   UIDList items(parent.GetDataBase());
-  auto* node = parent.GetDataBase() ? parent.GetDataBase()->instantiate<IHierarchy>(parent.GetUID()) : nullptr;
+  auto* node =
+      parent.GetDataBase() ? parent.GetDataBase()->instantiate<IHierarchy>(parent.GetUID()) : nullptr;
   if (!node) return items;
   for (UID child : node->children()) items.Append(child);
   return items;
@@ -205,7 +206,8 @@ bool EnumAnchoredBoxes(ITextModel* story, AnchoredBoxCallback callback, int star
   for (auto it = owned.lower_bound(start); it != owned.end() && it->first <= end; ++it) {
     auto* inlineItem = db->instantiate<InlineItem>(it->second);
     if (!inlineItem || inlineItem->GetChildCount() == 0) continue;
-    if (!callback(UIDRef(db, inlineItem->GetChildUID(0)), UIDRef(db, storyUID), it->first, data)) return false;
+    if (!callback(UIDRef(db, inlineItem->GetChildUID(0)), UIDRef(db, storyUID), it->first, data))
+      return false;
   }
   return true;
 }

@@ -176,9 +176,12 @@ char16_t lastChar(StringArg input) {
   const auto lead = static_cast<unsigned char>(text[start]);
   char32_t c = lead;
   int more = 0;
-  if (lead >= 0xF0) c = lead & 0x07, more = 3;
-  else if (lead >= 0xE0) c = lead & 0x0F, more = 2;
-  else if (lead >= 0xC0) c = lead & 0x1F, more = 1;
+  if (lead >= 0xF0)
+    c = lead & 0x07, more = 3;
+  else if (lead >= 0xE0)
+    c = lead & 0x0F, more = 2;
+  else if (lead >= 0xC0)
+    c = lead & 0x1F, more = 1;
   for (int k = 1; k <= more && start + k < text.size(); ++k)
     c = (c << 6) | (static_cast<unsigned char>(text[start + k]) & 0x3F);
   // Outside the basic plane the last UTF-16 unit is the low surrogate.

@@ -83,7 +83,8 @@ class Duplicator {
     for (const auto& [attribute, runs] : source->attributeRuns()) {
       int position = 0;
       for (const RunList::Run& run : runs.runs()) {
-        if (run.length > 0 && story->ApplyAttributes(position, run.length, {{attribute, run.value}}) != kSuccess)
+        if (run.length > 0 &&
+            story->ApplyAttributes(position, run.length, {{attribute, run.value}}) != kSuccess)
           return false;
         position += run.length;
       }

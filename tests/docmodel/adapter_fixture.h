@@ -42,7 +42,9 @@ class AdapterTest : public ::testing::Test {
   }
   // The spread layer of the document layer at layerIndex on the spread at spreadIndex.
   static UID spreadLayer(const IDocument& doc, int layerIndex, int spreadIndex = 0) {
-    return doc.spreadAt(spreadIndex)->QueryLayer(doc.layerList()[static_cast<std::size_t>(layerIndex)])->GetUID();
+    return doc.spreadAt(spreadIndex)
+        ->QueryLayer(doc.layerList()[static_cast<std::size_t>(layerIndex)])
+        ->GetUID();
   }
   static UID rect(IDocument& doc, UID parent, PMRect bounds) {
     SplineItem* item = doc.createRectangle(parent, bounds);

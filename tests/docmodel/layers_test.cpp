@@ -108,8 +108,8 @@ TEST_F(Layers, SpreadLayersAndDuplicating) {
   GraphicLine* line = doc->createGraphicLine(source, {0, 100}, {50, 100});
   const UID textFrame = rect(*doc, source, {0, 200, 100, 300});
   ASSERT_EQ(doc->makeTextFrame(textFrame), kSuccess);
-  const UID story = db->instantiate<MultiColumnItem>(db->instantiate<SplineItem>(textFrame)->textContentUID())
-                        ->storyUID();
+  const UID story =
+      db->instantiate<MultiColumnItem>(db->instantiate<SplineItem>(textFrame)->textContentUID())->storyUID();
   ASSERT_EQ(doc->story(story)->Insert(0, "Hallo"), kSuccess);
   UIDList members(db);
   members.Append(line->GetUID());

@@ -267,8 +267,7 @@ TEST_F(Traversal, FacingSpreadsAndPageGeometry) {
   EXPECT_NEAR(inner.bottom, points.bottom - 40, 1e-9);
   EXPECT_EQ(marginsForDoc(facing, 0), (PMRect{10, 20, 30, 40}));
   EXPECT_TRUE(pageRectForDocWithoutMargins(UIDRef()).isNull());
-  EXPECT_EQ(pageRectForDocWithoutMargins(facing->GetUIDRef()),
-            pageRectForDocWithoutMargins(facing, 0));
+  EXPECT_EQ(pageRectForDocWithoutMargins(facing->GetUIDRef()), pageRectForDocWithoutMargins(facing, 0));
 
   struct Pages {
     std::vector<PMRect> bounds;
@@ -306,7 +305,8 @@ TEST_F(Traversal, LinksInOrderAndTheirPaths) {
 
 TEST_F(Traversal, StoriesFontsAndAnchoredFrames) {
   ASSERT_EQ(doc->makeTextFrame(c), kSuccess);
-  const UID storyUID = db->instantiate<MultiColumnItem>(db->instantiate<SplineItem>(c)->textContentUID())->storyUID();
+  const UID storyUID =
+      db->instantiate<MultiColumnItem>(db->instantiate<SplineItem>(c)->textContentUID())->storyUID();
   ITextModel* story = doc->story(storyUID);
   ASSERT_EQ(story->Insert(0, "abcdef"), kSuccess);
   ASSERT_EQ(story->ApplyAttributes(0, 3, {{AttributeClass::kFontFamily, std::string("DejaVu Sans")}}),
