@@ -1,6 +1,8 @@
 #include "docmodel/traversal.h"
 
 #include "docmodel/documents.h"
+#include "docmodel/frame_content.h"
+#include "docmodel/frames.h"
 #include "docmodel/my_doc.h"
 #include "docmodel/styles_colors_pages.h"
 #include "host/used_fonts.h"
@@ -21,8 +23,7 @@ bool walkChildren(IDataBase* db, UID parent, bool openGroups, ItemCallback callb
     // Children removed by earlier callbacks shorten the list.
     if (i >= node->GetChildCount()) continue;
     const UID child = node->GetChildUID(i);
-    const HostObject* object = db->object(child);
-    if (openGroups && object && object->GetClass() == ClassID::kGroupItem) {
+    if (openGroups && isGroupFrame(UIDRef(db, child))) {
       if (!walkChildren(db, child, true, callback, data)) return false;
     } else if (!callback(UIDRef(db, child), data)) {
       return false;
@@ -283,32 +284,10 @@ void setupPageUIDs(IDocument* document, UIDList* pages) {
   for (Page* page : document->pages()) pages->Append(page->GetUID());
 }
 
-PMRect itemBounds(const UIDRef& item, unsigned char inMillimetres) {
-  IDocument* doc = documentForDataBase(item.GetDataBase());
-  if (!doc) return {};
-  std::optional<PMRect> bounds = doc->pathBounds(item.GetUID());
-  if (!bounds) return {};
-  if (inMillimetres == 1) {
-    constexpr PMReal kPointsToMillimetres = 25.4 / 72;
-    bounds->left *= kPointsToMillimetres;
-    bounds->top *= kPointsToMillimetres;
-    bounds->right *= kPointsToMillimetres;
-    bounds->bottom *= kPointsToMillimetres;
-  }
-  return *bounds;
-}
-
-std::optional<std::string> linkPath(const UIDRef& link) {
-  if (!link.GetDataBase() || !documentForDataBase(link.GetDataBase())) return std::nullopt;
-  auto* object = link.GetDataBase()->instantiate<ILink>(link.GetUID());
-  LinkResource* resource = object ? object->resource() : nullptr;
-  if (!resource || resource->path().empty()) return std::nullopt;
-  return resource->path();
-}
-
 PMRect pageRectForDoc(IDocument* document, int pageIndex, unsigned char inMillimetres) {
   if (!document || !documentIsOpen(document)) return {};
-  return itemBounds(UIDRef(document->GetDocDataBase(), pageUIDForDoc(document, pageIndex)), inMillimetres);
+  return boundsForFrame(UIDRef(document->GetDocDataBase(), pageUIDForDoc(document, pageIndex)),
+                        inMillimetres);
 }
 
 PMRect marginsForDoc(IDocument* document, int pageIndex) {
@@ -391,10 +370,8 @@ bool MyDoc::enumDocLayer(const std::string& layerName, ItemCallback callback, vo
   IDataBase* db = doc->GetDocDataBase();
   const UIDList items = getPageItems(UIDRef(db, spreadLayer->GetUID()));
   for (UID item : items) {
-    auto* node = db->instantiate<IHierarchy>(item);
-    if (!node) continue;
-    const UIDRef child = node->GetChildCount() > 0 ? UIDRef(db, node->GetChildUID(0)) : UIDRef();
-    if (!callback(child, data)) return false;
+    if (!db->instantiate<IHierarchy>(item)) continue;
+    if (!callback(getChildRef(UIDRef(db, item)), data)) return false;
   }
   return true;
 }
@@ -423,7 +400,7 @@ bool MyDoc::enumPages(PageRectCallback callback, void* data) const {
   IDocument* doc = liveDocument();
   if (!doc) return true;
   for (Page* page : doc->pages()) {
-    PMRect bounds = itemBounds(UIDRef(doc->GetDocDataBase(), page->GetUID()), 1);
+    PMRect bounds = boundsForFrame(UIDRef(doc->GetDocDataBase(), page->GetUID()), 1);
     if (!callback(bounds, data)) return false;
   }
   return true;
@@ -442,7 +419,7 @@ std::vector<std::string> MyDoc::picturePaths() const {
   IDocument* doc = liveDocument();
   if (!doc) return paths;
   for (UID link : doc->linkList())
-    if (auto path = linkPath(UIDRef(doc->GetDocDataBase(), link))) paths.push_back(std::move(*path));
+    if (auto path = pathForLink(UIDRef(doc->GetDocDataBase(), link))) paths.push_back(std::move(*path));
   return paths;
 }
 
@@ -486,11 +463,9 @@ UIDRef MyDoc::getPageRef(int pageIndex, UIDRef* spreadOut, int* indexInSpreadOut
   IDataBase* db = doc->GetDocDataBase();
   if (spreadOut) {
     // The page lives on the pages layer's spread layer: its grandparent is the spread.
-    const IHierarchy* parent = page->parent();
-    const UID grandparent = parent ? parent->GetParentUID() : kInvalidUID;
-    *spreadOut = grandparent != kInvalidUID ? UIDRef(db, grandparent) : UIDRef();
+    *spreadOut = getParentRef(getParentRef(UIDRef(db, page->GetUID())));
     if (indexInSpreadOut) {
-      if (auto* spread = db->instantiate<ISpread>(grandparent)) {
+      if (auto* spread = db->instantiate<ISpread>(spreadOut->GetUID())) {
         const std::vector<Page*> pages = spread->pages();
         for (std::size_t i = 0; i < pages.size(); ++i)
           if (pages[i] == page) *indexInSpreadOut = static_cast<int>(i);

@@ -92,10 +92,4 @@ PMRect marginsForDoc(IDocument* document, int pageIndex);
 PMRect pageRectForDocWithoutMargins(IDocument* document, int pageIndex);
 PMRect pageRectForDocWithoutMargins(const UIDRef& document);
 
-// Path bounds of a page item or page under its inner-to-pasteboard
-// transform, in millimetres when inMillimetres is 1; empty when it has none.
-PMRect itemBounds(const UIDRef& item, unsigned char inMillimetres);
-// The link's file path; none when the link or its path is missing.
-std::optional<std::string> linkPath(const UIDRef& link);
-
 }  // namespace korvex

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "docmodel/adapter_fixture.h"
+#include "docmodel/frame_content.h"
+#include "docmodel/frames.h"
 #include "docmodel/my_doc.h"
 #include "docmodel/traversal.h"
 #include "host/duplicate_items.h"
@@ -123,11 +125,11 @@ TEST_F(Layers, SpreadLayersAndDuplicating) {
   ASSERT_EQ(copies.size(), 2u);
   EXPECT_EQ(getPageItems(UIDRef(db, source)).size(), 2u);  // the source keeps its items
   const UIDRef frameCopy = copies.GetRef(0), groupCopy = copies.GetRef(1);
-  EXPECT_EQ(itemBounds(frameCopy, 0), itemBounds(UIDRef(db, frame), 0));
-  EXPECT_EQ(itemBounds(groupCopy, 0), itemBounds(UIDRef(db, group), 0));
+  EXPECT_EQ(boundsForFrame(frameCopy, 0), boundsForFrame(UIDRef(db, frame), 0));
+  EXPECT_EQ(boundsForFrame(groupCopy, 0), boundsForFrame(UIDRef(db, group), 0));
   EXPECT_EQ(db->instantiate<PageItem>(frameCopy.GetUID())->labels().get("id"), "7");
   EXPECT_EQ(doc->linkList().size(), links + 1);
-  EXPECT_EQ(linkPath(UIDRef(db, doc->linkList().back())), picture.string());
+  EXPECT_EQ(pathForLink(UIDRef(db, doc->linkList().back())), picture.string());
   ASSERT_EQ(doc->storyList().size(), stories + 1);
   EXPECT_EQ(doc->story(doc->storyList().back())->text(), "Hallo");
   EXPECT_EQ(db->instantiate<IHierarchy>(groupCopy.GetUID())->GetChildCount(), 2);

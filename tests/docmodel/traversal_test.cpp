@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "docmodel/adapter_fixture.h"
+#include "docmodel/frame_content.h"
+#include "docmodel/frames.h"
 #include "docmodel/my_doc.h"
 #include "host/host_test_support.h"
 #include "host/used_fonts.h"
@@ -300,7 +302,7 @@ TEST_F(Traversal, LinksInOrderAndTheirPaths) {
   Visits byRef{.uids = {}, .stopAt = doc->linkList()[0]};
   EXPECT_FALSE(EnumLinks(doc->GetUIDRef(), &Visits::collect, &byRef));
   EXPECT_EQ(handle.picturePaths(), (std::vector<std::string>{second.string(), first.string()}));
-  EXPECT_EQ(linkPath(UIDRef(db, a)), std::nullopt);
+  EXPECT_EQ(pathForLink(UIDRef(db, a)), std::nullopt);
 }
 
 TEST_F(Traversal, StoriesFontsAndAnchoredFrames) {
