@@ -1,6 +1,8 @@
 #include "host/duplicate_items.h"
 
 #include <algorithm>
+#include <map>
+#include <vector>
 
 namespace korvex {
 
@@ -73,34 +75,59 @@ class Duplicator {
     return true;
   }
 
+  // Frames of one story copied together share one copied story, threaded in
+  // their original order; a frame copied alone gets the whole story.
   bool copyTextContent(const MultiColumnItem& from, UID frame) {
     ITextModel* source = doc_.story(from.storyUID());
+    if (!source) return false;
+    const std::vector<UID>& thread = source->threadedFrames();
+    const int sourceIndex =
+        static_cast<int>(std::find(thread.begin(), thread.end(), from.GetUID()) - thread.begin());
+    auto copied = storyCopies_.find(source->GetUID());
+    if (copied == storyCopies_.end()) {
+      ITextModel* story = copyStory(*source);
+      if (!story) return false;
+      copied = storyCopies_.emplace(source->GetUID(), StoryCopy{story->GetUID(), {}}).first;
+    }
+    std::vector<int>& placed = copied->second.threadIndexes;
+    const int index =
+        static_cast<int>(std::count_if(placed.begin(), placed.end(), [&](int i) { return i < sourceIndex; }));
+    MultiColumnItem* to = doc_.createTextFrameContent(frame, copied->second.story, index);
+    if (!to || to->setSettings(from.settings()) != kSuccess) return false;
+    placed.push_back(sourceIndex);
+    return to->setTransform(from.transform()) == kSuccess;
+  }
+
+  ITextModel* copyStory(const ITextModel& source) {
     ITextModel* story = doc_.createStory();
-    if (!source || !story) return false;
-    std::u32string chars = source->characters();
+    if (!story) return nullptr;
+    std::u32string chars = source.characters();
     if (!chars.empty() && chars.back() == kTextChar_EndOfStory) chars.pop_back();
-    if (story->setCharacters(chars) != kSuccess) return false;
-    for (const auto& [attribute, runs] : source->attributeRuns()) {
+    if (story->setCharacters(chars) != kSuccess) return nullptr;
+    for (const auto& [attribute, runs] : source.attributeRuns()) {
       int position = 0;
       for (const RunList::Run& run : runs.runs()) {
         if (run.length > 0 &&
             story->ApplyAttributes(position, run.length, {{attribute, run.value}}) != kSuccess)
-          return false;
+          return nullptr;
         position += run.length;
       }
     }
-    for (const auto& [position, inlineUID] : source->ownedItems()) {
+    for (const auto& [position, inlineUID] : source.ownedItems()) {
       auto* anchor = db_.instantiate<InlineItem>(inlineUID);
       InlineItem* copiedAnchor = doc_.createInlineItem(story->GetUID(), position);
-      if (!anchor || !copiedAnchor) return false;
+      if (!anchor || !copiedAnchor) return nullptr;
       for (UID child : anchor->children())
-        if (copy(child, copiedAnchor->GetUID()) == kInvalidUID) return false;
+        if (copy(child, copiedAnchor->GetUID()) == kInvalidUID) return nullptr;
     }
-    MultiColumnItem* to = doc_.createTextFrameContent(frame, story->GetUID());
-    if (!to || to->setSettings(from.settings()) != kSuccess) return false;
-    return to->setTransform(from.transform()) == kSuccess;
+    return story;
   }
 
+  struct StoryCopy {
+    UID story;
+    std::vector<int> threadIndexes;  // source thread positions of the frames copied so far
+  };
+  std::map<UID, StoryCopy> storyCopies_;
   IDocument& doc_;
   IDataBase& db_;
 };

@@ -9,8 +9,9 @@ namespace korvex {
 
 // Copies the items, first to last, in front of the destination's children.
 // Copies keep their position relative to their parent, their attributes,
-// labels, placed content and links (with what the link recorded); a text
-// frame's copy shows a copy of its story. On failure nothing is left behind.
+// labels, placed content and links (with what the link recorded). Text
+// frames of one story copied together show one copy of the story, threaded
+// in the original order. On failure nothing is left behind.
 // copies receives the new top-level items in order.
 ErrorCode duplicateItems(IDocument& document, const UIDList& items, UID destination,
                          UIDList* copies = nullptr);

@@ -137,6 +137,25 @@ TEST_F(Layers, SpreadLayersAndDuplicating) {
   EXPECT_EQ(getPageItems(UIDRef(db, target)).size(), 4u);
 }
 
+TEST_F(Layers, DuplicatedThreadsStayThreaded) {
+  const UID source = spreadLayer(*doc, 1);
+  // Created back to front, threaded front to back: copy order differs from thread order.
+  const UID second = rect(*doc, source, {0, 200, 100, 300});
+  const UID first = rect(*doc, source, {0, 0, 100, 100});
+  ASSERT_EQ(doc->makeTextFrame(first), kSuccess);
+  ASSERT_EQ(doc->makeTextFrame(second), kSuccess);
+  ASSERT_EQ(doc->linkTextFrames(first, second), kSuccess);
+  const std::size_t stories = doc->storyList().size();
+
+  UIDList copies;
+  ASSERT_EQ(duplicateItems(*doc, getPageItems(UIDRef(db, source)), spreadLayer(*doc, 2), &copies), kSuccess);
+  ASSERT_EQ(doc->storyList().size(), stories + 1);  // one copy of the story, not one per frame
+  ITextModel* copied = doc->story(doc->storyList().back());
+  auto textContent = [&](UID frame) { return db->instantiate<SplineItem>(frame)->textContentUID(); };
+  // copies[0] is the copy of second, copies[1] of first.
+  EXPECT_EQ(copied->threadedFrames(), (std::vector<UID>{textContent(copies[1]), textContent(copies[0])}));
+}
+
 TEST_F(Layers, DuplicatingRefusesWhatIsNoPageItem) {
   UIDList pages(db);
   pages.Append(doc->pageAt(0)->GetUID());
