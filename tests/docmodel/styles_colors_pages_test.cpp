@@ -27,10 +27,6 @@ TEST_F(StylesColorsPages, StyleLookupsAndCreation) {
   ASSERT_NE(basic, kInvalidUID);
   EXPECT_EQ(getParaStyle(db, "[Basic Paragraph]"), basic);
   EXPECT_EQ(handle.getParaStyle("[Basic Paragraph]"), basic);
-  EXPECT_EQ(getCharStyle(db, "[None]"), handle.getCharStyle("[None]"));
-  EXPECT_NE(getCharStyle(db, "[None]"), kInvalidUID);
-  EXPECT_NE(getTableStyle(db, "[Basic Table]"), kInvalidUID);
-  EXPECT_NE(getCellStyle(db, "[None]"), kInvalidUID);
   EXPECT_EQ(getParaStyle(db, "[Basic Table]"), kInvalidUID);  // each group its own names
   EXPECT_EQ(getParaStyle(nullptr, "[Basic Paragraph]"), kInvalidUID);
 
@@ -75,14 +71,9 @@ TEST_F(StylesColorsPages, LanguagesComeFromTheSessionWhenMissing) {
 
 TEST_F(StylesColorsPages, ReservedSwatches) {
   EXPECT_TRUE(isNoneColor(db, doc->noneSwatch()));
-  EXPECT_FALSE(isNoneColor(db, doc->blackSwatch()));
   EXPECT_TRUE(isBlackColor(db, doc->blackSwatch()));
-  EXPECT_FALSE(isBlackColor(db, doc->registrationSwatch()));
   EXPECT_FALSE(isNoneColor(db, kInvalidUID));
   EXPECT_FALSE(isBlackColor(nullptr, doc->blackSwatch()));
-  const UID stock = MyDoc(doc).stockColorUID(2);
-  EXPECT_NE(stock, kInvalidUID);
-  EXPECT_FALSE(isBlackColor(db, stock));
 }
 
 TEST_F(StylesColorsPages, MarginsColumnsAndGrids) {
@@ -101,15 +92,6 @@ TEST_F(StylesColorsPages, MarginsColumnsAndGrids) {
   EXPECT_EQ(getColWidthsForPage(db, page->GetUID()), (std::vector<float>{100, 200, 300}));
   EXPECT_TRUE(getColWidthsForPage(nullptr, page->GetUID()).empty());
   EXPECT_TRUE(getColWidthsForPage(db, 999999).empty());
-
-  BaselineGrid grid;
-  grid.start = 51.5;
-  ASSERT_EQ(doc->setBaselineGrid(grid), kSuccess);
-  EXPECT_DOUBLE_EQ(baselineStartForDoc(doc), 51.5);
-  EXPECT_DOUBLE_EQ(baselineStartForDoc(nullptr), 0);
-
-  EXPECT_EQ(getPagesBounds(doc->spreadAt(1)), doc->spreadAt(1)->GetPagesBounds(false));
-  EXPECT_TRUE(getPagesBounds(nullptr).isNull());
 }
 
 TEST_F(StylesColorsPages, HostActionsClassesAndWrap) {
