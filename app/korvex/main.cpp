@@ -14,6 +14,8 @@
 #include "hotfolder_command.h"
 #include "menu_command.h"
 #include "settings_command.h"
+#include "export_command.h"
+#include "styles_command.h"
 
 namespace korvex::cli {
 
@@ -29,6 +31,8 @@ const Command kCommands[] = {
     {"menu", "", "print the plug-in's menu in position order", runMenuCommand},
     {"settings", "[--path | --open]", "print the settings, their file's path, or open it", runSettingsCommand},
     {"run", "--chain CHAIN DOC...", "run an action chain over documents", runRunCommand},
+    {"export", "DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]", "export a document as PDF", runExportCommand},
+    {"styles", "list [--pdf | --print] | show NAME | add NAME FILE", "list, show or add output styles", runStylesCommand},
     {"--version", "", "print the version", printVersion},
     {"--help", "", "list the commands", printHelp},
 };

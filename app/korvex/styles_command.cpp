@@ -1,0 +1,102 @@
+#include "styles_command.h"
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "command.h"
+#include "host/output/pdf_export.h"
+#include "host/session.h"
+
+namespace korvex::cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: korvex styles list [--pdf | --print] | show NAME | add NAME FILE";
+
+// One kind of output style the host keeps. Print styles join this table when
+// the host has them; until then --print lists nothing.
+struct StyleKindEntry {
+  const char* option;  // "--pdf"
+  std::function<std::vector<std::string>()> names;
+  // The style's settings as text, or none when the kind has no such style.
+  std::function<std::optional<std::string>(const std::string&)> show;
+};
+
+std::vector<StyleKindEntry> styleKinds() {
+  auto& provider = pdfExportProvider(*GetExecutionContextSession());
+  return {
+      {"--pdf",
+       [&provider] {
+         std::vector<std::string> names;
+         for (const auto& style : provider.styles().styles()) names.push_back(style.name);
+         return names;
+       },
+       [&provider](const std::string& name) -> std::optional<std::string> {
+         const PdfExportStyle* style = provider.styles().find(name);
+         if (!style) return std::nullopt;
+         return "PDF export style " + name + "\n" + pdfStyleToJson(*style);
+       }},
+      {"--print", [] { return std::vector<std::string>{}; },
+       [](const std::string&) -> std::optional<std::string> { return std::nullopt; }},
+  };
+}
+
+int list(std::span<const std::string> args) {
+  if (args.size() > 1) return usageError(kUsage);
+  const auto kinds = styleKinds();
+  bool known = args.empty();
+  for (const auto& kind : kinds) {
+    if (!args.empty() && args[0] != kind.option) continue;
+    known = true;
+    for (const auto& name : kind.names()) std::printf("%s\n", name.c_str());
+  }
+  return known ? kExitOk : usageError(kUsage);
+}
+
+int show(const std::string& name) {
+  for (const auto& kind : styleKinds()) {
+    if (auto text = kind.show(name)) {
+      std::printf("%s", text->c_str());
+      return kExitOk;
+    }
+  }
+  std::fprintf(stderr, "korvex: styles: no style named \"%s\"\n", name.c_str());
+  return kExitFailed;
+}
+
+int add(const std::string& name, const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "korvex: styles: %s can't be read\n", file.c_str());
+    return kExitFailed;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string error;
+  auto style = pdfStyleFromJson(text.str(), name, &error);
+  if (!style) {
+    std::fprintf(stderr, "korvex: styles: %s: %s\n", file.c_str(), error.c_str());
+    return kExitFailed;
+  }
+  if (ErrorCode code = addUserPdfStyle(*style, &error); code != kSuccess) {
+    std::fprintf(stderr, "korvex: styles: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  pdfExportProvider(*GetExecutionContextSession()).reload();
+  std::printf("added PDF export style %s\n", name.c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+int runStylesCommand(std::span<const std::string> args) {
+  if (args.empty()) return usageError(kUsage);
+  if (args[0] == "list") return list(args.subspan(1));
+  if (args[0] == "show" && args.size() == 2) return show(args[1]);
+  if (args[0] == "add" && args.size() == 3) return add(args[1], args[2]);
+  return usageError(kUsage);
+}
+
+}  // namespace korvex::cli

@@ -1,0 +1,478 @@
+#include "host/output/composer.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include <hb-ot.h>
+#include <hb.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "host/document.h"
+#include "host/used_fonts.h"
+
+namespace korvex {
+
+// ---- faces -----------------------------------------------------------------
+
+std::shared_ptr<FontFace> FontFace::load(const std::string& path, int index) {
+  std::shared_ptr<FontFace> face(new FontFace());
+  face->path_ = path;
+  face->index_ = index;
+  face->hbBlob_ = hb_blob_create_from_file_or_fail(path.c_str());
+  if (!face->hbBlob_) return nullptr;
+  face->hbFace_ = hb_face_create(face->hbBlob_, static_cast<unsigned>(index));
+  if (hb_face_get_glyph_count(face->hbFace_) == 0) return nullptr;
+  face->hbFont_ = hb_font_create(face->hbFace_);
+  face->upem_ = hb_face_get_upem(face->hbFace_);
+  hb_font_set_scale(face->hbFont_, static_cast<int>(face->upem_), static_cast<int>(face->upem_));
+
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) == 0) {
+    FT_Face ft = nullptr;
+    if (FT_New_Face(library, path.c_str(), index, &ft) == 0) {
+      if (const char* ps = FT_Get_Postscript_Name(ft)) face->postScriptName_ = ps;
+      const double em = ft->units_per_EM ? ft->units_per_EM : 1000;
+      face->ascender_ = ft->ascender / em;
+      face->descender_ = ft->descender / em;
+      if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2)); os2 && os2->version >= 2)
+        face->capHeight_ = os2->sCapHeight / em;
+      if (auto* post = static_cast<TT_Postscript*>(FT_Get_Sfnt_Table(ft, FT_SFNT_POST)))
+        face->italicAngle_ = post->italicAngle / 65536.0;
+      FT_Done_Face(ft);
+    }
+    FT_Done_FreeType(library);
+  }
+  if (face->postScriptName_.empty()) face->postScriptName_ = "Font";
+  hb_blob_t* cff = hb_face_reference_table(face->hbFace_, HB_TAG('C', 'F', 'F', ' '));
+  face->cff_ = hb_blob_get_length(cff) > 0;
+  hb_blob_destroy(cff);
+  return face;
+}
+
+FontFace::~FontFace() {
+  if (hbFont_) hb_font_destroy(hbFont_);
+  if (hbFace_) hb_face_destroy(hbFace_);
+  if (hbBlob_) hb_blob_destroy(hbBlob_);
+}
+
+int FontFace::advance(unsigned glyph) const {
+  return hb_font_get_glyph_h_advance(hbFont_, glyph);
+}
+
+std::vector<int> FontFace::bbox() const {
+  hb_font_extents_t extents{};
+  hb_font_get_h_extents(hbFont_, &extents);
+  return {0, static_cast<int>(extents.descender), static_cast<int>(upem_),
+          static_cast<int>(extents.ascender)};
+}
+
+namespace {
+
+// What fontconfig gives for a family it may not have: its best substitute.
+std::optional<std::pair<std::string, int>> fallbackFontFile(const std::string& family) {
+  FcPattern* pattern =
+      FcNameParse(reinterpret_cast<const FcChar8*>(family.empty() ? "sans-serif" : family.c_str()));
+  if (!pattern) return std::nullopt;
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (!match) return std::nullopt;
+  std::optional<std::pair<std::string, int>> found;
+  FcChar8* file = nullptr;
+  int index = 0;
+  if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    found = std::pair(std::string(reinterpret_cast<const char*>(file)), index);
+  }
+  FcPatternDestroy(match);
+  return found;
+}
+
+}  // namespace
+
+FontCache::FontCache() = default;
+FontCache::~FontCache() = default;
+
+FontRef FontCache::get(const std::string& family, const std::string& style) {
+  const std::string key = family + "\n" + style;
+  if (auto it = faces_.find(key); it != faces_.end()) return it->second;
+  FontRef ref;
+  std::optional<std::pair<std::string, int>> file;
+  if (!family.empty()) {
+    if (auto path = fontFilePath(family, style.empty() ? "Regular" : style)) file = std::pair(*path, 0);
+  }
+  if (!file) {
+    ref.fallback = !family.empty();
+    file = fallbackFontFile(family.empty() ? "sans-serif" : "sans-serif");
+  }
+  if (file) {
+    const std::string fileKey = file->first + "#" + std::to_string(file->second);
+    auto& shared = byFile_[fileKey];
+    if (!shared) shared = FontFace::load(file->first, file->second);
+    ref.face = shared;
+  }
+  faces_[key] = ref;
+  return ref;
+}
+
+// ---- composition -----------------------------------------------------------
+
+namespace {
+
+enum class Alignment { Left, Center, Right, Justify };
+
+bool isParagraphEnd(char32_t c) {
+  return c == U'\r' || c == U'\n' || c == 0x2029;
+}
+
+struct CharStyle {
+  std::string family;
+  std::string style;
+  PMReal size = 12;
+  UID color = kInvalidUID;
+  std::optional<PMReal> tint;
+  bool operator==(const CharStyle&) const = default;
+};
+
+struct ParaStyle {
+  std::optional<PMReal> leading;
+  Alignment alignment = Alignment::Left;
+  std::string family, style;
+  std::optional<PMReal> size;
+};
+
+// A shaped stretch of one style inside a piece.
+struct Segment {
+  CharStyle style;
+  std::shared_ptr<FontFace> face;
+  std::vector<PositionedGlyph> glyphs;  // x from the segment's start
+  PMReal width = 0;
+  int spaces = 0;  // glyphs standing for U+0020
+};
+
+// A breakable unit: text up to and including a space or hyphen.
+struct Piece {
+  int start = 0, end = 0;
+  std::vector<Segment> segments;
+  PMReal width = 0;
+  PMReal trailingSpace = 0;  // not counted at a line's end
+  PMReal size = 0, ascent = 0, descent = 0;
+};
+
+struct Line {
+  std::vector<const Piece*> pieces;
+  int start = 0, end = 0;
+  PMReal width = 0, ascent = 0, descent = 0, leading = 0;
+  bool lastOfParagraph = false;
+};
+
+std::string propertyChain(const IDocument& doc, UID styleUID, const std::string& key) {
+  const IDataBase* db = doc.GetDocDataBase();
+  for (int depth = 0; styleUID != kInvalidUID && depth < 32; ++depth) {
+    const Style* style = db->instantiate<Style>(styleUID);
+    if (!style) break;
+    for (const auto& [k, v] : style->properties())
+      if (k == key) return v;
+    styleUID = style->basedOn();
+  }
+  return {};
+}
+
+std::optional<PMReal> number(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || !std::isfinite(v) || v <= 0) return std::nullopt;
+  return v;
+}
+
+ParaStyle paragraphStyle(const IDocument& doc, UID styleUID) {
+  ParaStyle p;
+  p.leading = number(propertyChain(doc, styleUID, "Leading"));
+  p.size = number(propertyChain(doc, styleUID, "PointSize"));
+  p.family = propertyChain(doc, styleUID, "FontFamily");
+  if (p.family.empty()) p.family = propertyChain(doc, styleUID, "AppliedFont");
+  p.style = propertyChain(doc, styleUID, "FontStyle");
+  std::string j = propertyChain(doc, styleUID, "Justification");
+  std::transform(j.begin(), j.end(), j.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (j.find("center") != std::string::npos || j.find("centre") != std::string::npos)
+    p.alignment = Alignment::Center;
+  else if (j.find("right") != std::string::npos)
+    p.alignment = Alignment::Right;
+  else if (j.find("justif") != std::string::npos || j.find("full") != std::string::npos)
+    p.alignment = Alignment::Justify;
+  return p;
+}
+
+struct Area {
+  UID textColumn = kInvalidUID;
+  UID frame = kInvalidUID;
+  PMRect rect;
+};
+
+}  // namespace
+
+Composer::Composer(const IDocument& document) : document_(document) {}
+Composer::~Composer() = default;
+
+const ComposedStory& Composer::story(UID uid) {
+  auto it = stories_.find(uid);
+  if (it == stories_.end()) it = stories_.emplace(uid, compose(uid)).first;
+  return it->second;
+}
+
+const ComposedColumn* Composer::column(UID textColumn) {
+  const IDataBase* db = document_.GetDocDataBase();
+  const TextColumn* column = db->instantiate<TextColumn>(textColumn);
+  if (!column) return nullptr;
+  for (const ComposedColumn& c : story(column->storyUID()).columns)
+    if (c.textColumn == textColumn) return &c;
+  return nullptr;
+}
+
+ComposedStory Composer::compose(UID storyUID) {
+  ComposedStory result;
+  const IDataBase* db = document_.GetDocDataBase();
+  const ITextModel* story = db->instantiate<ITextModel>(storyUID);
+  if (!story) return result;
+
+  // The columns the story flows through, in thread order.
+  std::vector<Area> areas;
+  for (UID mciUID : story->threadedFrames()) {
+    const auto* mci = db->instantiate<MultiColumnItem>(mciUID);
+    const auto* frame = mci ? db->instantiate<SplineItem>(mci->GetParentUID()) : nullptr;
+    if (!frame) continue;
+    const TextFrameSettings& s = mci->settings();
+    const PMRect box = frame->path()->bounds();
+    const PMRect inner{box.left + s.inset.left, box.top + s.inset.top, box.right - s.inset.right,
+                       box.bottom - s.inset.bottom};
+    const int n = std::max(1, mci->GetChildCount());
+    const PMReal width = (inner.width() - (n - 1) * s.gutter) / n;
+    for (int i = 0; i < mci->GetChildCount(); ++i) {
+      const PMReal left = inner.left + i * (width + s.gutter);
+      areas.push_back({mci->GetChildUID(i), frame->GetUID(), {left, inner.top, left + width, inner.bottom}});
+    }
+  }
+
+  const std::u32string& chars = story->characters();
+  const int end = std::max(0, story->TotalLength() - 1);
+
+  std::map<UID, ParaStyle> paraStyles;
+  auto paraAt = [&](int pos) -> const ParaStyle& {
+    UID uid = kInvalidUID;
+    if (auto run = story->QueryRun(AttributeClass::kParagraphStyle, pos))
+      if (const UID* u = std::get_if<UID>(&run->value)) uid = *u;
+    auto it = paraStyles.find(uid);
+    if (it == paraStyles.end()) it = paraStyles.emplace(uid, paragraphStyle(document_, uid)).first;
+    return it->second;
+  };
+  auto styleAt = [&](int pos) {
+    const ParaStyle& para = paraAt(pos);
+    CharStyle cs;
+    cs.family = para.family;
+    cs.style = para.style;
+    if (para.size) cs.size = *para.size;
+    cs.color = document_.blackSwatch();
+    if (auto run = story->QueryRun(AttributeClass::kFontFamily, pos))
+      if (auto* v = std::get_if<std::string>(&run->value)) cs.family = *v;
+    if (auto run = story->QueryRun(AttributeClass::kFontStyle, pos))
+      if (auto* v = std::get_if<std::string>(&run->value)) cs.style = *v;
+    if (auto run = story->QueryRun(AttributeClass::kPointSize, pos))
+      if (auto* v = std::get_if<double>(&run->value); v && *v > 0) cs.size = *v;
+    if (auto run = story->QueryRun(AttributeClass::kTextColor, pos))
+      if (auto* v = std::get_if<UID>(&run->value)) cs.color = *v;
+    if (auto run = story->QueryRun(AttributeClass::kTextTint, pos))
+      if (auto* v = std::get_if<double>(&run->value)) cs.tint = *v;
+    return cs;
+  };
+
+  hb_buffer_t* buffer = hb_buffer_create();
+  auto shape = [&](int from, int to, const CharStyle& cs) {
+    Segment seg;
+    seg.style = cs;
+    seg.face = fonts_.get(cs.family, cs.style).face;
+    if (!seg.face) return seg;
+    hb_buffer_clear_contents(buffer);
+    hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(chars.data()),
+                        static_cast<int>(chars.size()), static_cast<unsigned>(from), to - from);
+    hb_buffer_guess_segment_properties(buffer);
+    hb_shape(seg.face->hbFont(), buffer, nullptr, 0);
+    unsigned count = 0;
+    hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+    hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
+    const PMReal scale = cs.size / seg.face->unitsPerEm();
+    PMReal x = 0;
+    for (unsigned i = 0; i < count; ++i) {
+      PositionedGlyph g;
+      g.glyph = info[i].codepoint;
+      g.x = x + pos[i].x_offset * scale;
+      g.y = -pos[i].y_offset * scale;
+      const unsigned cluster = info[i].cluster;
+      if (i == 0 || info[i - 1].cluster != cluster) {
+        unsigned next = static_cast<unsigned>(to);
+        for (unsigned k = i + 1; k < count; ++k)
+          if (info[k].cluster != cluster) {
+            next = info[k].cluster;
+            break;
+          }
+        if (next > cluster) g.text = chars.substr(cluster, next - cluster);
+      }
+      if (g.text == U" ") ++seg.spaces;
+      x += pos[i].x_advance * scale;
+      seg.glyphs.push_back(std::move(g));
+    }
+    seg.width = x;
+    return seg;
+  };
+
+  std::size_t areaIndex = 0;
+  PMReal baseline = 0;
+  bool areaHasLine = false;
+  bool overset = areas.empty() && end > 0;
+  if (overset) result.oversetStart = 0;
+  std::vector<ComposedColumn> columns;
+  for (const Area& a : areas) columns.push_back({a.textColumn, a.frame, 0, 0, {}});
+  int columnStart = 0;
+
+  // Places one line in the current column (or the next ones); false when none is left.
+  auto place = [&](Line& line, const ParaStyle& para) -> bool {
+    while (areaIndex < areas.size()) {
+      const Area& area = areas[areaIndex];
+      const PMReal y = areaHasLine ? baseline + line.leading : area.rect.top + line.ascent;
+      if (y + line.descent <= area.rect.bottom + 0.01) {
+        baseline = y;
+        areaHasLine = true;
+        break;
+      }
+      columns[areaIndex].start = columnStart;
+      columns[areaIndex].span = line.start - columnStart;
+      columnStart = line.start;
+      ++areaIndex;
+      areaHasLine = false;
+    }
+    if (areaIndex >= areas.size()) return false;
+    const Area& area = areas[areaIndex];
+    const PMReal room = area.rect.width() - line.width;
+    PMReal x = area.rect.left;
+    PMReal extraPerSpace = 0;
+    if (para.alignment == Alignment::Center) x += room / 2;
+    if (para.alignment == Alignment::Right) x += room;
+    if (para.alignment == Alignment::Justify && !line.lastOfParagraph && room > 0) {
+      int spaces = 0;
+      for (const Piece* p : line.pieces)
+        for (const Segment& s : p->segments) spaces += s.spaces;
+      // The line's last space doesn't count: it hangs at the end.
+      if (!line.pieces.empty() && line.pieces.back()->trailingSpace > 0) --spaces;
+      if (spaces > 0) extraPerSpace = room / spaces;
+    }
+    for (const Piece* p : line.pieces) {
+      for (const Segment& s : p->segments) {
+        GlyphRun run{s.face, s.style.size, s.style.color, s.style.tint, {x, baseline}, {}};
+        PMReal shift = 0;
+        for (const PositionedGlyph& g : s.glyphs) {
+          PositionedGlyph placed = g;
+          placed.x += shift;
+          run.glyphs.push_back(std::move(placed));
+          if (g.text == U" ") shift += extraPerSpace;
+        }
+        x += s.width + shift;
+        if (!run.glyphs.empty() && run.face) columns[areaIndex].runs.push_back(std::move(run));
+      }
+    }
+    return true;
+  };
+
+  for (int paraStart = 0; paraStart < end && !overset;) {
+    int paraEnd = paraStart;
+    while (paraEnd < end && !isParagraphEnd(chars[paraEnd])) ++paraEnd;
+    const ParaStyle& para = paraAt(paraStart);
+
+    // Pieces of the paragraph, each shaped in its style runs.
+    std::vector<Piece> pieces;
+    for (int s = paraStart; s < paraEnd;) {
+      int e = s;
+      while (e < paraEnd && chars[e] != U' ' && chars[e] != U'-') ++e;
+      while (e < paraEnd && (chars[e] == U' ' || chars[e] == U'-')) ++e;
+      Piece piece;
+      piece.start = s;
+      piece.end = e;
+      for (int k = s; k < e;) {
+        const CharStyle cs = styleAt(k);
+        int m = k + 1;
+        while (m < e && styleAt(m) == cs) ++m;
+        Segment seg = shape(k, m, cs);
+        if (seg.face) {
+          piece.ascent = std::max(piece.ascent, seg.face->ascender() * cs.size);
+          piece.descent = std::max(piece.descent, -seg.face->descender() * cs.size);
+        }
+        piece.size = std::max(piece.size, cs.size);
+        piece.width += seg.width;
+        piece.segments.push_back(std::move(seg));
+        k = m;
+      }
+      if (chars[e - 1] == U' ' && !piece.segments.empty() && !piece.segments.back().glyphs.empty()) {
+        const Segment& last = piece.segments.back();
+        piece.trailingSpace = last.width - last.glyphs.back().x;
+      }
+      pieces.push_back(std::move(piece));
+      s = e;
+    }
+
+    auto leadingOf = [&](PMReal size) { return para.leading ? *para.leading : size * 1.2; };
+    std::vector<Line> lines;
+    Line line;
+    line.start = paraStart;
+    const PMReal width = areaIndex < areas.size() ? areas[areaIndex].rect.width() : 0;
+    for (const Piece& piece : pieces) {
+      if (!line.pieces.empty() && line.width + piece.width - piece.trailingSpace > width + 0.001) {
+        line.end = piece.start;
+        lines.push_back(line);
+        line = Line{};
+        line.start = piece.start;
+      }
+      line.pieces.push_back(&piece);
+      line.width += piece.width;
+      line.ascent = std::max(line.ascent, piece.ascent);
+      line.descent = std::max(line.descent, piece.descent);
+      line.leading = std::max(line.leading, leadingOf(piece.size));
+    }
+    // An empty paragraph still takes a line of the size at its return.
+    if (line.pieces.empty()) {
+      const CharStyle cs = styleAt(paraStart);
+      FontRef f = fonts_.get(cs.family, cs.style);
+      line.ascent = f.face ? f.face->ascender() * cs.size : cs.size * 0.8;
+      line.descent = f.face ? -f.face->descender() * cs.size : cs.size * 0.2;
+      line.leading = leadingOf(cs.size);
+    }
+    line.end = paraEnd < end ? paraEnd + 1 : paraEnd;
+    line.lastOfParagraph = true;
+    lines.push_back(line);
+    for (Line& l : lines) {
+      if (!l.pieces.empty() && l.pieces.back()->trailingSpace > 0) l.width -= l.pieces.back()->trailingSpace;
+      if (!place(l, para)) {
+        overset = true;
+        result.oversetStart = l.start;
+        break;
+      }
+    }
+    paraStart = paraEnd < end ? paraEnd + 1 : paraEnd;
+  }
+  hb_buffer_destroy(buffer);
+
+  if (areaIndex < areas.size()) {
+    const int last = overset ? result.oversetStart : story->TotalLength();
+    columns[areaIndex].start = columnStart;
+    columns[areaIndex].span = last - columnStart;
+    for (std::size_t i = areaIndex + 1; i < columns.size(); ++i) columns[i].start = last;
+  }
+  result.overset = overset;
+  result.columns = std::move(columns);
+  return result;
+}
+
+}  // namespace korvex

@@ -1,0 +1,308 @@
+#include "host/output/page_renderer.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "foundation/folders.h"
+#include "host/document.h"
+#include "host/image_info.h"
+
+namespace korvex {
+
+namespace {
+
+constexpr PMReal kKappa = 0.5522847498;
+
+Path roundedRectangle(const PMRect& r, PMReal radius) {
+  radius = std::min({radius, r.width() / 2, r.height() / 2});
+  const PMReal k = radius * (1 - kKappa);
+  Path p;
+  auto add = [&p](PMPoint a, PMPoint in, PMPoint out) { p.points.push_back({a, in, out}); };
+  // Clockwise from the top edge's left end; each corner is one curve.
+  add({r.left + radius, r.top}, {r.left + k, r.top}, {r.left + radius, r.top});
+  add({r.right - radius, r.top}, {r.right - radius, r.top}, {r.right - k, r.top});
+  add({r.right, r.top + radius}, {r.right, r.top + k}, {r.right, r.top + radius});
+  add({r.right, r.bottom - radius}, {r.right, r.bottom - radius}, {r.right, r.bottom - k});
+  add({r.right - radius, r.bottom}, {r.right - k, r.bottom}, {r.right - radius, r.bottom});
+  add({r.left + radius, r.bottom}, {r.left + radius, r.bottom}, {r.left + k, r.bottom});
+  add({r.left, r.bottom - radius}, {r.left, r.bottom - k}, {r.left, r.bottom - radius});
+  add({r.left, r.top + radius}, {r.left, r.top + radius}, {r.left, r.top + k});
+  p.closed = true;
+  return p;
+}
+
+bool isPlainRectangle(const Path& path) {
+  if (path.points.size() != 4 || !path.closed) return false;
+  for (const auto& p : path.points)
+    if (!p.isCorner()) return false;
+  const auto& q = path.points;
+  return (q[0].anchor.y == q[1].anchor.y && q[1].anchor.x == q[2].anchor.x &&
+          q[2].anchor.y == q[3].anchor.y && q[3].anchor.x == q[0].anchor.x) ||
+         (q[0].anchor.x == q[1].anchor.x && q[1].anchor.y == q[2].anchor.y &&
+          q[2].anchor.x == q[3].anchor.x && q[3].anchor.y == q[0].anchor.y);
+}
+
+PMReal scaleOf(const PMMatrix& m) {
+  return std::sqrt(std::abs(m.determinant()));
+}
+
+bool intersects(const PMRect& a, const PMRect& b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+// Runs a program without a shell; true when it exits with 0.
+bool runQuietly(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+PageRenderer::PageRenderer(const IDocument& document, RenderOptions options)
+    : document_(document), options_(std::move(options)), composer_(document) {}
+
+PageRenderer::~PageRenderer() {
+  std::error_code ec;
+  for (const auto& file : temporaryFiles_) std::filesystem::remove(file, ec);
+}
+
+void PageRenderer::problem(std::string text) {
+  if (std::find(problems_.begin(), problems_.end(), text) == problems_.end())
+    problems_.push_back(std::move(text));
+}
+
+void PageRenderer::drawPage(RenderDevice& device, const Page& page) {
+  const ISpread* spread = document_.GetDocDataBase()->instantiate<ISpread>(document_.spreadOf(page.GetUID()));
+  if (!spread) return;
+  OutputPage area{Path::rectangle(page.innerBounds()).bounds(page.innerToPasteboard()), options_.bleed,
+                  options_.cropMarks, page.name()};
+  drawArea(device, *spread, area);
+}
+
+void PageRenderer::drawSpread(RenderDevice& device, const ISpread& spread) {
+  OutputPage area{spread.GetPagesBounds(true), options_.bleed, options_.cropMarks, {}};
+  drawArea(device, spread, area);
+}
+
+void PageRenderer::drawArea(RenderDevice& device, const ISpread& spread, const OutputPage& area) {
+  device.beginPage(area);
+  const PMRect region = area.trim.inset(-area.bleed, -area.bleed);
+  const IDataBase* db = document_.GetDocDataBase();
+  for (UID layerUID : document_.layerList()) {
+    const auto* layer = db->instantiate<IDocumentLayer>(layerUID);
+    if (!layer || !layer->IsVisible() || !layer->IsPrintable()) continue;
+    const ISpreadLayer* spreadLayer = spread.QueryLayer(layerUID);
+    if (!spreadLayer) continue;
+    for (UID child : spreadLayer->children()) drawItem(device, child, region);
+  }
+  device.endPage();
+}
+
+void PageRenderer::drawItem(RenderDevice& device, UID uid, const PMRect& region) {
+  const IDataBase* db = document_.GetDocDataBase();
+  const PageItem* item = db->instantiate<PageItem>(uid);
+  if (!item) return;  // pages and anything that is not a page item
+  const GraphicAttributes& attributes = item->graphicAttributes();
+  if (attributes.nonPrinting) return;
+  if (auto bounds = document_.strokeBounds(uid); bounds && !intersects(*bounds, region)) return;
+
+  if (item->GetClass() == ClassID::kGroupItem) {
+    for (UID child : item->children()) drawItem(device, child, region);
+    return;
+  }
+  const Path* own = item->path();
+  if (!own || own->points.empty()) return;
+  const PMMatrix toPasteboard = item->innerToPasteboard();
+  Path inner = *own;
+  const auto* spline = dynamic_cast<const SplineItem*>(item);
+  if (spline && spline->shape() == SplineShape::Rectangle && attributes.cornerRadius > 0 &&
+      isPlainRectangle(inner))
+    inner = roundedRectangle(inner.bounds(), attributes.cornerRadius);
+  const Path outline = inner.transformed(toPasteboard);
+  const auto conversion = options_.colorConversion;
+
+  if (outline.closed)
+    if (auto paint = paintForSwatch(document_, attributes.fillSwatch, attributes.fillTint, conversion))
+      device.fill(outline, *paint);
+
+  if (spline) {
+    if (UID content = spline->placedContentUID(); content != kInvalidUID) {
+      if (const auto* placed = db->instantiate<PageItem>(content)) {
+        device.save();
+        device.clip({outline}, false);
+        drawContent(device, *placed);
+        device.restore();
+      }
+    }
+    if (UID text = spline->textContentUID(); text != kInvalidUID) drawText(device, text, toPasteboard);
+  }
+
+  const PMReal weight = attributes.strokeWeight * scaleOf(toPasteboard);
+  if (weight > 0) {
+    if (auto paint = paintForSwatch(document_, attributes.strokeSwatch, attributes.strokeTint, conversion)) {
+      const bool alignedStroke = outline.closed && attributes.strokeAlignment != StrokeAlignment::Center;
+      if (!alignedStroke) {
+        device.stroke(outline, *paint, weight);
+      } else {
+        // Twice the weight, clipped to one side of the path.
+        device.save();
+        if (attributes.strokeAlignment == StrokeAlignment::Inside) {
+          device.clip({outline}, false);
+        } else {
+          const PMRect b = outline.bounds().inset(-2 * weight - 1, -2 * weight - 1);
+          device.clip({Path::rectangle(b), outline}, true);
+        }
+        device.stroke(outline, *paint, 2 * weight);
+        device.restore();
+      }
+    }
+  }
+}
+
+std::shared_ptr<ImageData> PageRenderer::picture(const std::string& path, int pixelWidth, int pixelHeight) {
+  const std::string key = path + "\n" + std::to_string(pixelWidth) + "x" + std::to_string(pixelHeight);
+  if (auto it = pictures_.find(key); it != pictures_.end()) return it->second;
+  std::shared_ptr<ImageData> result;
+  std::string error;
+  if (auto loaded = loadImageFile(path, &error)) {
+    ImageData image = std::move(*loaded);
+    if (pixelWidth > 0 && pixelWidth < image.width)
+      image = downsample(image, pixelWidth, pixelHeight, options_.jpegQuality);
+    if (options_.colorConversion == PdfColorConversion::ToRGB && image.components == 4) {
+      const bool wasJpeg = image.jpeg;
+      if (wasJpeg) {
+        if (auto decoded = decodeJpeg(image.bytes)) image = std::move(*decoded);
+      }
+      if (!image.jpeg) {
+        std::vector<std::uint8_t> rgb;
+        rgb.reserve(image.bytes.size() / 4 * 3);
+        for (std::size_t i = 0; i + 3 < image.bytes.size(); i += 4) {
+          const unsigned k = 255 - image.bytes[i + 3];
+          for (int c = 0; c < 3; ++c)
+            rgb.push_back(static_cast<std::uint8_t>((255 - image.bytes[i + c]) * k / 255));
+        }
+        image.bytes = std::move(rgb);
+        image.components = 3;
+        if (wasJpeg) {
+          image.bytes = encodeJpeg(image, options_.jpegQuality);
+          image.jpeg = true;
+        }
+      }
+    }
+    result = std::make_shared<ImageData>(std::move(image));
+  } else {
+    problem(path + ": " + error);
+  }
+  pictures_[key] = result;
+  return result;
+}
+
+std::string PageRenderer::epsAsPdf(const std::string& path) {
+  if (auto it = convertedEps_.find(path); it != convertedEps_.end()) return it->second;
+  const std::string folder = options_.scratchFolder.empty() ? temporaryDirectory() : options_.scratchFolder;
+  std::string out = folder + "/korvex-eps-XXXXXX";
+  std::vector<char> name(out.begin(), out.end());
+  name.push_back('\0');
+  const int fd = mkstemp(name.data());
+  std::string result;
+  if (fd >= 0) {
+    close(fd);
+    out = name.data();
+    temporaryFiles_.push_back(out);
+    if (runQuietly({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=pdfwrite",
+                    "-dAutoRotatePages=/None", "-sOutputFile=" + out, path}))
+      result = out;
+  }
+  if (result.empty()) problem(path + ": Ghostscript could not convert the EPS file");
+  convertedEps_[path] = result;
+  return result;
+}
+
+void PageRenderer::drawContent(RenderDevice& device, const PageItem& content) {
+  const auto* placed = dynamic_cast<const PlacedContent*>(&content);
+  if (!placed || placed->graphicAttributes().nonPrinting) return;
+  const IDataBase* db = document_.GetDocDataBase();
+  const ILink* link = db->instantiate<ILink>(placed->linkUID());
+  const LinkResource* resource = link ? link->resource() : nullptr;
+  if (!resource) return;
+  const std::string& path = resource->path();
+  if (!std::filesystem::is_regular_file(path)) {
+    problem(path + ": missing link, not drawn");
+    return;
+  }
+  const PMRect bounds = placed->path()->bounds();
+  const PMMatrix toPasteboard = placed->innerToPasteboard();
+  switch (placed->GetClass()) {
+    case ClassID::kImageItem: {
+      int targetWidth = 0, targetHeight = 0;
+      auto attributes = readImageAttributes(path);
+      if (attributes && options_.downsampleThreshold > 0 && bounds.width() > 0) {
+        const PMReal inches = bounds.width() * scaleOf(toPasteboard) / 72;
+        const PMReal ppi = attributes->pixelWidth / inches;
+        if (ppi > options_.downsampleThreshold) {
+          const PMReal factor = options_.downsampleTarget / ppi;
+          targetWidth = std::max(1, static_cast<int>(std::lround(attributes->pixelWidth * factor)));
+          targetHeight = std::max(1, static_cast<int>(std::lround(attributes->pixelHeight * factor)));
+        }
+      }
+      if (auto image = picture(path, targetWidth, targetHeight)) device.image(*image, bounds, toPasteboard);
+      break;
+    }
+    case ClassID::kPDFItem:
+      if (!device.pdfPage(path, 0, bounds, toPasteboard)) problem(path + ": PDF page can't be placed");
+      break;
+    case ClassID::kEPSItem: {
+      const std::string pdf = epsAsPdf(path);
+      if (!pdf.empty() && !device.pdfPage(pdf, 0, bounds, toPasteboard))
+        problem(path + ": converted EPS can't be placed");
+      break;
+    }
+    default: break;
+  }
+}
+
+void PageRenderer::drawText(RenderDevice& device, UID multiColumnItem, const PMMatrix& toPasteboard) {
+  const auto* mci = document_.GetDocDataBase()->instantiate<MultiColumnItem>(multiColumnItem);
+  if (!mci) return;
+  for (UID columnUID : mci->children()) {
+    const ComposedColumn* column = composer_.column(columnUID);
+    if (!column) continue;
+    for (const GlyphRun& run : column->runs) {
+      if (auto paint = paintForSwatch(document_, run.colorSwatch, run.tint, options_.colorConversion))
+        device.glyphs(run, *paint, toPasteboard);
+    }
+  }
+  if (const ITextModel* story = document_.story(mci->storyUID())) {
+    for (int pos = 0; pos < story->TotalLength() - 1;) {
+      const auto family = story->QueryRun(AttributeClass::kFontFamily, pos);
+      const auto style = story->QueryRun(AttributeClass::kFontStyle, pos);
+      if (!family || !style) break;
+      const auto* f = std::get_if<std::string>(&family->value);
+      const auto* s = std::get_if<std::string>(&style->value);
+      if (f && composer_.fonts().get(*f, s ? *s : std::string()).fallback)
+        problem("font " + *f + (s ? " " + *s : std::string()) + " is missing, drawn with a substitute");
+      pos += std::max(1, std::min(family->length, style->length));
+    }
+  }
+}
+
+}  // namespace korvex

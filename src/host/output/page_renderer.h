@@ -1,0 +1,66 @@
+#pragma once
+
+// Walks a document's pages or spreads and draws them into a device: visible
+// and printable layers back to front, non-printing items left out, frames
+// with fill, content (pictures, placed PDF and EPS, composed text) clipped to
+// the frame, then stroke.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/output/composer.h"
+#include "host/output/pdf_style.h"
+#include "host/output/render_device.h"
+
+namespace korvex {
+
+class IDocument;
+class ISpread;
+class Page;
+class PageItem;
+
+struct RenderOptions {
+  PMReal bleed = 0;
+  bool cropMarks = false;
+  PdfColorConversion colorConversion = PdfColorConversion::Keep;
+  PMReal downsampleThreshold = 0;  // pixels per inch; 0 keeps every picture as it is
+  PMReal downsampleTarget = 300;
+  int jpegQuality = 90;
+  // Where converted EPS files go; empty: the temporary folder.
+  std::string scratchFolder;
+};
+
+class PageRenderer {
+ public:
+  PageRenderer(const IDocument& document, RenderOptions options);
+  ~PageRenderer();
+  PageRenderer(const PageRenderer&) = delete;
+  PageRenderer& operator=(const PageRenderer&) = delete;
+
+  void drawPage(RenderDevice& device, const Page& page);
+  void drawSpread(RenderDevice& device, const ISpread& spread);
+  Composer& composer() { return composer_; }
+  // Things drawn other than asked (missing pictures, fonts replaced), one line each.
+  const std::vector<std::string>& problems() const { return problems_; }
+
+ private:
+  void drawArea(RenderDevice& device, const ISpread& spread, const OutputPage& area);
+  void drawItem(RenderDevice& device, UID uid, const PMRect& region);
+  void drawContent(RenderDevice& device, const PageItem& content);
+  void drawText(RenderDevice& device, UID multiColumnItem, const PMMatrix& toPasteboard);
+  std::shared_ptr<ImageData> picture(const std::string& path, int pixelWidth, int pixelHeight);
+  std::string epsAsPdf(const std::string& path);
+  void problem(std::string text);
+
+  const IDocument& document_;
+  RenderOptions options_;
+  Composer composer_;
+  std::map<std::string, std::shared_ptr<ImageData>> pictures_;
+  std::map<std::string, std::string> convertedEps_;
+  std::vector<std::string> temporaryFiles_;
+  std::vector<std::string> problems_;
+};
+
+}  // namespace korvex

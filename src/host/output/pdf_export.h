@@ -1,0 +1,76 @@
+#pragma once
+
+// The host's PDF export provider: a service in the session's registry under
+// the format name "Adobe PDF". It exports a whole document, or a list of
+// pages or spreads, to a file under a PDF export style; responders hear
+// about every export before and after it.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/output/pdf_style.h"
+#include "host/session.h"
+
+namespace korvex {
+
+inline constexpr const char* kPdfFormatName = "Adobe PDF";
+
+struct PdfExportRequest {
+  // Pages (UIDs of the document's pages) or spreads to export; empty exports every page.
+  UIDList items;
+  // Whether to export spreads: none takes the style's setting.
+  std::optional<bool> spreads;
+  // Passed through from callers that have them (the whole-document option,
+  // the page-list export's extra preference); kept for the export's observers.
+  int option = 0;
+  int extraPreference = -1;
+};
+
+struct PdfExportResult {
+  ErrorCode error = kSuccess;
+  std::string message;  // why it failed, one line
+  int pages = 0;
+  std::vector<std::string> warnings;  // drawn with substitutes or left out
+};
+
+// Told before and after every export, with the document, the file, the format name and the UI flags.
+using ExportResponder = std::function<void(bool after, IDocument& document, const IDFile& file,
+                                           const std::string& format, int uiFlags)>;
+
+class PdfExportProvider : public Service {
+ public:
+  PdfExportProvider() = default;
+  std::string name() const override { return kPdfFormatName; }
+
+  // The session's style list, read on first use; reload() after styles changed on disk.
+  const PdfStyleList& styles();
+  void reload();
+
+  // Exports under the named style; an unknown name is an error.
+  PdfExportResult exportDocument(IDocument& document, const std::string& path, const std::string& styleName,
+                                 const PdfExportRequest& request = {}, int uiFlags = 0);
+  // Exports under the given style settings.
+  PdfExportResult exportDocument(IDocument& document, const std::string& path, const PdfExportStyle& style,
+                                 const PdfExportRequest& request = {}, int uiFlags = 0);
+
+  // Returns an id for removeResponder.
+  int addResponder(ExportResponder responder);
+  void removeResponder(int id);
+
+ private:
+  std::optional<PdfStyleList> styles_;
+  std::vector<std::pair<int, ExportResponder>> responders_;
+  int nextResponder_ = 1;
+};
+
+// The provider installed in the session's registry, installed on first ask.
+PdfExportProvider& pdfExportProvider(Session& session);
+
+// Renders without writing a file: the PDF's bytes, or the error. For callers
+// that keep the bytes (previews, print) and for the exporter itself.
+PdfExportResult renderPdf(const IDocument& document, const PdfExportStyle& style,
+                          const PdfExportRequest& request, std::string& bytes);
+
+}  // namespace korvex
