@@ -23,6 +23,6 @@ function(korvex_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} korvex_test_support GTest::gtest GTest::gtest_main)
   korvex_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
     PROPERTIES ENVIRONMENT "KORVEX_BUILD_DIR=${CMAKE_BINARY_DIR}")
 endfunction()

@@ -5,17 +5,19 @@
 #include <vector>
 
 #include "command.h"
+#include "command_command.h"
+#include "doc_commands.h"
+#include "export_command.h"
+#include "hotfolder_command.h"
+#include "log_command.h"
+#include "menu_command.h"
+#include "run_command.h"
+#include "settings_command.h"
+#include "styles_command.h"
+
 #include "foundation/product.h"
 #include "foundation/workspace.h"
 #include "platform/xdg_workspace.h"
-#include "log_command.h"
-#include "run_command.h"
-#include "command_command.h"
-#include "hotfolder_command.h"
-#include "menu_command.h"
-#include "settings_command.h"
-#include "export_command.h"
-#include "styles_command.h"
 
 namespace korvex::cli {
 
@@ -25,6 +27,7 @@ int printVersion(std::span<const std::string>);
 int printHelp(std::span<const std::string>);
 
 const Command kCommands[] = {
+    {"doc", "new|info|check DOC", "make a blank document, describe or check a document", runDocCommand},
     {"log", "path|check|show", "print the log's path, check that it can be written, or open it", runLogCommand},
     {"hotfolder", "[--once]", "watch the hot folder (or scan it once)", runHotfolderCommand},
     {"command", "NAME [DOC] [--no-save]", "run a menu command, on DOC when given", runMenuCommandCommand},

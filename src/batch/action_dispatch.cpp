@@ -2,8 +2,9 @@
 
 #include <array>
 
+#include "actions/script_and_save.h"
 #include "batch/abort_processing.h"
-#include "batch/run_values.h"
+#include "batch/values/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/log.h"
 
@@ -18,11 +19,11 @@ std::array<ActionTableRow, 17>& table() {
       {"Checkstr", {}},
       {"Collect", {}},
       {"Orvel", {}},
-      {"Save", {}},
+      {"Save", MyDocHandler([](MyDoc& doc, const DictPtr& action) { return saveDoc(doc, action); })},
       {"PDF", {}},
       {"Vantry", {}},
       {"LayerSeparation", {}},
-      {"JSX", {}},
+      {"JSX", DictionaryHandler(doJavaScript)},
       {"Preflight", {}},
       {"Print", {}},
       {"Bildaktualisierung", {}},

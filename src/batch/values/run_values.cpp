@@ -1,4 +1,4 @@
-#include "batch/run_values.h"
+#include "batch/values/run_values.h"
 
 #include "foundation/log.h"
 
