@@ -9,9 +9,10 @@ namespace korvex {
 
 namespace {
 
-// Interaction state of one session; a new session starts with a fresh one.
-struct InteractionState {
-  Session* session = nullptr;
+// Interaction state of one session: kept as a service of the session so that
+// it ends with it.
+struct InteractionState : Service {
+  std::string name() const override { return "Interaction"; }
   std::unique_ptr<ActiveSelection> selection;
   Clipboard clipboard;
   PlaceGun gun;
@@ -19,15 +20,12 @@ struct InteractionState {
 };
 
 InteractionState& state() {
-  static InteractionState s;
-  Session* current = GetExecutionContextSession();
-  if (s.session != current) {
-    s.selection.reset();
-    s.clipboard.clear();
-    s.gun.clear();
-    s.actions = ActionManager();
-    s.session = current;
-  }
+  ServiceRegistry& registry = GetExecutionContextSession()->services();
+  for (Service* service : registry.services(ServiceKind::Interaction))
+    if (auto* s = dynamic_cast<InteractionState*>(service)) return *s;
+  auto created = std::make_unique<InteractionState>();
+  InteractionState& s = *created;
+  registry.add(ServiceKind::Interaction, std::move(created));
   return s;
 }
 

@@ -28,7 +28,16 @@ class Service {
   virtual std::string name() const = 0;
 };
 
-enum class ServiceKind { ExportProvider, Print, Preflight, ScriptRunner, FindChange, Library, Responder };
+enum class ServiceKind {
+  ExportProvider,
+  Print,
+  Preflight,
+  ScriptRunner,
+  FindChange,
+  Library,
+  Responder,
+  Interaction
+};
 
 class ServiceRegistry {
  public:

@@ -203,6 +203,12 @@ TEST_F(Frames, SelectionCutPasteAndDelete) {
   MyFrame(pasted.GetRef(0)).remove();
   EXPECT_FALSE(db->exists(pasted[0]));
   EXPECT_EQ(cutFrame(UIDRef()), 0);
+
+  // The clipboard belongs to the session: a new session starts empty.
+  EXPECT_FALSE(activeClipboard()->empty());
+  resetExecutionContextSession();
+  doc = nullptr;
+  EXPECT_TRUE(activeClipboard()->empty());
 }
 
 TEST_F(Frames, NoActiveContextMeansNoSelection) {
