@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "host/document.h"
+#include "host/output/composer.h"
+#include "host/output/paint.h"
+#include "host/output/pdf_style.h"
+#include "host/used_fonts.h"
+#include "support/temp_home.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(PdfStyles, BuiltInsFollowTheInterfaceLanguage) {
+  ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
+  {
+    ScopedEnv lang("LANG", "de_DE.UTF-8");
+    EXPECT_TRUE(hostInterfaceIsGerman());
+  }
+  {
+    ScopedEnv lang("LANG", "en_GB.UTF-8");
+    EXPECT_FALSE(hostInterfaceIsGerman());
+  }
+  for (bool german : {true, false}) {
+    auto styles = builtInPdfStyles(german);
+    ASSERT_FALSE(styles.empty());
+    bool smallest = false;
+    for (const auto& s : styles) {
+      EXPECT_EQ(s.name[0], '[') << s.name;
+      smallest |= s.name == (german ? "[Kleinste Dateigröße]" : "[Smallest File Size]");
+    }
+    EXPECT_TRUE(smallest);
+  }
+}
+
+TEST(PdfStyles, UserFilesRoundTripAndBadOnesAreReported) {
+  test::TempHome home;
+  PdfExportStyle mine{.name = "Druckerei Müller",
+                      .exportSpreads = true,
+                      .bleed = 8.5,
+                      .cropMarks = true,
+                      .downsampleThreshold = 400,
+                      .downsampleTarget = 250,
+                      .jpegQuality = 70,
+                      .colorConversion = PdfColorConversion::ToRGB,
+                      .pdfVersion = "1.4"};
+  ASSERT_EQ(addUserPdfStyle(mine), kSuccess);
+  EXPECT_EQ(pdfStyleFromJson(pdfStyleToJson(mine), mine.name), mine);
+  test::writeFile(fs::path(userPdfStylesFolder()) / "Broken.json", "{\"bleed\": -3}");
+  test::writeFile(fs::path(userPdfStylesFolder()) / "Also broken.json", "not json");
+
+  PdfStyleList list = PdfStyleList::load();
+  ASSERT_NE(list.find("Druckerei Müller"), nullptr);
+  EXPECT_EQ(*list.find("Druckerei Müller"), mine);
+  EXPECT_EQ(list.find("druckerei müller"), nullptr) << "names compare exactly";
+  EXPECT_EQ(list.find("Broken"), nullptr);
+  EXPECT_EQ(list.problems().size(), 2u);
+
+  std::string why;
+  EXPECT_NE(addUserPdfStyle({.name = "[Press Quality]"}, &why), kSuccess);
+  EXPECT_NE(addUserPdfStyle({.name = "../escape"}, &why), kSuccess);
+  EXPECT_NE(addUserPdfStyle({.name = ""}, &why), kSuccess);
+  EXPECT_FALSE(fs::exists(fs::path(userPdfStylesFolder()).parent_path() / "escape.json"));
+  EXPECT_FALSE(pdfStyleFromJson("{\"pdfVersion\": \"2.0\"}", "x"));
+  EXPECT_FALSE(pdfStyleFromJson("{\"colorConversion\": \"cmyk\"}", "x"));
+  EXPECT_FALSE(pdfStyleFromJson("{\"exportSpreads\": 1}", "x"));
+}
+
+TEST(Paint, SwatchesResolveToTheirModels) {
+  auto doc = IDocument::createNew({});
+  Swatch* cmyk = doc->createColor("C", ColorModel::Process, ColorSpace::CMYK, {0.2, 0.4, 0.6, 0.8});
+  Swatch* spot = doc->createColor("S", ColorModel::Spot, ColorSpace::RGB, {1, 0, 0});
+  Swatch* tint = doc->createTint(cmyk->GetUID(), 50);
+
+  EXPECT_FALSE(paintForSwatch(*doc, doc->noneSwatch(), std::nullopt));
+  EXPECT_EQ(paintForSwatch(*doc, doc->paperSwatch(), std::nullopt)->values,
+            (std::vector<double>{0, 0, 0, 0}));
+  EXPECT_EQ(paintForSwatch(*doc, doc->blackSwatch(), 50)->values, (std::vector<double>{0, 0, 0, 0.5}));
+  auto t = paintForSwatch(*doc, tint->GetUID(), 50);  // 50 % of 50 %
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->space, PaintSpace::DeviceCMYK);
+  EXPECT_DOUBLE_EQ(t->values[0], 0.05);
+  EXPECT_DOUBLE_EQ(t->values[3], 0.2);
+  auto s = paintForSwatch(*doc, spot->GetUID(), 30);
+  EXPECT_EQ(s->space, PaintSpace::Separation);
+  EXPECT_EQ(s->alternate, PaintSpace::DeviceRGB);
+  EXPECT_EQ(s->separation, "S");
+  EXPECT_DOUBLE_EQ(s->tint, 0.3);
+  auto registration = paintForSwatch(*doc, doc->registrationSwatch(), std::nullopt);
+  EXPECT_EQ(registration->separation, "All");
+
+  auto rgb = paintForSwatch(*doc, cmyk->GetUID(), std::nullopt, PdfColorConversion::ToRGB);
+  EXPECT_EQ(rgb->space, PaintSpace::DeviceRGB);
+  EXPECT_NEAR(rgb->values[0], 0.8 * 0.2, 1e-9);
+  auto spotRgb = paintForSwatch(*doc, spot->GetUID(), 30, PdfColorConversion::ToRGB);
+  EXPECT_EQ(spotRgb->space, PaintSpace::DeviceRGB);
+  EXPECT_NEAR(spotRgb->values[1], 0.7, 1e-9);
+}
+
+struct TextSetup {
+  std::unique_ptr<IDocument> doc = IDocument::createNew({});
+  ITextModel* story = doc->createStory();
+  UID layer() const { return doc->spreadAt(0)->QueryLayer(doc->layerAt(1)->GetUID())->GetUID(); }
+  MultiColumnItem* frame(const PMRect& r, int columns = 1) {
+    SplineItem* f = doc->createRectangle(layer(), r);
+    MultiColumnItem* content = nullptr;
+    doc->makeTextFrame(f->GetUID(), story->GetUID(), &content);
+    TextFrameSettings s = content->settings();
+    s.columnCount = columns;
+    s.gutter = 10;
+    content->setSettings(s);
+    return content;
+  }
+  void text(const std::string& t, const std::string& family = "DejaVu Sans", double size = 10) {
+    story->Insert(0, t);
+    story->ApplyAttributes(0, story->TotalLength() - 1,
+                           {{AttributeClass::kFontFamily, family}, {AttributeClass::kPointSize, size}});
+  }
+};
+
+TEST(Composer, LinesColumnsThreadsAndOverset) {
+  TextSetup t;
+  std::string words;
+  for (int i = 0; i < 60; ++i) words += "word" + std::to_string(i) + " ";
+  t.text(words + "end");
+  MultiColumnItem* first = t.frame({0, 0, 210, 60}, 2);
+  MultiColumnItem* second = t.frame({0, 100, 100, 130});
+  Composer composer(*t.doc);
+  const ComposedStory& story = composer.story(t.story->GetUID());
+  ASSERT_EQ(story.columns.size(), 3u);
+  EXPECT_TRUE(story.overset);
+  // Columns follow each other without gaps, up to the overset text.
+  EXPECT_EQ(story.columns[0].start, 0);
+  EXPECT_EQ(story.columns[1].start, story.columns[0].start + story.columns[0].span);
+  EXPECT_EQ(story.columns[2].start, story.columns[1].start + story.columns[1].span);
+  EXPECT_EQ(story.columns[2].start + story.columns[2].span, story.oversetStart);
+  EXPECT_GT(story.columns[1].span, 0);
+  // Default leading is 120 % of the size; every glyph stays inside its column.
+  for (const auto& column : story.columns) {
+    const bool inFirst = column.frame == first->GetParentUID();
+    const double left = inFirst && column.textColumn == first->GetChildUID(1) ? 110 : 0;
+    const double right = inFirst ? left + 100 : 100;
+    double lastBaseline = -1;
+    for (const auto& run : column.runs) {
+      EXPECT_GE(run.origin.x, left - 0.01);
+      EXPECT_LE(run.origin.x + run.glyphs.back().x, right);
+      if (run.origin.y != lastBaseline && lastBaseline >= 0) {
+        EXPECT_NEAR(run.origin.y - lastBaseline, 12, 0.01);
+      }
+      lastBaseline = run.origin.y;
+    }
+  }
+  (void)second;
+
+  TextSetup fits;
+  fits.text("Short.");
+  fits.frame({0, 0, 200, 100});
+  Composer c2(*fits.doc);
+  EXPECT_FALSE(c2.story(fits.story->GetUID()).overset);
+  EXPECT_EQ(c2.story(fits.story->GetUID()).columns[0].span, fits.story->TotalLength());
+}
+
+TEST(Composer, MissingFontIsDrawnWithAFallback) {
+  TextSetup t;
+  t.text("Text in a font nobody has", "No Such Font Family 4711");
+  t.frame({0, 0, 300, 100});
+  Composer composer(*t.doc);
+  const auto& story = composer.story(t.story->GetUID());
+  ASSERT_FALSE(story.columns[0].runs.empty());
+  EXPECT_NE(story.columns[0].runs[0].face, nullptr);
+  EXPECT_TRUE(composer.fonts().get("No Such Font Family 4711", "").fallback);
+  EXPECT_FALSE(composer.fonts().get("DejaVu Sans", "Book").fallback);
+  EXPECT_EQ(t.doc->usedFontList().missingFonts().size(), 1u);
+}
+
+}  // namespace
+}  // namespace korvex
