@@ -399,8 +399,11 @@ bool MyDoc::enumSpreadLayers(int spreadIndex, SpreadLayerCallback callback, void
 bool MyDoc::enumPages(PageRectCallback callback, void* data) const {
   IDocument* doc = liveDocument();
   if (!doc) return true;
-  for (Page* page : doc->pages()) {
-    PMRect bounds = boundsForFrame(UIDRef(doc->GetDocDataBase(), page->GetUID()), 1);
+  // UIDs, not pages: a callback may delete pages.
+  UIDList pages(doc->GetDocDataBase());
+  setupPageUIDs(doc, &pages);
+  for (UID page : pages) {
+    PMRect bounds = boundsForFrame(UIDRef(doc->GetDocDataBase(), page), 1);
     if (!callback(bounds, data)) return false;
   }
   return true;
