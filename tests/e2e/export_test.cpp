@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+#include "support/run_process.h"
+#include "support/temp_home.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+test::ProcessResult korvex(const std::vector<std::string>& args) {
+  return test::runProcess(KORVEX_EXE, args);
+}
+
+std::vector<double> pageWidths(const fs::path& pdf) {
+  const std::string bytes = test::readFile(pdf);
+  std::vector<double> widths;
+  std::regex box(R"(/MediaBox\[\s*0 0 ([0-9.]+) ([0-9.]+)\])");
+  for (auto it = std::sregex_iterator(bytes.begin(), bytes.end(), box); it != std::sregex_iterator(); ++it)
+    widths.push_back(std::stod((*it)[1]));
+  return widths;
+}
+
+// Two spreads: pages 1 and 2 facing, then page 3; black text and a cyan box on page 3.
+constexpr const char* kDocument = R"({
+  "format": "korvex-document", "version": 1, "facingPages": true, "pageSize": [200, 300],
+  "swatches": [{"name": "Cyan", "kind": "process", "space": "CMYK", "values": [1, 0, 0, 0]}],
+  "stories": [{"id": "s", "text": "Hello from page one",
+               "runs": [{"start": 0, "font": "DejaVu Sans", "size": 12, "color": "Black"}]}],
+  "spreads": [
+    {"pages": [{"name": "1"}, {"name": "2"}],
+     "items": [{"kind": "rectangle", "bounds": [10, 10, 190, 100], "text": {"story": "s"}}]},
+    {"pages": [{"name": "3"}],
+     "items": [{"kind": "rectangle", "bounds": [10, 10, 100, 100], "fill": "Cyan"}]}
+  ]
+})";
+
+TEST(ExportCommand, PagesSpreadsAndInk) {
+  test::TempHome home;
+  const fs::path doc = home.scratch() / "Three Pages.indd";
+  test::writeFile(doc, kDocument);
+  const fs::path out = home.scratch() / "out.pdf";
+
+  auto all = korvex({"export", doc.string(), out.string()});
+  ASSERT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_NE(all.out.find("3 pages"), std::string::npos);
+  EXPECT_EQ(pageWidths(out), (std::vector<double>{200, 200, 200}));
+
+  auto spreads = korvex({"export", doc.string(), out.string(), "--spreads"});
+  ASSERT_EQ(spreads.exitCode, 0) << spreads.err;
+  EXPECT_EQ(pageWidths(out), (std::vector<double>{400, 200}));
+
+  auto first = korvex({"export", doc.string(), out.string(), "--pages", "1-1"});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(pageWidths(out).size(), 1u);
+  auto ink = test::runProcess("/usr/bin/gs", {"-q", "-dSAFER", "-o", "-", "-sDEVICE=inkcov", out.string()});
+  std::smatch m;
+  ASSERT_TRUE(
+      std::regex_search(ink.out, m, std::regex(R"(([0-9.]+)\s+([0-9.]+)\s+([0-9.]+)\s+([0-9.]+)\s+CMYK)")));
+  EXPECT_EQ(std::stod(m[1]) + std::stod(m[2]) + std::stod(m[3]), 0) << "page 1 is black only";
+  EXPECT_GT(std::stod(m[4]), 0);
+  auto text =
+      test::runProcess("/usr/bin/gs", {"-q", "-dSAFER", "-o", "-", "-sDEVICE=txtwrite", out.string()});
+  EXPECT_NE(text.out.find("Hello from page one"), std::string::npos);
+
+  auto third = korvex({"export", doc.string(), out.string(), "--pages", "3"});
+  ASSERT_EQ(third.exitCode, 0) << third.err;
+  ink = test::runProcess("/usr/bin/gs", {"-q", "-dSAFER", "-o", "-", "-sDEVICE=inkcov", out.string()});
+  ASSERT_TRUE(
+      std::regex_search(ink.out, m, std::regex(R"(([0-9.]+)\s+([0-9.]+)\s+([0-9.]+)\s+([0-9.]+)\s+CMYK)")));
+  EXPECT_GT(std::stod(m[1]), 0.05);
+}
+
+TEST(ExportCommand, FailuresLeaveNoFile) {
+  test::TempHome home;
+  const fs::path doc = home.scratch() / "Doc.indd";
+  test::writeFile(doc, kDocument);
+  const fs::path out = home.scratch() / "never.pdf";
+  EXPECT_EQ(korvex({"export", doc.string(), out.string(), "--style", "[Nope]"}).exitCode, 1);
+  EXPECT_EQ(korvex({"export", doc.string(), out.string(), "--pages", "2-9"}).exitCode, 1);
+  EXPECT_EQ(korvex({"export", (home.scratch() / "missing.indd").string(), out.string()}).exitCode, 1);
+  EXPECT_EQ(korvex({"export", doc.string(), out.string(), "--pages", "0-1"}).exitCode, 2);
+  EXPECT_EQ(korvex({"export", doc.string()}).exitCode, 2);
+  EXPECT_FALSE(fs::exists(out));
+  auto noFolder = korvex({"export", doc.string(), (home.scratch() / "no/folder/x.pdf").string()});
+  EXPECT_EQ(noFolder.exitCode, 1);
+  EXPECT_NE(noFolder.err.find("no/folder/x.pdf"), std::string::npos);
+}
+
+TEST(StylesCommand, ListShowAddAndLanguage) {
+  test::TempHome home;
+  unsetenv("LANGUAGE");
+  unsetenv("LC_ALL");
+  unsetenv("LC_MESSAGES");
+  setenv("LANG", "C.UTF-8", 1);
+  auto list = korvex({"styles", "list", "--pdf"});
+  ASSERT_EQ(list.exitCode, 0);
+  EXPECT_NE(list.out.find("[High Quality Print]\n"), std::string::npos);
+  EXPECT_EQ(korvex({"styles", "list", "--print"}).out, "");
+
+  const fs::path file = home.scratch() / "mine.json";
+  test::writeFile(file, R"({"exportSpreads": true, "bleed": 9, "pdfVersion": "1.4"})");
+  auto add = korvex({"styles", "add", "Agentur", file.string()});
+  ASSERT_EQ(add.exitCode, 0) << add.err;
+  EXPECT_TRUE(fs::exists(home.dataHome() / "korvex-host/pdf-styles/Agentur.json"));
+  EXPECT_NE(korvex({"styles", "list"}).out.find("Agentur\n"), std::string::npos);
+  auto show = korvex({"styles", "show", "Agentur"});
+  EXPECT_NE(show.out.find("\"exportSpreads\": true"), std::string::npos);
+  EXPECT_NE(show.out.find("\"bleed\": 9"), std::string::npos);
+  EXPECT_EQ(korvex({"styles", "show", "Unknown"}).exitCode, 1);
+  test::writeFile(file, R"({"jpegQuality": 0})");
+  EXPECT_EQ(korvex({"styles", "add", "Bad", file.string()}).exitCode, 1);
+  EXPECT_EQ(korvex({"styles", "add", "[Mine]", file.string()}).exitCode, 1);
+
+  // The user's style drives the export: spreads and bleed.
+  const fs::path doc = home.scratch() / "Doc.indd";
+  test::writeFile(doc, kDocument);
+  const fs::path out = home.scratch() / "agentur.pdf";
+  ASSERT_EQ(korvex({"export", doc.string(), out.string(), "--style", "Agentur"}).exitCode, 0);
+  EXPECT_EQ(pageWidths(out), (std::vector<double>{418, 218}));
+
+  setenv("LANG", "de_DE.UTF-8", 1);
+  auto german = korvex({"styles", "list", "--pdf"});
+  EXPECT_NE(german.out.find("[Kleinste Dateigröße]\n"), std::string::npos);
+  EXPECT_EQ(german.out.find("[Smallest File Size]"), std::string::npos);
+  unsetenv("LANG");
+}
+
+}  // namespace
+}  // namespace korvex
