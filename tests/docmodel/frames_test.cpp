@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "docmodel/adapter_fixture.h"
 #include "docmodel/frame_content.h"
 #include "docmodel/my_frame.h"
@@ -239,6 +241,15 @@ TEST_F(Frames, CreateRectangleAndDump) {
   EXPECT_NE(log.find("\tuid: " + std::to_string(group.GetUID()) + "\n"), std::string::npos);
   EXPECT_NE(log.find("\t\tuid: " + std::to_string(r.GetUID()) + "\n"), std::string::npos);
   EXPECT_NE(log.find("\t\tuid: " + std::to_string(other.GetUID()) + "\n"), std::string::npos);
+
+  MyFrame(r).log();
+  dumpUID(other.GetUID());
+  char expected[64];
+  // %08x shows the pointer's low 32 bits, as the format always did.
+  std::snprintf(expected, sizeof expected, "db: %08x, uid: %u\n",
+                static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(db) & 0xFFFFFFFFu), r.GetUID());
+  EXPECT_NE(logText().find(expected), std::string::npos) << logText();
+  EXPECT_NE(logText().find("::uid: " + std::to_string(other.GetUID()) + "\n"), std::string::npos);
 }
 
 }  // namespace
