@@ -132,7 +132,10 @@ int Paste(Clipboard& clipboard, const ActiveContext& context) {
   ISpread* spread = doc.spreadAt(0);
   if (!spread) return 0;
   UID layer = doc.activeLayer();
-  if (layer == kInvalidUID && doc.GetLayerCount() > 1) layer = doc.layerAt(1)->GetUID();
+  // Page items never go onto the pages layer; the first content layer stands in.
+  const IDocumentLayer* active = doc.GetDocDataBase()->instantiate<IDocumentLayer>(layer);
+  if (!active || active->isPagesLayer())
+    layer = doc.GetLayerCount() > 1 ? doc.layerAt(1)->GetUID() : kInvalidUID;
   ISpreadLayer* target = spread->QueryLayer(layer);
   if (!target) return 0;
   UIDList created;

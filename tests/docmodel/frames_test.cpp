@@ -213,6 +213,18 @@ TEST_F(Frames, SelectionCutPasteAndDelete) {
   EXPECT_TRUE(activeClipboard()->empty());
 }
 
+TEST_F(Frames, PasteGoesToTheActiveLayerOfTheFrontDocument) {
+  const UIDRef a = item({10, 10, 60, 40});
+  ASSERT_EQ(cutFrame(a), 1);
+  IDocument* other = newDoc(1, {"Text", "Pictures"});
+  ASSERT_EQ(other->setActiveLayer(other->layerList()[2]), kSuccess);
+  ASSERT_EQ(pasteFrame(), 1);
+  const UIDList pasted = activeSelection()->selectedItems();
+  ASSERT_EQ(pasted.size(), 1u);
+  EXPECT_EQ(pasted.GetDataBase(), other->GetDocDataBase());
+  EXPECT_EQ(layerNameForFrame(pasted.GetRef(0)), "Pictures");
+}
+
 TEST_F(Frames, NoActiveContextMeansNoSelection) {
   const UIDRef a = item({0, 0, 10, 10});
   app().closeDocument(doc);
