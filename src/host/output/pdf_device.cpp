@@ -324,7 +324,7 @@ struct PdfDevice::State {
       const std::size_t n = std::min<std::size_t>(100, pairs.size() - i);
       cmap += std::to_string(n) + " beginbfchar\n";
       for (std::size_t k = i; k < i + n; ++k)
-        cmap += "<" + hex4(pairs[k].first) + "> <" + utf16Hex(pairs[k].second) + ">\n";
+        cmap.append("<").append(hex4(pairs[k].first)).append("> <").append(utf16Hex(pairs[k].second)).append(">\n");
       cmap += "endbfchar\n";
     }
     cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
@@ -576,7 +576,7 @@ void PdfDevice::glyphs(const GlyphRun& run, const Paint& paint, const PMMatrix& 
       const PositionedGlyph& g = run.glyphs[k];
       const double gap = g.x - pen;
       if (std::abs(gap) > 0.0005) c += pdfNumber(-gap * toEm);
-      c += "<" + hex4(g.glyph) + ">";
+      c.append("<").append(hex4(g.glyph)).append(">");
       font.glyphs.insert(g.glyph);
       if (!g.text.empty() && !font.unicode.count(g.glyph)) font.unicode[g.glyph] = g.text;
       pen = g.x + run.face->advance(g.glyph) * widthScale;
