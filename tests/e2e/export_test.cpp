@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <regex>
 
 #include "support/run_process.h"
@@ -91,12 +92,25 @@ TEST(ExportCommand, FailuresLeaveNoFile) {
   EXPECT_NE(noFolder.err.find("no/folder/x.pdf"), std::string::npos);
 }
 
+// Sets (or with null, clears) an environment variable for the scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+  void set(const char* value) { setenv(name_, value, 1); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
 TEST(StylesCommand, ListShowAddAndLanguage) {
   test::TempHome home;
-  unsetenv("LANGUAGE");
-  unsetenv("LC_ALL");
-  unsetenv("LC_MESSAGES");
-  setenv("LANG", "C.UTF-8", 1);
+  ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
+  ScopedEnv lang("LANG", "C.UTF-8");
   auto list = korvex({"styles", "list", "--pdf"});
   ASSERT_EQ(list.exitCode, 0);
   EXPECT_NE(list.out.find("[High Quality Print]\n"), std::string::npos);
@@ -123,11 +137,10 @@ TEST(StylesCommand, ListShowAddAndLanguage) {
   ASSERT_EQ(korvex({"export", doc.string(), out.string(), "--style", "Agentur"}).exitCode, 0);
   EXPECT_EQ(pageWidths(out), (std::vector<double>{418, 218}));
 
-  setenv("LANG", "de_DE.UTF-8", 1);
+  lang.set("de_DE.UTF-8");
   auto german = korvex({"styles", "list", "--pdf"});
   EXPECT_NE(german.out.find("[Kleinste Dateigröße]\n"), std::string::npos);
   EXPECT_EQ(german.out.find("[Smallest File Size]"), std::string::npos);
-  unsetenv("LANG");
 }
 
 }  // namespace

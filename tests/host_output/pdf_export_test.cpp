@@ -330,15 +330,18 @@ TEST(PdfExportProvider, RegisteredRespondersAndAtomicFailure) {
 
   TestDoc t;
   std::vector<std::string> heard;
-  const int id =
-      provider.addResponder([&](bool after, IDocument&, const IDFile& file, const std::string& format, int) {
-        heard.push_back(std::string(after ? "after " : "before ") + format + " " +
-                        fs::path(file.path()).filename().string() +
-                        (after && fs::exists(file.path()) ? " exists" : ""));
-      });
+  const int id = provider.addResponder([&](bool after, IDocument&, const IDFile& file,
+                                           const std::string& format, int, const PdfExportRequest& r) {
+    EXPECT_EQ(r.extraPreference, 1);
+    heard.push_back(std::string(after ? "after " : "before ") + format + " " +
+                    fs::path(file.path()).filename().string() +
+                    (after && fs::exists(file.path()) ? " exists" : ""));
+  });
   const std::string out = (home.scratch() / "out.pdf").string();
   fs::create_directories(home.scratch());
-  PdfExportResult ok = provider.exportDocument(*t.doc, out, "[High Quality Print]");
+  PdfExportRequest request;
+  request.extraPreference = 1;
+  PdfExportResult ok = provider.exportDocument(*t.doc, out, "[High Quality Print]", request);
   EXPECT_EQ(ok.error, kSuccess) << ok.message;
   EXPECT_EQ(ok.pages, 1);
   EXPECT_EQ(heard, (std::vector<std::string>{"before Adobe PDF out.pdf", "after Adobe PDF out.pdf exists"}));

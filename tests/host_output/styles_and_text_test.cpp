@@ -177,6 +177,35 @@ TEST(Composer, LinesColumnsThreadsAndOverset) {
   EXPECT_EQ(c2.story(fits.story->GetUID()).columns[0].span, fits.story->TotalLength());
 }
 
+TEST(Composer, AlignmentAndVerticalJustification) {
+  auto baselineAndLeft = [](VerticalJustification vertical, const std::string& justification) {
+    TextSetup t;
+    t.text("One line");
+    if (!justification.empty()) {
+      UID style = kInvalidUID;
+      t.doc->createStyle(StyleKind::Paragraph, "P", kInvalidUID, &style);
+      t.doc->GetDocDataBase()->instantiate<Style>(style)->setProperty("Justification", justification);
+      t.story->ApplyAttributes(0, t.story->TotalLength() - 1, {{AttributeClass::kParagraphStyle, style}});
+    }
+    MultiColumnItem* frame = t.frame({0, 0, 200, 100});
+    TextFrameSettings s = frame->settings();
+    s.verticalJustification = vertical;
+    frame->setSettings(s);
+    Composer composer(*t.doc);
+    const auto& run = composer.story(t.story->GetUID()).columns.at(0).runs.at(0);
+    return std::pair(run.origin.y, run.origin.x);
+  };
+  const auto [top, left] = baselineAndLeft(VerticalJustification::Top, "");
+  const auto [centre, centred] = baselineAndLeft(VerticalJustification::Center, "CenterAlign");
+  const auto [bottom, right] = baselineAndLeft(VerticalJustification::Bottom, "RightAlign");
+  EXPECT_NEAR(top, 10 * 0.928, 0.01) << "first baseline at the ascent";
+  EXPECT_NEAR(bottom, 100 - 10 * 0.236, 0.01);
+  EXPECT_NEAR(centre, (top + bottom) / 2, 0.01);
+  EXPECT_EQ(left, 0);
+  EXPECT_GT(centred, 50);
+  EXPECT_NEAR(right - centred, centred, 0.01) << "right-aligned moves twice as far as centred";
+}
+
 TEST(Composer, MissingFontIsDrawnWithAFallback) {
   TextSetup t;
   t.text("Text in a font nobody has", "No Such Font Family 4711");

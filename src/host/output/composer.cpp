@@ -213,6 +213,8 @@ struct Area {
   UID textColumn = kInvalidUID;
   UID frame = kInvalidUID;
   PMRect rect;
+  VerticalJustification vertical = VerticalJustification::Top;
+  PMReal used = 0;  // bottom of the last line's descent
 };
 
 }  // namespace
@@ -255,7 +257,11 @@ ComposedStory Composer::compose(UID storyUID) {
     const PMReal width = (inner.width() - (n - 1) * s.gutter) / n;
     for (int i = 0; i < mci->GetChildCount(); ++i) {
       const PMReal left = inner.left + i * (width + s.gutter);
-      areas.push_back({mci->GetChildUID(i), frame->GetUID(), {left, inner.top, left + width, inner.bottom}});
+      areas.push_back({mci->GetChildUID(i),
+                       frame->GetUID(),
+                       {left, inner.top, left + width, inner.bottom},
+                       s.verticalJustification,
+                       inner.top});
     }
   }
 
@@ -346,6 +352,7 @@ ComposedStory Composer::compose(UID storyUID) {
       const PMReal y = areaHasLine ? baseline + line.leading : area.rect.top + line.ascent;
       if (y + line.descent <= area.rect.bottom + 0.01) {
         baseline = y;
+        areas[areaIndex].used = y + line.descent;
         areaHasLine = true;
         break;
       }
@@ -469,6 +476,17 @@ ComposedStory Composer::compose(UID storyUID) {
     columns[areaIndex].start = columnStart;
     columns[areaIndex].span = last - columnStart;
     for (std::size_t i = areaIndex + 1; i < columns.size(); ++i) columns[i].start = last;
+  }
+  // Centred and bottom-aligned columns move their lines down by part of the room left;
+  // justified columns are set from the top.
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const Area& area = areas[i];
+    const PMReal room = area.rect.bottom - area.used;
+    PMReal shift = 0;
+    if (area.vertical == VerticalJustification::Center) shift = room / 2;
+    if (area.vertical == VerticalJustification::Bottom) shift = room;
+    if (shift > 0)
+      for (GlyphRun& run : columns[i].runs) run.origin.y += shift;
   }
   result.overset = overset;
   result.columns = std::move(columns);

@@ -324,7 +324,11 @@ struct PdfDevice::State {
       const std::size_t n = std::min<std::size_t>(100, pairs.size() - i);
       cmap += std::to_string(n) + " beginbfchar\n";
       for (std::size_t k = i; k < i + n; ++k)
-        cmap.append("<").append(hex4(pairs[k].first)).append("> <").append(utf16Hex(pairs[k].second)).append(">\n");
+        cmap.append("<")
+            .append(hex4(pairs[k].first))
+            .append("> <")
+            .append(utf16Hex(pairs[k].second))
+            .append(">\n");
       cmap += "endbfchar\n";
     }
     cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";

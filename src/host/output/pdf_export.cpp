@@ -120,7 +120,8 @@ PdfExportResult PdfExportProvider::exportDocument(IDocument& document, const std
   const IDFile file(path);
   // Copies: a responder may remove itself or others while being told.
   const auto responders = responders_;
-  for (const auto& [id, responder] : responders) responder(false, document, file, kPdfFormatName, uiFlags);
+  for (const auto& [id, responder] : responders)
+    responder(false, document, file, kPdfFormatName, uiFlags, request);
   if (path.empty()) {
     result.error = kNoFileError;
     result.message = "no output file given";
@@ -134,7 +135,8 @@ PdfExportResult PdfExportProvider::exportDocument(IDocument& document, const std
       }
     }
   }
-  for (const auto& [id, responder] : responders) responder(true, document, file, kPdfFormatName, uiFlags);
+  for (const auto& [id, responder] : responders)
+    responder(true, document, file, kPdfFormatName, uiFlags, request);
   return result;
 }
 

@@ -23,7 +23,7 @@ struct PdfExportRequest {
   // Whether to export spreads: none takes the style's setting.
   std::optional<bool> spreads;
   // Passed through from callers that have them (the whole-document option,
-  // the page-list export's extra preference); kept for the export's observers.
+  // the page-list export's extra preference); the responders see them.
   int option = 0;
   int extraPreference = -1;
 };
@@ -35,9 +35,11 @@ struct PdfExportResult {
   std::vector<std::string> warnings;  // drawn with substitutes or left out
 };
 
-// Told before and after every export, with the document, the file, the format name and the UI flags.
-using ExportResponder = std::function<void(bool after, IDocument& document, const IDFile& file,
-                                           const std::string& format, int uiFlags)>;
+// Told before and after every export, with the document, the file, the format name, the UI flags
+// and the request (with the caller's option and extra preference).
+using ExportResponder =
+    std::function<void(bool after, IDocument& document, const IDFile& file, const std::string& format,
+                       int uiFlags, const PdfExportRequest& request)>;
 
 class PdfExportProvider : public Service {
  public:
