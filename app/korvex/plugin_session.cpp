@@ -4,6 +4,7 @@
 
 #include "dialogs/message_box.h"
 #include "dialogs/run_loop.h"
+#include "host/output/pdf_export.h"
 #include "shell/menu_manager.h"
 #include "shell/startup.h"
 
@@ -15,6 +16,8 @@ PluginSession::PluginSession() {
     _ownsMenuManager = true;
   }
   installStringTableAlerts();
+  // The host's export services are there before the plug-in starts.
+  pdfExportProvider(*GetExecutionContextSession());
   MyStartupShutdown().Startup();
 }
 

@@ -294,6 +294,29 @@ TEST(PdfExport, PicturesPassedThroughOrLossless) {
   EXPECT_EQ(down.find(std::string(jpeg.begin(), jpeg.end())), std::string::npos);
 }
 
+TEST(PdfExport, PngAndTiffAreDecodedAndKeptLossless) {
+  TestDoc t;
+  const fs::path links = fs::path(KORVEX_SOURCE_DIR) / "examples/Links";
+  SplineItem* grey = t.doc->createRectangle(t.layerOf(), {0, 0, 100, 100});
+  ASSERT_EQ(t.doc->placeFile(grey->GetUID(), (links / "logo-grau.png").string()), kSuccess);
+  SplineItem* product = t.doc->createRectangle(t.layerOf(), {0, 100, 200, 300});
+  ASSERT_EQ(t.doc->placeFile(product->GetUID(), (links / "produkt-4711.tif").string()), kSuccess);
+  const std::string pdf = render(*t.doc);
+  EXPECT_EQ(pdf.find("/DCTDecode"), std::string::npos);
+  EXPECT_EQ(test::countOf(pdf, "/Subtype/Image"), 2);
+  EXPECT_TRUE(std::regex_search(
+      pdf,
+      std::regex(
+          R"(/ColorSpace/DeviceGray[^>]*/Filter/FlateDecode|/Filter/FlateDecode[^>]*/ColorSpace/DeviceGray)")))
+      << "the grey PNG stays grey";
+  EXPECT_NE(pdf.find("/Width 120"), std::string::npos);
+  EXPECT_NE(pdf.find("/ColorSpace/DeviceCMYK"), std::string::npos) << "the CMYK TIFF stays CMYK";
+  // The same picture placed twice is stored once.
+  SplineItem* again = t.doc->createRectangle(t.layerOf(), {100, 0, 200, 100});
+  ASSERT_EQ(t.doc->placeFile(again->GetUID(), (links / "logo-grau.png").string()), kSuccess);
+  EXPECT_EQ(test::countOf(render(*t.doc), "/Subtype/Image"), 2);
+}
+
 TEST(PdfExport, PlacedPdfStaysVectorAndEpsGoesThroughGhostscript) {
   test::TempHome home;
   TestDoc inner;

@@ -328,6 +328,8 @@ ComposedStory Composer::compose(UID storyUID) {
           }
         if (next > cluster) g.text = chars.substr(cluster, next - cluster);
       }
+      // The anchor of an inline frame takes no room and shows no glyph.
+      if (chars[cluster] == kTextChar_ObjectReplacement) continue;
       if (g.text == U" ") ++seg.spaces;
       x += pos[i].x_advance * scale;
       seg.glyphs.push_back(std::move(g));
