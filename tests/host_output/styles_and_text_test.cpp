@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "host/document.h"
 #include "host/output/composer.h"
@@ -175,6 +176,23 @@ TEST(Composer, LinesColumnsThreadsAndOverset) {
   Composer c2(*fits.doc);
   EXPECT_FALSE(c2.story(fits.story->GetUID()).overset);
   EXPECT_EQ(c2.story(fits.story->GetUID()).columns[0].span, fits.story->TotalLength());
+}
+
+TEST(Composer, WordsWiderThanTheColumnAreBroken) {
+  TextSetup t;
+  t.text("Donaudampfschifffahrtsgesellschaftskapitän");
+  t.frame({0, 0, 60, 200});
+  Composer composer(*t.doc);
+  const auto& column = composer.story(t.story->GetUID()).columns.at(0);
+  std::set<double> baselines;
+  std::u32string shown;
+  for (const auto& run : column.runs) {
+    baselines.insert(run.origin.y);
+    EXPECT_LE(run.origin.x + run.glyphs.back().x, 60);
+    for (const auto& g : run.glyphs) shown += g.text;
+  }
+  EXPECT_GT(baselines.size(), 2u);
+  EXPECT_EQ(utf32ToUtf8(shown), "Donaudampfschifffahrtsgesellschaftskapitän") << "nothing lost or doubled";
 }
 
 TEST(Composer, AlignmentAndVerticalJustification) {

@@ -402,11 +402,7 @@ ComposedStory Composer::compose(UID storyUID) {
     const ParaStyle& para = paraAt(paraStart);
 
     // Pieces of the paragraph, each shaped in its style runs.
-    std::vector<Piece> pieces;
-    for (int s = paraStart; s < paraEnd;) {
-      int e = s;
-      while (e < paraEnd && chars[e] != U' ' && chars[e] != U'-') ++e;
-      while (e < paraEnd && (chars[e] == U' ' || chars[e] == U'-')) ++e;
+    auto makePiece = [&](int s, int e) {
       Piece piece;
       piece.start = s;
       piece.end = e;
@@ -428,6 +424,26 @@ ComposedStory Composer::compose(UID storyUID) {
         const Segment& last = piece.segments.back();
         piece.trailingSpace = last.width - last.glyphs.back().x;
       }
+      return piece;
+    };
+    const PMReal width = areaIndex < areas.size() ? areas[areaIndex].rect.width() : 0;
+    std::vector<Piece> pieces;
+    for (int s = paraStart; s < paraEnd;) {
+      int e = s;
+      while (e < paraEnd && chars[e] != U' ' && chars[e] != U'-') ++e;
+      while (e < paraEnd && (chars[e] == U' ' || chars[e] == U'-')) ++e;
+      Piece piece = makePiece(s, e);
+      // A word wider than the column is broken where it stops fitting.
+      while (piece.width - piece.trailingSpace > width + 0.001 && piece.end - piece.start > 1 && width > 0) {
+        int fit = piece.start + 1;
+        for (int k = piece.start + 2; k < piece.end; ++k) {
+          Piece head = makePiece(piece.start, k);
+          if (head.width - head.trailingSpace > width + 0.001) break;
+          fit = k;
+        }
+        pieces.push_back(makePiece(piece.start, fit));
+        piece = makePiece(fit, piece.end);
+      }
       pieces.push_back(std::move(piece));
       s = e;
     }
@@ -436,7 +452,6 @@ ComposedStory Composer::compose(UID storyUID) {
     std::vector<Line> lines;
     Line line;
     line.start = paraStart;
-    const PMReal width = areaIndex < areas.size() ? areas[areaIndex].rect.width() : 0;
     for (const Piece& piece : pieces) {
       if (!line.pieces.empty() && line.width + piece.width - piece.trailingSpace > width + 0.001) {
         line.end = piece.start;
