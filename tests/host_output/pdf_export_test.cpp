@@ -243,6 +243,29 @@ TEST(PdfExport, TextIsExtractableInOrderWithSubsetFonts) {
   EXPECT_LT(bytes.size(), fontFile / 4) << "a subset, not the whole font";
 }
 
+TEST(PdfExport, FramesAnchoredInTextAreDrawnInTheLine) {
+  test::TempHome home;
+  TestDoc t;
+  Swatch* magenta = t.doc->createColor("M", ColorModel::Process, ColorSpace::CMYK, {0, 1, 0, 0});
+  SplineItem* frame = t.textFrame({10, 10, 190, 100}, "Before  after");
+  const UID story =
+      t.doc->GetDocDataBase()->instantiate<MultiColumnItem>(frame->textContentUID())->storyUID();
+  SplineItem* box = t.rect({0, 0, 20, 10}, magenta->GetUID());
+  ASSERT_NE(t.doc->anchorItem(story, 7, box->GetUID()), nullptr);
+  const std::string pdf = test::inflatedPdf(render(*t.doc));
+  const auto at = pdf.find("0 1 0 0 k");
+  ASSERT_NE(at, std::string::npos);
+  // The box's path follows its colour: its left edge is after "Before ", on the first baseline.
+  std::smatch m;
+  const std::string tail = pdf.substr(at);
+  ASSERT_TRUE(std::regex_search(tail, m, std::regex(R"(([0-9.]+) ([0-9.]+) m\n)")));
+  EXPECT_GT(std::stod(m[1]), 50);
+  EXPECT_LT(std::stod(m[1]), 90);
+  auto text = test::extractedText(writePdf(home, "inline.pdf", render(*t.doc)));
+  EXPECT_NE(text.find("Before"), std::string::npos);
+  EXPECT_NE(text.find("after"), std::string::npos);
+}
+
 TEST(PdfExport, SpreadsBecomeOnePage) {
   TestDoc t(3, true);
   ASSERT_EQ(t.doc->GetSpreadCount(), 2);

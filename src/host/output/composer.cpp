@@ -152,7 +152,8 @@ struct Segment {
   std::shared_ptr<FontFace> face;
   std::vector<PositionedGlyph> glyphs;  // x from the segment's start
   PMReal width = 0;
-  int spaces = 0;  // glyphs standing for U+0020
+  int spaces = 0;                               // glyphs standing for U+0020
+  std::vector<std::pair<PMReal, UID>> anchors;  // inline frames: x from the segment's start
 };
 
 // A breakable unit: text up to and including a space or hyphen.
@@ -328,8 +329,20 @@ ComposedStory Composer::compose(UID storyUID) {
           }
         if (next > cluster) g.text = chars.substr(cluster, next - cluster);
       }
-      // The anchor of an inline frame takes no room and shows no glyph.
-      if (chars[cluster] == kTextChar_ObjectReplacement) continue;
+      // The anchor of an inline frame shows the frame instead of a glyph and takes its width.
+      if (chars[cluster] == kTextChar_ObjectReplacement) {
+        if (auto owned = story->ownedItems().find(static_cast<int>(cluster));
+            owned != story->ownedItems().end()) {
+          const auto* inl = db->instantiate<InlineItem>(owned->second);
+          const auto* frame =
+              inl && inl->GetChildCount() > 0 ? db->instantiate<PageItem>(inl->GetChildUID(0)) : nullptr;
+          if (frame && frame->path()) {
+            seg.anchors.emplace_back(x, owned->second);
+            x += frame->path()->bounds(frame->innerToPasteboard()).width();
+          }
+        }
+        continue;
+      }
       if (g.text == U" ") ++seg.spaces;
       x += pos[i].x_advance * scale;
       seg.glyphs.push_back(std::move(g));
@@ -344,7 +357,7 @@ ComposedStory Composer::compose(UID storyUID) {
   bool overset = areas.empty() && end > 0;
   if (overset) result.oversetStart = 0;
   std::vector<ComposedColumn> columns;
-  for (const Area& a : areas) columns.push_back({a.textColumn, a.frame, 0, 0, {}});
+  for (const Area& a : areas) columns.push_back({a.textColumn, a.frame, 0, 0, {}, {}});
   int columnStart = 0;
 
   // Places one line in the current column (or the next ones); false when none is left.
@@ -389,6 +402,8 @@ ComposedStory Composer::compose(UID storyUID) {
           run.glyphs.push_back(std::move(placed));
           if (g.text == U" ") shift += extraPerSpace;
         }
+        for (const auto& [ax, inlineItem] : s.anchors)
+          columns[areaIndex].inlines.push_back({inlineItem, {x + ax, baseline}});
         x += s.width + shift;
         if (!run.glyphs.empty() && run.face) columns[areaIndex].runs.push_back(std::move(run));
       }

@@ -68,6 +68,12 @@ struct ComposedColumn {
   int start = 0;
   int span = 0;
   std::vector<GlyphRun> runs;
+  // Frames anchored in the text: the inline item and where the frame's bottom left goes.
+  struct Inline {
+    UID inlineItem = kInvalidUID;
+    PMPoint position;  // frame coordinates, on the baseline
+  };
+  std::vector<Inline> inlines;
 };
 
 struct ComposedStory {

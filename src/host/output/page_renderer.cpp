@@ -117,21 +117,22 @@ void PageRenderer::drawArea(RenderDevice& device, const ISpread& spread, const O
   device.endPage();
 }
 
-void PageRenderer::drawItem(RenderDevice& device, UID uid, const PMRect& region) {
+void PageRenderer::drawItem(RenderDevice& device, UID uid, const PMRect& region, const PMMatrix& outer) {
   const IDataBase* db = document_.GetDocDataBase();
   const PageItem* item = db->instantiate<PageItem>(uid);
   if (!item) return;  // pages and anything that is not a page item
   const GraphicAttributes& attributes = item->graphicAttributes();
   if (attributes.nonPrinting) return;
-  if (auto bounds = document_.strokeBounds(uid); bounds && !intersects(*bounds, region)) return;
+  if (auto bounds = document_.strokeBounds(uid); outer.isIdentity() && bounds && !intersects(*bounds, region))
+    return;
 
   if (item->GetClass() == ClassID::kGroupItem) {
-    for (UID child : item->children()) drawItem(device, child, region);
+    for (UID child : item->children()) drawItem(device, child, region, outer);
     return;
   }
   const Path* own = item->path();
   if (!own || own->points.empty()) return;
-  const PMMatrix toPasteboard = item->innerToPasteboard();
+  const PMMatrix toPasteboard = outer * item->innerToPasteboard();
   Path inner = *own;
   const auto* spline = dynamic_cast<const SplineItem*>(item);
   if (spline && spline->shape() == SplineShape::Rectangle && attributes.cornerRadius > 0 &&
@@ -149,7 +150,7 @@ void PageRenderer::drawItem(RenderDevice& device, UID uid, const PMRect& region)
       if (const auto* placed = db->instantiate<PageItem>(content)) {
         device.save();
         device.clip({outline}, false);
-        drawContent(device, *placed);
+        drawContent(device, *placed, outer);
         device.restore();
       }
     }
@@ -237,7 +238,7 @@ std::string PageRenderer::epsAsPdf(const std::string& path) {
   return result;
 }
 
-void PageRenderer::drawContent(RenderDevice& device, const PageItem& content) {
+void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, const PMMatrix& outer) {
   const auto* placed = dynamic_cast<const PlacedContent*>(&content);
   if (!placed || placed->graphicAttributes().nonPrinting) return;
   const IDataBase* db = document_.GetDocDataBase();
@@ -250,7 +251,7 @@ void PageRenderer::drawContent(RenderDevice& device, const PageItem& content) {
     return;
   }
   const PMRect bounds = placed->path()->bounds();
-  const PMMatrix toPasteboard = placed->innerToPasteboard();
+  const PMMatrix toPasteboard = outer * placed->innerToPasteboard();
   switch (placed->GetClass()) {
     case ClassID::kImageItem: {
       int targetWidth = 0, targetHeight = 0;
@@ -289,6 +290,22 @@ void PageRenderer::drawText(RenderDevice& device, UID multiColumnItem, const PMM
     for (const GlyphRun& run : column->runs) {
       if (auto paint = paintForSwatch(document_, run.colorSwatch, run.tint, options_.colorConversion))
         device.glyphs(run, *paint, toPasteboard);
+    }
+    const IDataBase* db = document_.GetDocDataBase();
+    for (const ComposedColumn::Inline& anchored : column->inlines) {
+      const auto* inl = db->instantiate<InlineItem>(anchored.inlineItem);
+      if (!inl || inl->GetChildCount() == 0 || inlineDepth_ >= 8) continue;
+      ++inlineDepth_;
+      const UID frameUID = inl->GetChildUID(0);
+      const auto* frame = db->instantiate<PageItem>(frameUID);
+      if (frame && frame->path()) {
+        // The frame sits on the baseline with its bottom left at the anchor.
+        const PMRect b = frame->path()->bounds(frame->innerToPasteboard());
+        const PMMatrix place = toPasteboard * PMMatrix::translation(anchored.position.x - b.left,
+                                                                    anchored.position.y - b.bottom);
+        drawItem(device, frameUID, {-1e9, -1e9, 1e9, 1e9}, place);
+      }
+      --inlineDepth_;
     }
   }
   if (const ITextModel* story = document_.story(mci->storyUID())) {

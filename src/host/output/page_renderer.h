@@ -47,8 +47,9 @@ class PageRenderer {
 
  private:
   void drawArea(RenderDevice& device, const ISpread& spread, const OutputPage& area);
-  void drawItem(RenderDevice& device, UID uid, const PMRect& region);
-  void drawContent(RenderDevice& device, const PageItem& content);
+  // outer maps the item's pasteboard place elsewhere (frames anchored in text).
+  void drawItem(RenderDevice& device, UID uid, const PMRect& region, const PMMatrix& outer = {});
+  void drawContent(RenderDevice& device, const PageItem& content, const PMMatrix& outer);
   void drawText(RenderDevice& device, UID multiColumnItem, const PMMatrix& toPasteboard);
   std::shared_ptr<ImageData> picture(const std::string& path, int pixelWidth, int pixelHeight);
   std::string epsAsPdf(const std::string& path);
@@ -61,6 +62,7 @@ class PageRenderer {
   std::map<std::string, std::string> convertedEps_;
   std::vector<std::string> temporaryFiles_;
   std::vector<std::string> problems_;
+  int inlineDepth_ = 0;  // frames anchored in frames anchored in …
 };
 
 }  // namespace korvex
