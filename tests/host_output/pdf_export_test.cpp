@@ -266,6 +266,25 @@ TEST(PdfExport, FramesAnchoredInTextAreDrawnInTheLine) {
   EXPECT_NE(text.find("after"), std::string::npos);
 }
 
+TEST(PdfExport, PdfVersionFollowsTheStyleUnlessAFontNeedsMore) {
+  TestDoc t;
+  t.textFrame({10, 10, 190, 100}, "TrueType");
+  PdfExportStyle old = plainStyle();
+  old.pdfVersion = "1.4";
+  EXPECT_EQ(render(*t.doc, old).substr(0, 8), "%PDF-1.4");
+  TestDoc cff;
+  SplineItem* frame = cff.textFrame({10, 10, 190, 100}, "CFF outlines");
+  const UID story =
+      cff.doc->GetDocDataBase()->instantiate<MultiColumnItem>(frame->textContentUID())->storyUID();
+  cff.doc->story(story)->ApplyAttributes(0, 12,
+                                         {{AttributeClass::kFontFamily, std::string("Nimbus Sans")},
+                                          {AttributeClass::kFontStyle, std::string("Regular")}});
+  const std::string pdf = render(*cff.doc, old);
+  if (pdf.find("/FontFile3") == std::string::npos) GTEST_SKIP() << "no CFF font installed";
+  EXPECT_EQ(pdf.substr(0, 8), "%PDF-1.6");
+  EXPECT_NE(pdf.find("/Subtype/OpenType"), std::string::npos);
+}
+
 TEST(PdfExport, SpreadsBecomeOnePage) {
   TestDoc t(3, true);
   ASSERT_EQ(t.doc->GetSpreadCount(), 2);

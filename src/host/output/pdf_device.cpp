@@ -603,7 +603,11 @@ std::optional<std::string> PdfDevice::finish(std::string* error) {
         return std::stoi(a->resourceName.substr(1)) < std::stoi(b->resourceName.substr(1));
       });
       for (FontEntry* entry : ordered) s.embedFont(*entry);
-      s.doc.SetPdfVersion(versionOf(s.info.pdfVersion));
+      // Embedded OpenType (CFF) font files need PDF 1.6; an older version would make the file invalid.
+      EPdfVersion version = versionOf(s.info.pdfVersion);
+      for (FontEntry* entry : ordered)
+        if (entry->face->isCff() && version < ePdfVersion_1_6) version = ePdfVersion_1_6;
+      s.doc.SetPdfVersion(version);
       std::ostringstream out;
       PdfOutputDevice device(&out);
       s.doc.Write(&device);
