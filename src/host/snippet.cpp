@@ -3,6 +3,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -238,18 +239,56 @@ class Writer {
     }
   }
 
+  // Stories as character ranges: one range wherever a carried attribute changes.
   void writeStories(xmlNodePtr root) {
+    static constexpr AttributeClass kCarried[] = {AttributeClass::kTextColor, AttributeClass::kTextTint,
+                                                  AttributeClass::kFontFamily, AttributeClass::kFontStyle,
+                                                  AttributeClass::kPointSize};
     for (UID u : stories_) {
       const ITextModel* s = doc_.story(u);
       if (!s) continue;
       xmlNodePtr story = xmlNewChild(root, nullptr, X("Story"), nullptr);
       setAttr(story, "Self", "u" + std::to_string(u));
-      xmlNodePtr content = xmlNewChild(story, nullptr, X("Content"), nullptr);
-      xmlNodeAddContent(content, X(s->text().c_str()));
+      xmlNodePtr paragraphs = xmlNewChild(story, nullptr, X("ParagraphStyleRange"), nullptr);
+      const int length = s->TotalLength() - 1;  // without the end-of-story mark
+      int start = 0;
+      while (start < length) {
+        int end = length;
+        xmlNodePtr range = xmlNewChild(paragraphs, nullptr, X("CharacterStyleRange"), nullptr);
+        for (AttributeClass c : kCarried) {
+          const auto run = s->QueryRun(c, start);
+          if (!run) continue;
+          end = std::min(end, start + std::max(1, run->length));
+          writeCharacterAttribute(range, c, run->value);
+        }
+        // Anchored frames are not carried; their anchor characters are left out.
+        std::u32string text =
+            s->characters().substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+        std::erase(text, kTextChar_ObjectReplacement);
+        xmlNodePtr content = xmlNewChild(range, nullptr, X("Content"), nullptr);
+        xmlNodeAddContent(content, X(utf32ToUtf8(text).c_str()));
+        start = end;
+      }
     }
   }
 
  private:
+  void writeCharacterAttribute(xmlNodePtr range, AttributeClass c, const AttributeValue& value) {
+    if (c == AttributeClass::kTextColor && std::holds_alternative<UID>(value)) {
+      const UID swatch = std::get<UID>(value);
+      setAttr(range, "FillColor", swatchRef(doc_, swatch));
+      if (swatch != kInvalidUID) swatches_.insert(swatch);
+    } else if (c == AttributeClass::kTextTint && std::holds_alternative<double>(value)) {
+      setAttr(range, "FillTint", number(std::get<double>(value)));
+    } else if (c == AttributeClass::kFontFamily && std::holds_alternative<std::string>(value)) {
+      setAttr(range, "AppliedFont", std::get<std::string>(value));
+    } else if (c == AttributeClass::kFontStyle && std::holds_alternative<std::string>(value)) {
+      setAttr(range, "FontStyle", std::get<std::string>(value));
+    } else if (c == AttributeClass::kPointSize && std::holds_alternative<double>(value)) {
+      setAttr(range, "PointSize", number(std::get<double>(value)));
+    }
+  }
+
   void writeAttributes(xmlNodePtr node, const PageItem& item) {
     const GraphicAttributes& a = item.graphicAttributes();
     setAttr(node, "FillColor", swatchRef(doc_, a.fillSwatch));
@@ -305,10 +344,14 @@ class Reader {
         if (base == kInvalidUID || percent.size() != 1) continue;
         if (Swatch* s = doc_.createTint(base, percent[0], name)) refs_["Tint/" + name] = s->GetUID();
       } else if (named(n, "Story")) {
-        xmlNodePtr content = child(n, "Content");
-        xmlChar* text = content ? xmlNodeGetContent(content) : nullptr;
-        storyTexts_[attr(n, "Self")] = text ? reinterpret_cast<const char*>(text) : "";
-        if (text) xmlFree(text);
+        std::vector<Range>& ranges = storyRanges_[attr(n, "Self")];
+        for (xmlNodePtr p = n->children; p; p = p->next) {
+          if (named(p, "Content")) ranges.push_back({contentOf(p), nullptr});
+          if (!named(p, "ParagraphStyleRange")) continue;
+          for (xmlNodePtr r = p->children; r; r = r->next)
+            if (named(r, "CharacterStyleRange"))
+              if (xmlNodePtr content = child(r, "Content")) ranges.push_back({contentOf(content), r});
+        }
       }
     }
   }
@@ -397,7 +440,7 @@ class Reader {
     if (doc_.makeTextFrame(frame, story, &mc) != kSuccess || !mc) return;
     if (story == kInvalidUID) {
       stories_[storyID] = mc->storyUID();
-      if (ITextModel* model = doc_.story(mc->storyUID())) model->Insert(0, storyTexts_[storyID]);
+      if (ITextModel* model = doc_.story(mc->storyUID())) fillStory(*model, storyRanges_[storyID]);
     }
     if (xmlNodePtr pref = child(node, "TextFramePreference")) {
       TextFrameSettings t = mc->settings();
@@ -438,10 +481,56 @@ class Reader {
     }
   }
 
+  struct Range {
+    std::string text;
+    xmlNodePtr attributes;  // the CharacterStyleRange, or null
+  };
+
+  static std::string contentOf(xmlNodePtr node) {
+    xmlChar* text = xmlNodeGetContent(node);
+    std::string out = text ? reinterpret_cast<const char*>(text) : "";
+    if (text) xmlFree(text);
+    return out;
+  }
+
+  // The whole text goes in first so that no range inherits its neighbour's attributes.
+  void fillStory(ITextModel& model, const std::vector<Range>& ranges) {
+    std::vector<std::u32string> texts;
+    std::u32string all;
+    for (const Range& r : ranges) {
+      std::u32string text = utf8ToUtf32(r.text);
+      // Anchors and end marks belong to the host's own bookkeeping.
+      std::erase(text, kTextChar_ObjectReplacement);
+      std::erase(text, kTextChar_EndOfStory);
+      all += text;
+      texts.push_back(std::move(text));
+    }
+    if (all.empty() || model.Insert(0, utf32ToUtf8(all)) != kSuccess) return;
+    int at = 0;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+      const int length = static_cast<int>(texts[i].size());
+      if (xmlNodePtr a = ranges[i].attributes; a && length > 0) {
+        std::vector<std::pair<AttributeClass, AttributeValue>> values;
+        const std::string fill = attr(a, "FillColor");
+        if (!fill.empty()) values.emplace_back(AttributeClass::kTextColor, swatchFor(fill));
+        if (auto v = parseNumbers(attr(a, "FillTint")); v.size() == 1)
+          values.emplace_back(AttributeClass::kTextTint, v[0]);
+        if (const std::string font = attr(a, "AppliedFont"); !font.empty())
+          values.emplace_back(AttributeClass::kFontFamily, font);
+        if (const std::string style = attr(a, "FontStyle"); !style.empty())
+          values.emplace_back(AttributeClass::kFontStyle, style);
+        if (auto v = parseNumbers(attr(a, "PointSize")); v.size() == 1 && v[0] > 0)
+          values.emplace_back(AttributeClass::kPointSize, v[0]);
+        if (!values.empty()) model.ApplyAttributes(at, length, values);
+      }
+      at += length;
+    }
+  }
+
   IDocument& doc_;
   IDataBase* db_;
   std::map<std::string, UID> refs_;
-  std::map<std::string, std::string> storyTexts_;
+  std::map<std::string, std::vector<Range>> storyRanges_;
   std::map<std::string, UID> stories_;
 };
 
@@ -470,8 +559,14 @@ ErrorCode exportSnippet(const IDocument& document, const UIDList& items, std::st
     }
     writer.writeItem(holder, uid, true);
   }
+  xmlNodePtr stories = xmlNewNode(nullptr, X("Holder"));
+  writer.writeStories(stories);
   writer.writeSwatches(root);
-  writer.writeStories(root);
+  while (xmlNodePtr c = stories->children) {
+    xmlUnlinkNode(c);
+    xmlAddChild(root, c);
+  }
+  xmlFreeNode(stories);
   while (xmlNodePtr c = holder->children) {
     xmlUnlinkNode(c);
     xmlAddChild(root, c);

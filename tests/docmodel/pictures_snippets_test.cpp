@@ -214,7 +214,10 @@ TEST_F(Pictures, SnippetRoundTrip) {
   const UIDRef picture = place(png, true);
   const UIDRef text(db, rect(*doc, layer, {0, 300, 100, 400}));
   ASSERT_EQ(doc->makeTextFrame(text.GetUID()), kSuccess);
-  doc->story(storyForFrame(text).GetUID())->Insert(0, "Grüße");
+  ITextModel* story = doc->story(storyForFrame(text).GetUID());
+  story->Insert(0, "Grüße");
+  const UID orange = doc->findSwatch("Spot Orange")->GetUID();
+  story->ApplyAttributes(1, 2, {{AttributeClass::kTextColor, orange}, {AttributeClass::kPointSize, 14.0}});
   setNumberOfColumnsForFrame(text, 2, 8);
   const UIDRef group = groupFrames(box, picture);
 
@@ -246,7 +249,15 @@ TEST_F(Pictures, SnippetRoundTrip) {
   EXPECT_EQ(pathForLink(linkForFrame(newPicture)), png);
   EXPECT_EQ(boundsForFrame(getChildRef(newPicture)), boundsForFrame(getChildRef(picture)));
   EXPECT_TRUE(isTextFrame(t));
-  EXPECT_EQ(other->story(storyForFrame(t).GetUID())->text(), "Grüße");
+  const ITextModel* copy = other->story(storyForFrame(t).GetUID());
+  EXPECT_EQ(copy->text(), "Grüße");
+  // Character attributes travel with the text, colours by name.
+  const auto colour = copy->QueryRun(AttributeClass::kTextColor, 1);
+  ASSERT_TRUE(colour);
+  EXPECT_EQ(colour->length, 2);
+  EXPECT_EQ(std::get<UID>(colour->value), other->findSwatch("Spot Orange")->GetUID());
+  EXPECT_EQ(std::get<double>(copy->QueryRun(AttributeClass::kPointSize, 2)->value), 14.0);
+  EXPECT_NE(copy->QueryRun(AttributeClass::kPointSize, 0)->value, AttributeValue(14.0));
   EXPECT_EQ(numberOfColumnsForFrame(t), 2);
   EXPECT_NE(logText().find("importSnippet: " + snippet.string() + "\n"), std::string::npos);
 
