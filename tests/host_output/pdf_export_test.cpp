@@ -337,6 +337,7 @@ TEST(PdfExport, PicturesPassedThroughOrLossless) {
 }
 
 TEST(PdfExport, PngAndTiffAreDecodedAndKeptLossless) {
+  test::TempHome home;
   TestDoc t;
   const fs::path links = fs::path(KORVEX_SOURCE_DIR) / "examples/Links";
   SplineItem* grey = t.doc->createRectangle(t.layerOf(), {0, 0, 100, 100});
@@ -353,6 +354,19 @@ TEST(PdfExport, PngAndTiffAreDecodedAndKeptLossless) {
       << "the grey PNG stays grey";
   EXPECT_NE(pdf.find("/Width 120"), std::string::npos);
   EXPECT_NE(pdf.find("/ColorSpace/DeviceCMYK"), std::string::npos) << "the CMYK TIFF stays CMYK";
+  // An embedded picture is drawn from the document's copy when the file is gone.
+  const fs::path moved = home.scratch() / "logo.png";
+  fs::create_directories(home.scratch());
+  fs::copy_file(links / "logo-grau.png", moved);
+  TestDoc e;
+  SplineItem* embedded = e.doc->createRectangle(e.layerOf(), {0, 0, 100, 100});
+  UID content = kInvalidUID;
+  ASSERT_EQ(e.doc->placeFile(embedded->GetUID(), moved.string(), &content), kSuccess);
+  auto* placed = e.doc->GetDocDataBase()->instantiate<PlacedContent>(content);
+  ASSERT_EQ(e.doc->GetDocDataBase()->instantiate<ILink>(placed->linkUID())->resource()->embed(), kSuccess);
+  fs::remove(moved);
+  EXPECT_NE(render(*e.doc).find("/Width 120"), std::string::npos);
+
   // The same picture placed twice is stored once.
   SplineItem* again = t.doc->createRectangle(t.layerOf(), {100, 0, 200, 100});
   ASSERT_EQ(t.doc->placeFile(again->GetUID(), (links / "logo-grau.png").string()), kSuccess);

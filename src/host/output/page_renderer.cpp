@@ -238,6 +238,33 @@ std::string PageRenderer::epsAsPdf(const std::string& path) {
   return result;
 }
 
+std::string PageRenderer::embeddedCopy(const LinkResource& resource) {
+  const std::string key = std::to_string(reinterpret_cast<std::uintptr_t>(&resource));
+  if (auto it = embeddedCopies_.find(key); it != embeddedCopies_.end()) return it->second;
+  const std::string folder = options_.scratchFolder.empty() ? temporaryDirectory() : options_.scratchFolder;
+  const std::string extension = std::filesystem::path(resource.path()).extension().string();
+  std::string pattern = folder + "/korvex-embedded-XXXXXX" + extension;
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = mkstemps(name.data(), static_cast<int>(extension.size()));
+  std::string result;
+  if (fd >= 0) {
+    const auto& data = resource.embeddedData();
+    std::size_t written = 0;
+    while (written < data.size()) {
+      const ssize_t n = write(fd, data.data() + written, data.size() - written);
+      if (n <= 0) break;
+      written += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    temporaryFiles_.push_back(name.data());
+    if (written == data.size()) result = name.data();
+  }
+  if (result.empty()) problem(resource.path() + ": embedded copy can't be used");
+  embeddedCopies_[key] = result;
+  return result;
+}
+
 void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, const PMMatrix& outer) {
   const auto* placed = dynamic_cast<const PlacedContent*>(&content);
   if (!placed || placed->graphicAttributes().nonPrinting) return;
@@ -245,8 +272,12 @@ void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, co
   const ILink* link = db->instantiate<ILink>(placed->linkUID());
   const LinkResource* resource = link ? link->resource() : nullptr;
   if (!resource) return;
-  const std::string& path = resource->path();
-  if (!std::filesystem::is_regular_file(path)) {
+  std::string path = resource->path();
+  if (resource->isEmbedded() && !resource->embeddedData().empty()) {
+    // The document's own copy counts, whatever is on disk now.
+    path = embeddedCopy(*resource);
+    if (path.empty()) return;
+  } else if (!std::filesystem::is_regular_file(path)) {
     problem(path + ": missing link, not drawn");
     return;
   }

@@ -20,6 +20,7 @@ class IDocument;
 class ISpread;
 class Page;
 class PageItem;
+class LinkResource;
 
 struct RenderOptions {
   PMReal bleed = 0;
@@ -53,6 +54,8 @@ class PageRenderer {
   void drawText(RenderDevice& device, UID multiColumnItem, const PMMatrix& toPasteboard);
   std::shared_ptr<ImageData> picture(const std::string& path, int pixelWidth, int pixelHeight);
   std::string epsAsPdf(const std::string& path);
+  // A file with the bytes of an embedded link, made once per export.
+  std::string embeddedCopy(const LinkResource& resource);
   void problem(std::string text);
 
   const IDocument& document_;
@@ -60,6 +63,7 @@ class PageRenderer {
   Composer composer_;
   std::map<std::string, std::shared_ptr<ImageData>> pictures_;
   std::map<std::string, std::string> convertedEps_;
+  std::map<std::string, std::string> embeddedCopies_;
   std::vector<std::string> temporaryFiles_;
   std::vector<std::string> problems_;
   int inlineDepth_ = 0;  // frames anchored in frames anchored in …
