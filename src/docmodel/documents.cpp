@@ -178,6 +178,32 @@ ErrorCode saveCopyAs(IDocument* document, const std::string& path) {
   return saveCopyAs(refForDocument(document), path);
 }
 
+void redrawDoc(IDocument* document) {
+  Application* app = application();
+  if (!app) return;
+  if (!document) document = app->frontDocument();
+  if (document && app->isOpen(document)) app->redrawViews(document);
+}
+
+void redrawDoc(IDataBase* database) { redrawDoc(documentForDataBase(database)); }
+void redrawDoc(const UIDRef& reference) { redrawDoc(documentForRef(reference)); }
+
+void redrawDocs() {
+  EnumDocs(
+      [](IDocument* document, const std::optional<std::string>&, void*) {
+        redrawDoc(document);
+        return true;
+      },
+      nullptr);
+}
+
+void notifyResponders(IDocument* document, ResponderServiceID service, const IDFile& file,
+                      const std::string& formatName, int uiFlags) {
+  Session* session = GetExecutionContextSession();
+  if (!session) return;
+  session->responders().signal(service, ResponderSignalData{document, file, formatName, uiFlags});
+}
+
 bool makeDocActive(IDocument* document) {
   MyLog("makeDocActive: %x", reinterpret_cast<std::uintptr_t>(document));
   Application* app = application();

@@ -10,6 +10,7 @@
 
 #include "foundation/strings.h"
 #include "host/document.h"
+#include "host/session.h"
 #include "host/uid_ref.h"
 
 namespace korvex {
@@ -55,6 +56,18 @@ ErrorCode saveDoc(const UIDRef& reference);
 ErrorCode saveDocAs(const UIDRef& reference, const std::string& path);
 ErrorCode saveCopyAs(const UIDRef& reference, const std::string& path);
 ErrorCode saveCopyAs(IDocument* document, const std::string& path);
+
+// Redraws the document's views; null means the front document, and with
+// none nothing happens.
+void redrawDoc(IDocument* document);
+void redrawDoc(IDataBase* database);
+void redrawDoc(const UIDRef& reference);
+void redrawDocs();
+
+// Signals the responders registered for the service with the document, the
+// file, the format name and the UI flags.
+void notifyResponders(IDocument* document, ResponderServiceID service, const IDFile& file,
+                      const std::string& formatName, int uiFlags);
 
 // Logs "makeDocActive: %x"; brings a window of the document to the front.
 bool makeDocActive(IDocument* document);

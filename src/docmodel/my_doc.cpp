@@ -95,6 +95,13 @@ void MyDoc::close() {
   if (ref.isValid()) closeDoc(ref);
 }
 
+void MyDoc::redraw() { redrawDoc(_document); }
+
+void MyDoc::notifyResponders(ResponderServiceID service, const IDFile& file, const std::string& formatName,
+                             int uiFlags) {
+  korvex::notifyResponders(_document, service, file, formatName, uiFlags);
+}
+
 void MyDoc::setModified(bool modified) {
   if (documentForDataBase(_database)) _database->SetModified(modified);
 }

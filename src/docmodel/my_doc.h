@@ -10,6 +10,7 @@
 
 #include "docmodel/enumerators.h"
 #include "host/document.h"
+#include "host/session.h"
 #include "host/uid_ref.h"
 
 namespace korvex {
@@ -48,7 +49,10 @@ class MyDoc {
   // Replaces any file at path by a copy of the document.
   ErrorCode saveACopy(const std::string& path);
   void close();
+  void redraw();
   void setModified(bool modified);
+  void notifyResponders(ResponderServiceID service, const IDFile& file, const std::string& formatName,
+                        int uiFlags);
   UID stockColorUID(int index);
 
   // Traversal (docmodel/traversal.h has the order rules).

@@ -147,6 +147,37 @@ int Application::windowCount(const IDocument* document) const {
                                         [&](const DocumentWindow& w) { return w.document == document; }));
 }
 
+int Application::redrawViews(const IDocument* document) {
+  int count = 0;
+  for (DocumentWindow& w : windows_) {
+    if (w.document != document) continue;
+    ++w.redraws;
+    ++count;
+  }
+  return count;
+}
+
+int ResponderRegistry::add(ResponderServiceID service, Responder responder) {
+  entries_.push_back({nextID_, service, std::move(responder)});
+  return nextID_++;
+}
+
+void ResponderRegistry::remove(int id) {
+  std::erase_if(entries_, [id](const Entry& e) { return e.id == id; });
+}
+
+int ResponderRegistry::signal(ResponderServiceID service, const ResponderSignalData& data) const {
+  int count = 0;
+  // A responder may add or remove responders: walk a copy.
+  std::vector<Entry> entries = entries_;
+  for (const Entry& e : entries) {
+    if (e.service != service || !e.responder) continue;
+    e.responder(data);
+    ++count;
+  }
+  return count;
+}
+
 bool Application::bringToFront(IDocument* document) {
   auto it = std::find_if(windows_.begin(), windows_.end(),
                          [&](const DocumentWindow& w) { return w.document == document; });

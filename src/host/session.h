@@ -5,6 +5,7 @@
 // languages and the registry of services (export, print, preflight, scripts,
 // find/change) that other parts of the host install.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,6 +55,9 @@ class ServiceRegistry {
 struct DocumentWindow {
   int id = 0;
   IDocument* document = nullptr;
+  // How often the window's views were redrawn: headless windows have no
+  // pixels, but callers can see that a redraw was asked for.
+  int redraws = 0;
 };
 
 class Application {
@@ -91,6 +95,8 @@ class Application {
   const std::vector<DocumentWindow>& windows() const { return windows_; }
   // Brings the document's first window to the front; false without a window.
   bool bringToFront(IDocument* document);
+  // Redraws every view of the document; answers how many windows it has.
+  int redrawViews(const IDocument* document);
 
  private:
   ErrorCode finishSave(ErrorCode code);
@@ -102,10 +108,43 @@ class Application {
   std::string errorMessage_;
 };
 
+// Responder services: who is told before and after an export.
+using ResponderServiceID = int;
+inline constexpr ResponderServiceID kBeforeExportSignalResponderService = 1;
+inline constexpr ResponderServiceID kAfterExportSignalResponderService = 2;
+
+struct ResponderSignalData {
+  IDocument* document = nullptr;
+  IDFile file;
+  std::string formatName;
+  int uiFlags = 0;
+};
+using Responder = std::function<void(const ResponderSignalData&)>;
+
+class ResponderRegistry {
+ public:
+  // Returns an id for remove.
+  int add(ResponderServiceID service, Responder responder);
+  void remove(int id);
+  // Calls the responders of the service in the order they were added;
+  // answers how many there were.
+  int signal(ResponderServiceID service, const ResponderSignalData& data) const;
+
+ private:
+  struct Entry {
+    int id;
+    ResponderServiceID service;
+    Responder responder;
+  };
+  std::vector<Entry> entries_;
+  int nextID_ = 1;
+};
+
 class Session {
  public:
   Application* application() { return &application_; }
   ServiceRegistry& services() { return services_; }
+  ResponderRegistry& responders() { return responders_; }
   // Session-wide languages a document can take over.
   const std::vector<std::string>& languages() const { return languages_; }
   void addLanguage(const std::string& name);
@@ -113,6 +152,7 @@ class Session {
  private:
   Application application_;
   ServiceRegistry services_;
+  ResponderRegistry responders_;
   std::vector<std::string> languages_{
       "Neutral", "English: USA", "English: UK",        "German: 2006 Reform",      "French",
       "Italian", "Spanish",      "Dutch: 2005 Reform", "German: Swiss 2006 Reform"};

@@ -179,3 +179,63 @@ TEST_F(Documents, EnumDocsStopsWhenAsked) {
 
 }  // namespace
 }  // namespace korvex
+
+namespace korvex {
+namespace {
+
+class RedrawAndResponders : public ::testing::Test {
+ protected:
+  void SetUp() override { resetExecutionContextSession(); }
+  void TearDown() override { resetExecutionContextSession(); }
+  static Application& app() { return *GetExecutionContextSession()->application(); }
+  static int redrawsOf(const IDocument* document) {
+    int total = 0;
+    for (const auto& w : app().windows())
+      if (w.document == document) total += w.redraws;
+    return total;
+  }
+};
+
+TEST_F(RedrawAndResponders, RedrawReachesTheRightWindows) {
+  redrawDoc(static_cast<IDocument*>(nullptr));  // nothing open: nothing happens
+  IDocument* first = app().newDocument(DocumentSetup{}, true);
+  IDocument* second = app().newDocument(DocumentSetup{}, true);
+  IDocument* hidden = app().newDocument(DocumentSetup{}, false);
+  ASSERT_TRUE(first && second && hidden);
+  app().bringToFront(second);
+
+  redrawDoc(static_cast<IDocument*>(nullptr));  // the front document
+  EXPECT_EQ(redrawsOf(second), 1);
+  EXPECT_EQ(redrawsOf(first), 0);
+
+  MyDoc handle(UIDRef(first->GetDataBase(), first->GetDataBase()->GetRootUID()));
+  handle.redraw();
+  redrawDoc(first->GetDataBase());
+  EXPECT_EQ(redrawsOf(first), 2);
+
+  redrawDocs();
+  EXPECT_EQ(redrawsOf(first), 3);
+  EXPECT_EQ(redrawsOf(second), 2);
+  EXPECT_EQ(app().windowCount(hidden), 0);
+}
+
+TEST_F(RedrawAndResponders, RespondersHearOnlyTheirService) {
+  IDocument* document = app().newDocument(DocumentSetup{}, false);
+  std::vector<std::string> heard;
+  auto& responders = GetExecutionContextSession()->responders();
+  int before = responders.add(kBeforeExportSignalResponderService, [&](const ResponderSignalData& d) {
+    heard.push_back("before " + d.file.path() + " " + d.formatName + " " + std::to_string(d.uiFlags) +
+                    (d.document == document ? " doc" : " other"));
+  });
+  responders.add(kAfterExportSignalResponderService, [&](const ResponderSignalData&) { heard.push_back("after"); });
+
+  MyDoc handle(document);
+  handle.notifyResponders(kBeforeExportSignalResponderService, IDFile("/tmp/x.pdf"), "Adobe PDF", 2);
+  notifyResponders(document, kAfterExportSignalResponderService, IDFile("/tmp/x.pdf"), "Adobe PDF", 2);
+  responders.remove(before);
+  notifyResponders(document, kBeforeExportSignalResponderService, IDFile("/tmp/y.pdf"), "Adobe PDF", 0);
+  EXPECT_EQ(heard, (std::vector<std::string>{"before /tmp/x.pdf Adobe PDF 2 doc", "after"}));
+}
+
+}  // namespace
+}  // namespace korvex
