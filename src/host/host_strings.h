@@ -30,7 +30,7 @@ std::optional<std::string> pathWithPMString(const PMString& text);
 // None when empty; a POSIX path converted to HFS, anything else as it is (NFC).
 std::optional<std::string> hfsPathWithPMString(const PMString& text);
 std::optional<std::string> pathWithIDFile(const IDFile& file);
-// An empty specification when the path is empty or can't be made absolute.
+// An empty file reference when the path is empty or can't be made absolute.
 IDFile IDFileWithPath(std::string_view path);
 // In millimetres when inMillimetres is 1.
 NSRect nsRectWithPMRect(const PMRect& rect, unsigned char inMillimetres);

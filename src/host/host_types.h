@@ -1,7 +1,7 @@
 #pragma once
 
 // The host's basic value types: identities, numbers, points, rectangles,
-// strings and file specifications. Plain values, copied freely.
+// strings and file references. Plain values, copied freely.
 
 #include <algorithm>
 #include <cstdint>
@@ -73,7 +73,7 @@ class PMString {
   std::string text_;
 };
 
-// The host's file specification: an absolute POSIX path, or empty.
+// The host's file reference: an absolute POSIX path, or empty.
 class IDFile {
  public:
   IDFile() = default;

@@ -27,7 +27,7 @@ class URI {
 
 namespace URIUtils {
 URI IDFileToURI(const IDFile& file);
-// The file of a "file:" URI; an empty specification for anything else.
+// The file of a "file:" URI; an empty file reference for anything else.
 IDFile URIToIDFile(const URI& uri);
 }  // namespace URIUtils
 
