@@ -184,6 +184,13 @@ class IDocument : public HostObject {
   const XMLElement& xmlRoot() const { return xmlRoot_; }
   ErrorCode setXMLRoot(XMLElement root);
 
+  // The preflight profile assigned to the document; empty: the session's default.
+  const std::string& preflightProfile() const { return preflightProfile_; }
+  void setPreflightProfile(std::string name) {
+    if (name != preflightProfile_) touch();
+    preflightProfile_ = std::move(name);
+  }
+
   IUsedFontList usedFontList() const;
   // The UID of the font family object for a family name, made on first use.
   // Font families are derived from the text and not saved; making one is no change.
@@ -220,6 +227,7 @@ class IDocument : public HostObject {
   BaselineGrid baselineGrid_;
   XMLElement xmlRoot_{"Root", {}, {}, {}};
   mutable std::map<std::string, UID> fontFamilies_;
+  std::string preflightProfile_;
 };
 
 }  // namespace korvex

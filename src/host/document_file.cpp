@@ -171,6 +171,7 @@ class Writer {
                         {"color", l->GetColor()}});
     }
     j["layers"] = layers;
+    if (!doc_.preflightProfile().empty()) j["preflightProfile"] = doc_.preflightProfile();
     if (const IDocumentLayer* active = db_.instantiate<IDocumentLayer>(doc_.activeLayer()))
       j["activeLayer"] = active->GetName();
     j["swatches"] = swatches();
@@ -602,7 +603,7 @@ class Reader {
                     "fallbackFile",    "pagesLayerUID",   "layers",       "activeLayer", "swatches",
                     "paragraphStyles", "characterStyles", "tableStyles",  "cellStyles",  "objectStyles",
                     "languages",       "documentGrid",    "baselineGrid", "xml",         "stories",
-                    "spreads"});
+                    "spreads",         "preflightProfile"});
     UID maxUID = 0;
     collectUIDs(root, maxUID);
     const UID docUID = r.has("uid") ? r.uid() : 1;
@@ -646,6 +647,7 @@ class Reader {
     }
     if (r.has("documentGrid")) grid(r.at("documentGrid"));
     if (r.has("baselineGrid")) baselineGrid(r.at("baselineGrid"));
+    if (r.has("preflightProfile")) doc_->setPreflightProfile(r.at("preflightProfile").string());
     if (r.has("xml")) doc_->setXMLRoot(xml(r.at("xml"), 0));
     for (const Node& n : r.array("stories")) story(n);
     for (const Node& n : r.array("spreads")) spread(n);

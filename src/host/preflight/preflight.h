@@ -1,0 +1,94 @@
+#pragma once
+
+// The host's preflight: a document checked against a profile's rules, run
+// synchronously. The service keeps the profile list and each document's
+// results; a profile is assigned to a document and kept in it.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/preflight/preflight_profile.h"
+#include "host/session.h"
+
+namespace korvex {
+
+inline constexpr const char* kPreflightServiceName = "Preflight";
+
+// Rule names as results carry them.
+inline constexpr const char* kRuleMissingLinks = "Missing links";
+inline constexpr const char* kRuleModifiedLinks = "Modified links";
+inline constexpr const char* kRuleMissingFonts = "Missing fonts";
+inline constexpr const char* kRuleOversetText = "Overset text";
+inline constexpr const char* kRuleImageResolution = "Image resolution";
+inline constexpr const char* kRuleColorModel = "Colour model not allowed";
+inline constexpr const char* kRuleStrokeWeight = "Stroke weight";
+
+struct PreflightError {
+  std::string rule;
+  int page = 0;  // counted from 1; 0 when the item is on no page (pasteboard, no item)
+  UID item = kInvalidUID;
+  std::string description;
+  friend bool operator==(const PreflightError&, const PreflightError&) = default;
+};
+
+// Where a story's text stops fitting its frames: the first character that is
+// overset, or -1 when it all fits.
+using OversetProbe = std::function<int(const IDocument& document, UID story)>;
+
+// What the host's text model tells without composing: a story with text and
+// no frame to show it is overset from its start; a framed story counts as fitting.
+int textModelOverset(const IDocument& document, UID story);
+
+// Checks the document against the profile, rule by rule in the profile's order.
+std::vector<PreflightError> runPreflight(const IDocument& document, const PreflightProfile& profile,
+                                         const OversetProbe& overset = textModelOverset);
+
+enum class PreflightState { NotProcessed = 0, Complete = 1 };
+
+// The document's aggregated results: one entry per processed profile, whose
+// data lists the errors.
+struct PreflightResultEntry {
+  std::string profile;
+  std::vector<PreflightError> data;
+};
+
+class PreflightService : public Service {
+ public:
+  std::string name() const override { return kPreflightServiceName; }
+
+  // The profile list, read on first use; reload() after profiles changed on disk.
+  const PreflightProfileList& profiles();
+  void reload();
+
+  // Overset text is measured with this probe (the composer, when the output
+  // services are there); without one the text model decides.
+  void setOversetProbe(OversetProbe probe) { overset_ = std::move(probe); }
+
+  // Readies the service for a document: earlier results are dropped.
+  void prepare(const IDocument& document);
+  // Assigns the profile at index in the list to the document; kept in the document.
+  ErrorCode assignProfile(IDocument& document, int index);
+  // The document's profile: the one assigned when the list has it, else "[Basic]".
+  const PreflightProfile& profileOf(const IDocument& document);
+
+  // Brings the document's results up to date; the work completes before it returns.
+  ErrorCode process(const IDocument& document);
+  PreflightState state(const IDocument& document) const;
+  // Empty until processed; afterwards exactly one entry.
+  std::vector<PreflightResultEntry> aggregatedResults(const IDocument& document) const;
+  // Results are keyed by document: drop them when it closes.
+  void forget(const IDocument& document) { results_.erase(&document); }
+
+ private:
+  std::optional<PreflightProfileList> profiles_;
+  OversetProbe overset_;
+  std::map<const IDocument*, PreflightResultEntry> results_;
+};
+
+// The service installed in the session's registry, installed on first ask.
+PreflightService& preflightService(Session& session);
+
+}  // namespace korvex
