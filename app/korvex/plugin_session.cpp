@@ -4,6 +4,7 @@
 
 #include "dialogs/message_box.h"
 #include "dialogs/run_loop.h"
+#include "host/output/composer_layout.h"
 #include "host/output/pdf_export.h"
 #include "shell/menu_manager.h"
 #include "shell/startup.h"
@@ -18,6 +19,7 @@ PluginSession::PluginSession() {
   installStringTableAlerts();
   // The host's export services are there before the plug-in starts.
   pdfExportProvider(*GetExecutionContextSession());
+  installComposerLayout();
   MyStartupShutdown().Startup();
 }
 

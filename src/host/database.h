@@ -3,6 +3,7 @@
 // The per-document database: owns every object of one document by UID,
 // hands out new UIDs, and carries the modified flag and the document's files.
 
+#include <cstdint>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -57,7 +58,14 @@ class IDataBase {
   UID nextUID() const { return nextUID_; }
 
   bool IsModified() const { return modified_; }
-  void SetModified(bool modified) { modified_ = modified; }
+  void SetModified(bool modified) {
+    modified_ = modified;
+    if (modified) ++changes_;
+  }
+  // Tells caches apart: a number no other database of the process has, and
+  // a count that grows with every change.
+  std::uint64_t serial() const { return serial_; }
+  std::uint64_t changeCount() const { return changes_; }
 
   // The file the document was opened from or saved to, and the fallback
   // reference (the file it was converted from, or its last known place).
@@ -75,6 +83,9 @@ class IDataBase {
   UID rootUID_ = kInvalidUID;
   UID nextUID_ = 1;
   bool modified_ = false;
+  std::uint64_t serial_ = nextSerial();
+  std::uint64_t changes_ = 0;
+  static std::uint64_t nextSerial();
   IDFile file_;
   IDFile fallbackFile_;
 };

@@ -17,6 +17,11 @@ void HostObject::markModified() const {
   if (db_) db_->SetModified(true);
 }
 
+std::uint64_t IDataBase::nextSerial() {
+  static std::uint64_t next = 0;
+  return ++next;
+}
+
 HostObject* IDataBase::object(UID uid) const {
   if (uid == kInvalidUID) return nullptr;
   if (uid == rootUID_) return document_;

@@ -4,6 +4,7 @@
 
 #include "host/database.h"
 #include "host/page_item.h"
+#include "host/text_layout.h"
 
 namespace korvex {
 
@@ -346,9 +347,18 @@ std::vector<UID> ITextModel::frameList() const {
 }
 
 std::pair<int, int> ITextModel::columnRange(UID textColumn) const {
+  if (TextLayout* layout = textLayout(); layout && GetDataBase()) {
+    if (auto range = layout->columnRange(*GetDataBase(), GetUID(), textColumn)) return *range;
+  }
   const std::vector<UID> columns = frameList();
   if (!columns.empty() && columns.front() == textColumn) return {0, TotalLength()};
   return {TotalLength(), 0};
+}
+
+std::optional<int> ITextModel::oversetStart() const {
+  TextLayout* layout = textLayout();
+  if (!layout || !GetDataBase()) return std::nullopt;
+  return layout->oversetStart(*GetDataBase(), GetUID());
 }
 
 }  // namespace korvex

@@ -102,8 +102,12 @@ class ITextModel : public HostObject {
   ErrorCode unthreadFrame(UID multiColumnItem);
   // The text columns of those frames, in thread order.
   std::vector<UID> frameList() const;
-  // What one text column shows. Until composition exists the first column shows everything.
+  // What one text column shows (start, span), as the installed text layout
+  // composes it; without one the first column shows everything.
   std::pair<int, int> columnRange(UID textColumn) const;
+  // The first character that fits in no column; none when all fits or no
+  // layout is installed.
+  std::optional<int> oversetStart() const;
 
  private:
   void shiftOwnedItems(int from, int delta);

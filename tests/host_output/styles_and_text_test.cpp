@@ -10,6 +10,7 @@
 #include "host/output/pdf_style.h"
 #include "host/used_fonts.h"
 #include "support/temp_home.h"
+#include "text_setup.h"
 
 namespace korvex {
 namespace {
@@ -115,29 +116,8 @@ TEST(Paint, SwatchesResolveToTheirModels) {
   EXPECT_NEAR(spotRgb->values[1], 0.7, 1e-9);
 }
 
-struct TextSetup {
-  std::unique_ptr<IDocument> doc = IDocument::createNew({});
-  ITextModel* story = doc->createStory();
-  UID layer() const { return doc->spreadAt(0)->QueryLayer(doc->layerAt(1)->GetUID())->GetUID(); }
-  MultiColumnItem* frame(const PMRect& r, int columns = 1) {
-    SplineItem* f = doc->createRectangle(layer(), r);
-    MultiColumnItem* content = nullptr;
-    doc->makeTextFrame(f->GetUID(), story->GetUID(), &content);
-    TextFrameSettings s = content->settings();
-    s.columnCount = columns;
-    s.gutter = 10;
-    content->setSettings(s);
-    return content;
-  }
-  void text(const std::string& t, const std::string& family = "DejaVu Sans", double size = 10) {
-    story->Insert(0, t);
-    story->ApplyAttributes(0, story->TotalLength() - 1,
-                           {{AttributeClass::kFontFamily, family}, {AttributeClass::kPointSize, size}});
-  }
-};
-
 TEST(Composer, LinesColumnsThreadsAndOverset) {
-  TextSetup t;
+  test::TextSetup t;
   std::string words;
   for (int i = 0; i < 60; ++i) words += "word" + std::to_string(i) + " ";
   t.text(words + "end");
@@ -170,7 +150,7 @@ TEST(Composer, LinesColumnsThreadsAndOverset) {
   }
   (void)second;
 
-  TextSetup fits;
+  test::TextSetup fits;
   fits.text("Short.");
   fits.frame({0, 0, 200, 100});
   Composer c2(*fits.doc);
@@ -179,7 +159,7 @@ TEST(Composer, LinesColumnsThreadsAndOverset) {
 }
 
 TEST(Composer, WordsWiderThanTheColumnAreBroken) {
-  TextSetup t;
+  test::TextSetup t;
   t.text("Donaudampfschifffahrtsgesellschaftskapitän");
   t.frame({0, 0, 60, 200});
   Composer composer(*t.doc);
@@ -197,7 +177,7 @@ TEST(Composer, WordsWiderThanTheColumnAreBroken) {
 
 TEST(Composer, AlignmentAndVerticalJustification) {
   auto baselineAndLeft = [](VerticalJustification vertical, const std::string& justification) {
-    TextSetup t;
+    test::TextSetup t;
     t.text("One line");
     if (!justification.empty()) {
       UID style = kInvalidUID;
@@ -225,7 +205,7 @@ TEST(Composer, AlignmentAndVerticalJustification) {
 }
 
 TEST(Composer, MissingFontIsDrawnWithAFallback) {
-  TextSetup t;
+  test::TextSetup t;
   t.text("Text in a font nobody has", "No Such Font Family 4711");
   t.frame({0, 0, 300, 100});
   Composer composer(*t.doc);
