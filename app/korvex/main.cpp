@@ -11,6 +11,9 @@
 #include "hotfolder_command.h"
 #include "log_command.h"
 #include "menu_command.h"
+#include "preflight_command.h"
+#include "preview_command.h"
+#include "print_command.h"
 #include "run_command.h"
 #include "settings_command.h"
 #include "styles_command.h"
@@ -36,6 +39,9 @@ const Command kCommands[] = {
     {"run", "--chain CHAIN DOC...", "run an action chain over documents", runRunCommand},
     {"export", "DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]", "export a document as PDF", runExportCommand},
     {"styles", "list [--pdf | --print] | show NAME | add NAME FILE", "list, show or add output styles", runStylesCommand},
+    {"print", "DOC [--style NAME] [--to FILE.ps]", "print a document or write its PostScript", runPrintCommand},
+    {"preview", "DOC OUT.jpg [--spread N] [--resolution PPI]", "render a spread as JPEG", runPreviewCommand},
+    {"preflight", "DOC [--profile NAME]", "check a document against a preflight profile", runPreflightCommand},
     {"--version", "", "print the version", printVersion},
     {"--help", "", "list the commands", printHelp},
 };

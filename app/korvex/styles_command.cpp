@@ -7,6 +7,7 @@
 
 #include "command.h"
 #include "host/output/pdf_export.h"
+#include "host/output/print.h"
 #include "host/session.h"
 
 namespace korvex::cli {
@@ -15,8 +16,7 @@ namespace {
 
 constexpr const char* kUsage = "usage: korvex styles list [--pdf | --print] | show NAME | add NAME FILE";
 
-// One kind of output style the host keeps. Print styles join this table when
-// the host has them; until then --print lists nothing.
+// One kind of output style the host keeps.
 struct StyleKindEntry {
   const char* option;  // "--pdf"
   std::function<std::vector<std::string>()> names;
@@ -38,8 +38,18 @@ std::vector<StyleKindEntry> styleKinds() {
          if (!style) return std::nullopt;
          return "PDF export style " + name + "\n" + pdfStyleToJson(*style);
        }},
-      {"--print", [] { return std::vector<std::string>{}; },
-       [](const std::string&) -> std::optional<std::string> { return std::nullopt; }},
+      {"--print",
+       [] {
+         std::vector<std::string> names;
+         for (const auto& style : printService(*GetExecutionContextSession()).styles().styles())
+           names.push_back(style.name);
+         return names;
+       },
+       [](const std::string& name) -> std::optional<std::string> {
+         const PrintStyle* style = printService(*GetExecutionContextSession()).styles().find(name);
+         if (!style) return std::nullopt;
+         return "Print style " + name + "\n" + printStyleToJson(*style);
+       }},
   };
 }
 

@@ -8,6 +8,8 @@
 #include "host/document.h"
 #include "host/document_file.h"
 #include "host/output/composed_overset.h"
+#include "host/output/composer_layout.h"
+#include "host/text_layout.h"
 #include "support/temp_home.h"
 
 namespace korvex {
@@ -24,7 +26,9 @@ struct PreflightDoc {
     setup.pageHeight = 300;
     doc = IDocument::createNew(setup);
   }
-  UID layer(int spread) const { return doc->spreadAt(spread)->QueryLayer(doc->layerAt(1)->GetUID())->GetUID(); }
+  UID layer(int spread) const {
+    return doc->spreadAt(spread)->QueryLayer(doc->layerAt(1)->GetUID())->GetUID();
+  }
   // Items on the second page sit in the second spread (single pages).
   SplineItem* rect(const PMRect& r, int spread = 0) { return doc->createRectangle(layer(spread), r); }
   void paint(SplineItem* item, UID fill, UID stroke = kInvalidUID, PMReal weight = 0) {
@@ -127,7 +131,14 @@ TEST(Preflight, OversetMeasuredByTheComposer) {
   SplineItem* frame = t.rect({10, 10, 100, 40});
   t.doc->makeTextFrame(frame->GetUID(), s->GetUID());
   PreflightProfile basic{.name = kBasicPreflightProfile};
-  EXPECT_TRUE(runPreflight(*t.doc, basic).empty()) << "the text model alone can't tell";
+  {
+    // Without a text layout the model can't tell; with the composer's it can.
+    auto former = setTextLayout(nullptr);
+    EXPECT_TRUE(runPreflight(*t.doc, basic).empty());
+    installComposerLayout();
+    EXPECT_EQ(rules(runPreflight(*t.doc, basic)), std::vector<std::string>{kRuleOversetText});
+    setTextLayout(std::move(former));
+  }
   auto errors = runPreflight(*t.doc, basic, composedOverset);
   ASSERT_EQ(rules(errors), std::vector<std::string>{kRuleOversetText});
   EXPECT_EQ(errors[0].item, frame->GetUID());
@@ -162,8 +173,8 @@ TEST(Preflight, ResolutionColourModelsAndStrokes) {
   t.doc->makeTextFrame(tf->GetUID(), s->GetUID());
 
   auto errors = runPreflight(*t.doc, everything());
-  std::vector<std::string> expected{kRuleImageResolution, kRuleColorModel, kRuleColorModel, kRuleColorModel,
-                                    kRuleColorModel,      kRuleStrokeWeight};
+  std::vector<std::string> expected{kRuleImageResolution, kRuleColorModel, kRuleColorModel,
+                                    kRuleColorModel,      kRuleColorModel, kRuleStrokeWeight};
   ASSERT_EQ(rules(errors), expected);
   EXPECT_EQ(errors[0].item, frame->GetUID());
   EXPECT_NE(errors[0].description.find("100 ppi"), std::string::npos) << errors[0].description;
@@ -185,7 +196,8 @@ TEST(Preflight, ResolutionColourModelsAndStrokes) {
 TEST(PreflightProfiles, UserFilesBesideBasic) {
   test::TempHome home;
   const fs::path folder = userPreflightProfilesFolder();
-  test::writeFile(folder / "Print.json", R"({"minImageResolution": 300, "disallowedColors": ["RGB", "Lab"]})");
+  test::writeFile(folder / "Print.json",
+                  R"({"minImageResolution": 300, "disallowedColors": ["RGB", "Lab"]})");
   test::writeFile(folder / "Broken.json", R"({"minStrokeWeight": "thin"})");
   test::writeFile(folder / "Typo.json", R"({"missingLink": true})");
   test::writeFile(folder / "[Basic].json", R"({})");
@@ -245,7 +257,8 @@ TEST(PreflightService, AssignmentKeptInTheDocumentAndResultsAggregated) {
   EXPECT_EQ(loaded.document->preflightProfile(), "Thin");
   EXPECT_EQ(service.profileOf(*loaded.document).name, "Thin");
   loaded.document->setPreflightProfile("Deleted since");
-  EXPECT_EQ(service.profileOf(*loaded.document).name, kBasicPreflightProfile) << "an unknown profile falls back";
+  EXPECT_EQ(service.profileOf(*loaded.document).name, kBasicPreflightProfile)
+      << "an unknown profile falls back";
 }
 
 }  // namespace

@@ -175,7 +175,8 @@ TEST(Print, PrinterThroughLp) {
 TEST(PrintStyles, DefaultKeyFirstThenUserFiles) {
   test::TempHome home;
   const fs::path folder = userPrintStylesFolder();
-  test::writeFile(folder / "Proof.json", R"({"destination": 2, "outputFile": "/tmp/proof.ps", "spreads": true})");
+  test::writeFile(folder / "Proof.json",
+                  R"({"destination": 2, "outputFile": "/tmp/proof.ps", "spreads": true})");
   test::writeFile(folder / "Desk.json", R"({"destination": 0, "printer": "Desk", "copies": 3})");
   test::writeFile(folder / "Bad.json", R"({"destination": 7})");
   test::writeFile(folder / "Sneaky.json", R"({"destination": 0, "printer": "-o evil"})");

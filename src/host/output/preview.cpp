@@ -48,7 +48,8 @@ int renderWithMuPdf(fz_context* ctx, const unsigned char* data, size_t size, int
     buffer = fz_new_buffer_from_copied_data(ctx, data, size);
     stream = fz_open_buffer(ctx, buffer);
     doc = fz_open_document_with_stream(ctx, "application/pdf", stream);
-    if (pageNumber < 0 || pageNumber >= fz_count_pages(ctx, doc)) fz_throw(ctx, FZ_ERROR_GENERIC, "no such page");
+    if (pageNumber < 0 || pageNumber >= fz_count_pages(ctx, doc))
+      fz_throw(ctx, FZ_ERROR_GENERIC, "no such page");
     page = fz_load_page(ctx, doc, pageNumber);
     pixmap = fz_new_pixmap_from_page(ctx, page, fz_scale(scale, scale), fz_device_rgb(ctx), 0);
     ok = 1;
@@ -86,8 +87,8 @@ void jpegErrorExit(j_common_ptr info) {
   std::longjmp(errors->jump, 1);
 }
 
-int compressJpeg(const unsigned char* pixels, int width, int height, int quality, int density, unsigned char** outData,
-                 unsigned long* outSize, char* error, size_t errorSize) {
+int compressJpeg(const unsigned char* pixels, int width, int height, int quality, int density,
+                 unsigned char** outData, unsigned long* outSize, char* error, size_t errorSize) {
   jpeg_compress_struct info;
   JpegErrors errors;
   info.err = jpeg_std_error(&errors.manager);
@@ -132,8 +133,9 @@ ErrorCode rasterisePdfPage(const std::string& pdfBytes, int page, double resolut
   fz_register_document_handlers(ctx);
   RawPixmap raw{};
   char error[256] = {0};
-  const int ok = renderWithMuPdf(ctx, reinterpret_cast<const unsigned char*>(pdfBytes.data()), pdfBytes.size(), page,
-                                 static_cast<float>(resolution / 72.0), &raw, error, sizeof error);
+  const int ok =
+      renderWithMuPdf(ctx, reinterpret_cast<const unsigned char*>(pdfBytes.data()), pdfBytes.size(), page,
+                      static_cast<float>(resolution / 72.0), &raw, error, sizeof error);
   if (ok) {
     image.width = raw.width;
     image.height = raw.height;
@@ -169,8 +171,8 @@ ErrorCode encodeJpeg(const RgbImage& image, int quality, std::string& bytes, std
   unsigned long size = 0;
   char error[JMSG_LENGTH_MAX] = {0};
   const int ok = compressJpeg(image.pixels.data(), image.width, image.height, std::clamp(quality, 1, 100),
-                              static_cast<int>(std::lround(std::clamp(image.resolution, 1.0, 65535.0))), &data,
-                              &size, error, sizeof error);
+                              static_cast<int>(std::lround(std::clamp(image.resolution, 1.0, 65535.0))),
+                              &data, &size, error, sizeof error);
   if (ok) bytes.assign(reinterpret_cast<const char*>(data), size);
   std::free(data);
   if (!ok) {
@@ -190,7 +192,8 @@ PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, dou
   };
   const ISpread* spread = document.spreadAt(spreadIndex);
   if (spreadIndex < 0 || !spread)
-    return fail(kInvalidParameterError, "no spread " + std::to_string(spreadIndex + 1) + " (the document has " +
+    return fail(kInvalidParameterError, "no spread " + std::to_string(spreadIndex + 1) +
+                                            " (the document has " +
                                             std::to_string(document.GetSpreadCount()) + ")");
   if (!std::isfinite(resolution)) resolution = kMinPreviewResolution;
   resolution = std::clamp(resolution, kMinPreviewResolution, kMaxPreviewResolution);
@@ -209,10 +212,12 @@ PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, dou
 
   RgbImage image;
   std::string why;
-  if (ErrorCode code = rasterisePdfPage(pdf, 0, resolution, image, &why); code != kSuccess) return fail(code, why);
+  if (ErrorCode code = rasterisePdfPage(pdf, 0, resolution, image, &why); code != kSuccess)
+    return fail(code, why);
   std::string jpeg;
   if (ErrorCode code = encodeJpeg(image, quality, jpeg, &why); code != kSuccess) return fail(code, why);
-  if (auto error = writeFileAtomically(jpegPath, jpeg)) return fail(kFileWriteError, jpegPath + ": " + error.message());
+  if (auto error = writeFileAtomically(jpegPath, jpeg))
+    return fail(kFileWriteError, jpegPath + ": " + error.message());
   result.width = image.width;
   result.height = image.height;
   return result;

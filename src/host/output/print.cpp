@@ -209,7 +209,8 @@ PrintResult PrintService::print(IDocument& document, const PrintStyle& style) {
 }
 
 PrintService& printService(Session& session) {
-  if (auto* found = dynamic_cast<PrintService*>(session.services().find(ServiceKind::Print, kPrintServiceName)))
+  if (auto* found =
+          dynamic_cast<PrintService*>(session.services().find(ServiceKind::Print, kPrintServiceName)))
     return *found;
   auto service = std::make_unique<PrintService>();
   PrintService* raw = service.get();

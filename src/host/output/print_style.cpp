@@ -66,7 +66,8 @@ std::optional<PrintStyle> printStyleFromJson(const std::string& text, const std:
     }
   }
   // A printer name goes to lp as one argument; refuse what lp would read as an option.
-  if (!style.printer.empty() && style.printer[0] == '-') return fail("printer: a name can't begin with \"-\"");
+  if (!style.printer.empty() && style.printer[0] == '-')
+    return fail("printer: a name can't begin with \"-\"");
   return style;
 }
 
@@ -111,8 +112,9 @@ PrintStyle* PrintStyleList::find(const std::string& name) {
 ErrorCode addUserPrintStyle(const PrintStyle& style, std::string* message) {
   if (!validFileName(style.name)) {
     if (message)
-      *message = "a print style name can't be empty, be the default's key, begin with \"[\" or a dot, or "
-                 "contain a slash";
+      *message =
+          "a print style name can't be empty, be the default's key, begin with \"[\" or a dot, or "
+          "contain a slash";
     return kInvalidParameterError;
   }
   std::error_code ec;

@@ -25,9 +25,9 @@ enum PrintDestination : int {
 struct PrintStyle {
   std::string name;
   int destination = kPrintToFile;
-  std::string printer{};   // CUPS queue for destination 0; empty: the system's default
+  std::string printer{};     // CUPS queue for destination 0; empty: the system's default
   std::string outputFile{};  // for destinations 1 and 2; a POSIX or an HFS path
-  bool spreads = false;    // each spread on one sheet
+  bool spreads = false;      // each spread on one sheet
   int copies = 1;
   friend bool operator==(const PrintStyle&, const PrintStyle&) = default;
 };

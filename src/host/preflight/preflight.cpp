@@ -62,14 +62,14 @@ class Checker {
       const std::string name = std::filesystem::path(path).filename().string();
       switch (link->GetResourceModificationState()) {
         case ILink::kResourceMissing:
-          if (profile_.missingLinks) add(kRuleMissingLinks, frameOf(link->GetObject()), "Missing link: " + path);
+          if (profile_.missingLinks)
+            add(kRuleMissingLinks, frameOf(link->GetObject()), "Missing link: " + path);
           break;
         case ILink::kResourceModified:
           if (profile_.modifiedLinks)
             add(kRuleModifiedLinks, frameOf(link->GetObject()), "Modified link: " + path);
           break;
-        case ILink::kResourceNormal:
-          break;
+        case ILink::kResourceNormal: break;
       }
     }
   }
@@ -88,7 +88,8 @@ class Checker {
       // The last frame of the thread is where the text runs out.
       UID frame = kInvalidUID;
       if (!story->threadedFrames().empty())
-        if (auto* mci = db_.instantiate<IHierarchy>(story->threadedFrames().back())) frame = mci->GetParentUID();
+        if (auto* mci = db_.instantiate<IHierarchy>(story->threadedFrames().back()))
+          frame = mci->GetParentUID();
       const int hidden = std::max(0, story->TotalLength() - 1 - start);
       add(kRuleOversetText, frame, "Overset text: " + std::to_string(hidden) + " characters do not fit");
     }
@@ -107,17 +108,19 @@ class Checker {
       if (ppi + 1e-6 >= profile_.minImageResolution) continue;
       std::string file;
       if (const ILink* link = db_.instantiate<ILink>(content->linkUID()))
-        if (const LinkResource* r = link->resource()) file = std::filesystem::path(r->path()).filename().string();
+        if (const LinkResource* r = link->resource())
+          file = std::filesystem::path(r->path()).filename().string();
       add(kRuleImageResolution, frameOf(uid),
-          "Image resolution " + number(std::floor(ppi)) + " ppi is below " + number(profile_.minImageResolution) +
-              " ppi" + (file.empty() ? "" : ": " + file));
+          "Image resolution " + number(std::floor(ppi)) + " ppi is below " +
+              number(profile_.minImageResolution) + " ppi" + (file.empty() ? "" : ": " + file));
     }
   }
 
   // Why the swatch is not allowed, or empty.
   std::string refused(UID swatchUID) const {
     const Swatch* s = doc_.swatch(swatchUID);
-    for (int depth = 0; s && s->kind() == SwatchKind::Tint && depth < 16; ++depth) s = doc_.swatch(s->baseSwatch());
+    for (int depth = 0; s && s->kind() == SwatchKind::Tint && depth < 16; ++depth)
+      s = doc_.swatch(s->baseSwatch());
     if (!s || s->kind() != SwatchKind::Color || s->model() == ColorModel::Registration) return {};
     const std::string quoted = "\"" + doc_.swatch(swatchUID)->name() + "\"";
     if (s->model() == ColorModel::Spot && !profile_.allowSpot) return quoted + " is a spot colour";
@@ -142,7 +145,8 @@ class Checker {
       if (runs == story->attributeRuns().end()) continue;
       UID frame = kInvalidUID;
       if (!story->threadedFrames().empty())
-        if (auto* mci = db_.instantiate<IHierarchy>(story->threadedFrames().front())) frame = mci->GetParentUID();
+        if (auto* mci = db_.instantiate<IHierarchy>(story->threadedFrames().front()))
+          frame = mci->GetParentUID();
       std::set<UID> seen;
       for (const RunList::Run& run : runs->second.runs()) {
         const UID* swatch = std::get_if<UID>(&run.value);
@@ -160,7 +164,8 @@ class Checker {
       if (a.strokeWeight <= 0 || a.strokeWeight >= profile_.minStrokeWeight) continue;
       if (a.strokeSwatch == kInvalidUID || a.strokeSwatch == doc_.noneSwatch()) continue;
       add(kRuleStrokeWeight, uid,
-          "Stroke weight " + number(a.strokeWeight) + " pt is below " + number(profile_.minStrokeWeight) + " pt");
+          "Stroke weight " + number(a.strokeWeight) + " pt is below " + number(profile_.minStrokeWeight) +
+              " pt");
     }
   }
 
@@ -176,7 +181,8 @@ class Checker {
 int textModelOverset(const IDocument& document, UID storyUID) {
   const ITextModel* story = document.story(storyUID);
   if (!story || story->TotalLength() <= 1) return -1;
-  return story->threadedFrames().empty() ? 0 : -1;
+  if (story->threadedFrames().empty()) return 0;
+  return story->oversetStart().value_or(-1);
 }
 
 std::vector<PreflightError> runPreflight(const IDocument& document, const PreflightProfile& profile,
@@ -228,8 +234,8 @@ std::vector<PreflightResultEntry> PreflightService::aggregatedResults(const IDoc
 }
 
 PreflightService& preflightService(Session& session) {
-  if (auto* found = dynamic_cast<PreflightService*>(session.services().find(ServiceKind::Preflight,
-                                                                             kPreflightServiceName)))
+  if (auto* found = dynamic_cast<PreflightService*>(
+          session.services().find(ServiceKind::Preflight, kPreflightServiceName)))
     return *found;
   auto service = std::make_unique<PreflightService>();
   PreflightService* raw = service.get();

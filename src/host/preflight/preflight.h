@@ -38,8 +38,9 @@ struct PreflightError {
 // overset, or -1 when it all fits.
 using OversetProbe = std::function<int(const IDocument& document, UID story)>;
 
-// What the host's text model tells without composing: a story with text and
-// no frame to show it is overset from its start; a framed story counts as fitting.
+// What the host's text model tells: the installed text layout's overset
+// start; without a layout, a story with text and no frame to show it is
+// overset from its start and a framed story counts as fitting.
 int textModelOverset(const IDocument& document, UID story);
 
 // Checks the document against the profile, rule by rule in the profile's order.

@@ -119,8 +119,7 @@ const PreflightProfile* PreflightProfileList::find(const std::string& name) cons
 
 ErrorCode addUserPreflightProfile(const PreflightProfile& profile, std::string* message) {
   if (!validFileName(profile.name)) {
-    if (message)
-      *message = "a profile name can't be empty, begin with \"[\" or a dot, or contain a slash";
+    if (message) *message = "a profile name can't be empty, begin with \"[\" or a dot, or contain a slash";
     return kInvalidParameterError;
   }
   std::error_code ec;

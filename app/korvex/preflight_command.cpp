@@ -1,0 +1,79 @@
+#include "preflight_command.h"
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "command.h"
+#include "host/document.h"
+#include "host/output/composed_overset.h"
+#include "host/preflight/preflight.h"
+#include "host/session.h"
+
+namespace korvex::cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: korvex preflight DOC [--profile NAME]";
+
+}  // namespace
+
+int runPreflightCommand(std::span<const std::string> args) {
+  std::vector<std::string> positional;
+  std::optional<std::string> profileName;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--profile") {
+      if (i + 1 >= args.size()) return usageError("--profile needs a profile name");
+      profileName = args[++i];
+    } else if (a.rfind("--", 0) == 0) {
+      return usageError("unknown option '" + a + "'\n" + kUsage);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 1) return usageError(kUsage);
+  const std::string& docPath = positional[0];
+
+  Session* session = GetExecutionContextSession();
+  PreflightService& service = preflightService(*session);
+  service.setOversetProbe(composedOverset);
+  for (const std::string& problem : service.profiles().problems())
+    std::fprintf(stderr, "korvex: preflight: profile ignored: %s\n", problem.c_str());
+  int index = -1;
+  if (profileName) {
+    index = service.profiles().indexOf(*profileName);
+    if (index < 0) {
+      std::fprintf(stderr, "korvex: preflight: no preflight profile named \"%s\"\n", profileName->c_str());
+      return kExitFailed;
+    }
+  }
+
+  Application* app = session->application();
+  IDocument* document = nullptr;
+  if (ErrorCode code = app->openDocument(docPath, false, &document); code != kSuccess || !document) {
+    std::fprintf(stderr, "korvex: preflight: %s\n", app->errorMessage().c_str());
+    return kExitFailed;
+  }
+  if (index >= 0) {
+    service.prepare(*document);
+    service.assignProfile(*document, index);
+  }
+  service.process(*document);
+  const auto results = service.aggregatedResults(*document);
+  service.forget(*document);
+  app->closeDocument(document);
+
+  const PreflightResultEntry& entry = results.front();
+  const auto& errors = entry.data;
+  std::printf("%s: %zu error%s with \"%s\"\n", docPath.c_str(), errors.size(), errors.size() == 1 ? "" : "s",
+              entry.profile.c_str());
+  for (const PreflightError& e : errors) {
+    std::string where = e.page > 0 ? "page " + std::to_string(e.page) : std::string("no page");
+    if (e.item != kInvalidUID) where += ", item " + std::to_string(e.item);
+    std::printf("  %s (%s): %s\n", e.rule.c_str(), where.c_str(), e.description.c_str());
+  }
+  return errors.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace korvex::cli

@@ -1,0 +1,81 @@
+#include "print_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "command.h"
+#include "host/document.h"
+#include "host/output/print.h"
+#include "host/session.h"
+
+namespace korvex::cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: korvex print DOC [--style NAME] [--to FILE.ps]";
+
+}  // namespace
+
+int runPrintCommand(std::span<const std::string> args) {
+  std::vector<std::string> positional;
+  std::optional<std::string> styleName, to;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--style" || a == "--to") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) return usageError(a + " needs a value\n" + kUsage);
+      (a == "--style" ? styleName : to) = args[++i];
+    } else if (a.rfind("--", 0) == 0) {
+      return usageError("unknown option '" + a + "'\n" + kUsage);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 1) return usageError(kUsage);
+  const std::string& docPath = positional[0];
+
+  Session* session = GetExecutionContextSession();
+  PrintService& service = printService(*session);
+  for (const std::string& problem : service.styles().problems())
+    std::fprintf(stderr, "korvex: print: style ignored: %s\n", problem.c_str());
+  const std::string name = styleName.value_or(kDefaultPrintStyleKey);
+  const PrintStyle* found = service.styles().find(name);
+  if (!found) {
+    std::fprintf(stderr, "korvex: print: no print style named \"%s\" (korvex styles list --print)\n",
+                 name.c_str());
+    return kExitFailed;
+  }
+  PrintStyle style = *found;
+  if (to) {
+    style.destination = kPrintToFile;
+    style.outputFile = *to;
+  } else if (style.destination != kPrintToPrinter && style.outputFile.empty()) {
+    // As the print action does: the PostScript file goes next to the document.
+    style.outputFile = std::filesystem::path(docPath).replace_extension("ps").string();
+  }
+
+  IDocument* document = nullptr;
+  Application* app = session->application();
+  if (ErrorCode code = app->openDocument(docPath, false, &document); code != kSuccess || !document) {
+    std::fprintf(stderr, "korvex: print: %s\n", app->errorMessage().c_str());
+    return kExitFailed;
+  }
+  const PrintResult result = service.print(*document, style);
+  app->closeDocument(document);
+  for (const std::string& warning : result.warnings)
+    std::fprintf(stderr, "korvex: print: %s\n", warning.c_str());
+  if (result.error != kSuccess) {
+    std::fprintf(stderr, "korvex: print: %s\n", result.message.c_str());
+    return kExitFailed;
+  }
+  const char* plural = result.pages == 1 ? "" : "s";
+  if (style.destination == kPrintToPrinter)
+    std::printf("sent %d page%s to %s with \"%s\"\n", result.pages, plural,
+                style.printer.empty() ? "the default printer" : style.printer.c_str(), name.c_str());
+  else
+    std::printf("%s: %d page%s with \"%s\"\n", result.outputFile.c_str(), result.pages, plural, name.c_str());
+  return kExitOk;
+}
+
+}  // namespace korvex::cli
