@@ -68,6 +68,12 @@ TEST(PreviewCommand, PixelSizeFollowsResolution) {
   EXPECT_EQ(jpegSize(test::readFile(jpg)), std::make_pair(1275, 1650));
   EXPECT_NE(r.out.find("1275 x 1650"), std::string::npos) << r.out;
 
+  // Quality is passed to the encoder: the same spread is smaller at a lower quality.
+  const fs::path rough = home.scratch() / "rough.jpg", fine = home.scratch() / "fine.jpg";
+  ASSERT_EQ(korvex({"preview", doc.string(), rough.string(), "--quality", "5"}).exitCode, 0);
+  ASSERT_EQ(korvex({"preview", doc.string(), fine.string(), "--quality", "100"}).exitCode, 0);
+  EXPECT_LT(fs::file_size(rough), fs::file_size(fine));
+
   EXPECT_EQ(korvex({"preview", doc.string(), jpg.string(), "--spread", "3"}).exitCode, 1);
   EXPECT_EQ(korvex({"preview", doc.string(), jpg.string(), "--resolution", "1200"}).exitCode, 2);
   EXPECT_EQ(korvex({"preview", doc.string()}).exitCode, 2);

@@ -248,6 +248,15 @@ TEST(PreflightService, AssignmentKeptInTheDocumentAndResultsAggregated) {
   EXPECT_EQ(results[0].profile, "Thin");
   EXPECT_EQ(rules(results[0].data), std::vector<std::string>{kRuleStrokeWeight});
 
+  // A change makes the results stale until the next processing.
+  t.rect({60, 60, 90, 90});
+  EXPECT_EQ(service.state(*t.doc), PreflightState::NotProcessed);
+  EXPECT_TRUE(service.aggregatedResults(*t.doc).empty());
+  service.process(*t.doc);
+  EXPECT_EQ(service.aggregatedResults(*t.doc).size(), 1u);
+  PreflightDoc other;
+  EXPECT_EQ(service.state(*other.doc), PreflightState::NotProcessed) << "results belong to their document";
+
   // The assignment travels with the saved document.
   const std::string path = (home.scratch() / "doc.kxd").string();
   fs::create_directories(home.scratch());

@@ -201,13 +201,23 @@ void PreflightService::reload() {
 }
 
 void PreflightService::prepare(const IDocument& document) {
-  results_.erase(&document);
+  forget(document);
+}
+
+void PreflightService::forget(const IDocument& document) {
+  results_.erase(document.GetDocDataBase()->serial());
+}
+
+const PreflightService::Stored* PreflightService::current(const IDocument& document) const {
+  const IDataBase* db = document.GetDocDataBase();
+  auto it = results_.find(db->serial());
+  return it != results_.end() && it->second.changes == db->changeCount() ? &it->second : nullptr;
 }
 
 ErrorCode PreflightService::assignProfile(IDocument& document, int index) {
   if (index < 0 || index >= profiles().count()) return kInvalidParameterError;
   document.setPreflightProfile(profiles().at(index).name);
-  results_.erase(&document);
+  forget(document);
   return kSuccess;
 }
 
@@ -219,18 +229,19 @@ const PreflightProfile& PreflightService::profileOf(const IDocument& document) {
 ErrorCode PreflightService::process(const IDocument& document) {
   const PreflightProfile& profile = profileOf(document);
   const OversetProbe probe = overset_ ? overset_ : OversetProbe(textModelOverset);
-  results_[&document] = {profile.name, runPreflight(document, profile, probe)};
+  const IDataBase* db = document.GetDocDataBase();
+  results_[db->serial()] = {db->changeCount(), {profile.name, runPreflight(document, profile, probe)}};
   return kSuccess;
 }
 
 PreflightState PreflightService::state(const IDocument& document) const {
-  return results_.contains(&document) ? PreflightState::Complete : PreflightState::NotProcessed;
+  return current(document) ? PreflightState::Complete : PreflightState::NotProcessed;
 }
 
 std::vector<PreflightResultEntry> PreflightService::aggregatedResults(const IDocument& document) const {
-  auto it = results_.find(&document);
-  if (it == results_.end()) return {};
-  return {it->second};
+  const Stored* stored = current(document);
+  if (!stored) return {};
+  return {stored->entry};
 }
 
 PreflightService& preflightService(Session& session) {

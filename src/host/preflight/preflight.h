@@ -4,6 +4,7 @@
 // synchronously. The service keeps the profile list and each document's
 // results; a profile is assigned to a document and kept in it.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -77,16 +78,23 @@ class PreflightService : public Service {
 
   // Brings the document's results up to date; the work completes before it returns.
   ErrorCode process(const IDocument& document);
+  // Complete while the document is unchanged since it was processed.
   PreflightState state(const IDocument& document) const;
   // Empty until processed; afterwards exactly one entry.
   std::vector<PreflightResultEntry> aggregatedResults(const IDocument& document) const;
-  // Results are keyed by document: drop them when it closes.
-  void forget(const IDocument& document) { results_.erase(&document); }
+  void forget(const IDocument& document);
 
  private:
   std::optional<PreflightProfileList> profiles_;
   OversetProbe overset_;
-  std::map<const IDocument*, PreflightResultEntry> results_;
+  // By database serial, so a closed document's results never pass for a new
+  // one's; a change to the document since processing makes them stale.
+  struct Stored {
+    std::uint64_t changes = 0;
+    PreflightResultEntry entry;
+  };
+  const Stored* current(const IDocument& document) const;
+  std::map<std::uint64_t, Stored> results_;
 };
 
 // The service installed in the session's registry, installed on first ask.
