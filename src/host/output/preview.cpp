@@ -190,8 +190,8 @@ PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, dou
     result.message = std::move(message);
     return result;
   };
-  const ISpread* spread = document.spreadAt(spreadIndex);
-  if (spreadIndex < 0 || !spread)
+  const ISpread* spread = spreadIndex >= 0 ? document.spreadAt(spreadIndex) : nullptr;
+  if (!spread)
     return fail(kInvalidParameterError, "no spread " + std::to_string(spreadIndex + 1) +
                                             " (the document has " +
                                             std::to_string(document.GetSpreadCount()) + ")");
