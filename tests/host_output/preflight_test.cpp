@@ -113,8 +113,9 @@ TEST(Preflight, MissingFontsAndOversetText) {
   t.doc->makeTextFrame(frame->GetUID(), s->GetUID());
   auto errors = runPreflight(*t.doc, PreflightProfile{.name = kBasicPreflightProfile});
   ASSERT_EQ(rules(errors), std::vector<std::string>{kRuleMissingFonts});
-  EXPECT_NE(errors[0].description.find("No Such Family Korvex"), std::string::npos);
-  EXPECT_EQ(errors[0].page, 0);
+  EXPECT_EQ(errors[0].description, "Missing font: No Such Family Korvex Book");
+  EXPECT_EQ(errors[0].item, frame->GetUID()) << "the frame whose text uses it";
+  EXPECT_EQ(errors[0].page, 1);
 
   // Text without any frame is overset for the text model alone.
   PreflightDoc u;

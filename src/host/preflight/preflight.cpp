@@ -75,8 +75,27 @@ class Checker {
   }
 
   void fonts() {
-    for (const std::string& font : doc_.usedFontList().missingFonts())
-      add(kRuleMissingFonts, kInvalidUID, "Missing font: " + font);
+    const IUsedFontList used = doc_.usedFontList();
+    for (const UsedFont& font : used.fonts())
+      for (const std::string& style : font.styles)
+        if (!fontIsInstalled(font.family, style))
+          add(kRuleMissingFonts, firstFrameUsing(font.family), "Missing font: " + font.family + " " + style);
+  }
+
+  // The first frame of the first story set in the family; none when only styles use it.
+  UID firstFrameUsing(const std::string& family) const {
+    for (UID storyUID : doc_.storyList()) {
+      const ITextModel* story = doc_.story(storyUID);
+      if (!story || story->threadedFrames().empty()) continue;
+      auto runs = story->attributeRuns().find(AttributeClass::kFontFamily);
+      if (runs == story->attributeRuns().end()) continue;
+      for (const RunList::Run& run : runs->second.runs())
+        if (const auto* name = std::get_if<std::string>(&run.value);
+            name && *name == family && run.length > 0)
+          if (auto* mci = db_.instantiate<IHierarchy>(story->threadedFrames().front()))
+            return mci->GetParentUID();
+    }
+    return kInvalidUID;
   }
 
   void overset() {
