@@ -6,7 +6,7 @@
 
 #include "command.h"
 #include "host/document.h"
-#include "host/output/composed_overset.h"
+#include "host/output/composer_layout.h"
 #include "host/preflight/preflight.h"
 #include "host/session.h"
 
@@ -37,7 +37,8 @@ int runPreflightCommand(std::span<const std::string> args) {
 
   Session* session = GetExecutionContextSession();
   PreflightService& service = preflightService(*session);
-  service.setOversetProbe(composedOverset);
+  // Overset text is what the composer sets with real fonts.
+  installComposerLayout();
   for (const std::string& problem : service.profiles().problems())
     std::fprintf(stderr, "korvex: preflight: profile ignored: %s\n", problem.c_str());
   int index = -1;
