@@ -2,6 +2,10 @@
 
 #include <array>
 
+#include "actions/collect.h"
+#include "actions/pdf_action.h"
+#include "actions/preflight_action.h"
+#include "actions/print_action.h"
 #include "actions/script_and_save.h"
 #include "batch/abort_processing.h"
 #include "batch/values/run_values.h"
@@ -17,15 +21,15 @@ std::array<ActionTableRow, 17>& table() {
       {"CollectPictures", {}},
       {"DUZSeverance", {}},
       {"Checkstr", {}},
-      {"Collect", {}},
+      {"Collect", DocumentHandler(collectDocResources)},
       {"Orvel", {}},
       {"Save", MyDocHandler([](MyDoc& doc, const DictPtr& action) { return saveDoc(doc, action); })},
-      {"PDF", {}},
+      {"PDF", MyDocHandler(doPDF)},
       {"Vantry", {}},
       {"LayerSeparation", {}},
       {"JSX", DictionaryHandler(doJavaScript)},
-      {"Preflight", {}},
-      {"Print", {}},
+      {"Preflight", DocumentHandler(doPreflight)},
+      {"Print", DocumentHandler(doPrint)},
       {"Bildaktualisierung", {}},
       {"SetEmbeddedProfile", {}},
       {"AddLinks", {}},

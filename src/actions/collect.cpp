@@ -1,0 +1,104 @@
+#include "actions/collect.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "batch/values/run_values.h"
+#include "docmodel/documents.h"
+#include "docmodel/frame_content.h"
+#include "docmodel/traversal.h"
+#include "foundation/dictionary_accessors.h"
+#include "foundation/files.h"
+#include "foundation/log.h"
+#include "foundation/paths.h"
+#include "host/used_fonts.h"
+#include "shell/strings/string_table.h"
+
+namespace korvex {
+
+namespace {
+
+bool flag(const DictPtr& action, std::string_view key, int defaultValue) {
+  return integerForKey(action, key, defaultValue) == 1;
+}
+
+void appendOnce(std::vector<std::string>& list, const std::string& item) {
+  if (std::find(list.begin(), list.end(), item) == list.end()) list.push_back(item);
+}
+
+void copyInto(const std::vector<std::string>& files, const std::string& folder) {
+  for (const std::string& file : files) {
+    MyLog("\t\t%@ --> %@", file, folder);
+    copyFile(file, folder);
+  }
+}
+
+std::vector<std::string> linkedFiles(IDocument* document) {
+  std::vector<std::string> paths;
+  EnumLinks(
+      document,
+      [](const UIDRef& link, void* data) {
+        if (std::optional<std::string> path = pathForLink(link))
+          appendOnce(*static_cast<std::vector<std::string>*>(data), *path);
+        return true;
+      },
+      &paths);
+  return paths;
+}
+
+std::vector<std::string> fontFiles(IDocument* document) {
+  std::vector<std::string> paths;
+  EnumFonts(
+      document,
+      [](IDataBase*, IUsedFontList* fonts, UID uid, void* data) {
+        auto& list = *static_cast<std::vector<std::string>*>(data);
+        const UsedFont* family = fonts ? fonts->font(uid) : nullptr;
+        if (!family) return true;
+        for (const std::string& style : family->styles) {
+          if (std::optional<std::string> file = fontFilePath(family->family, style)) {
+            appendOnce(list, *file);
+          } else {
+            // At most 255 bytes of the name, as the host's font names go.
+            MyLog("\t####\tfont path not found: %s", (family->family + " " + style).substr(0, 255));
+          }
+        }
+        return true;
+      },
+      &paths);
+  return paths;
+}
+
+}  // namespace
+
+bool collectDocResources(IDocument* document, const DictPtr& action) {
+  const std::string docPath = pathForDoc(document).value_or("");
+  std::optional<std::string> folder = stringForKey(action, "Folder");
+  if (folder && !folder->empty() && flag(action, "SubFolders", 0) && !docPath.empty())
+    folder = stringByAppendingPathComponent(*folder, lastPathComponent(docPath, false));
+  if (folder && !folder->empty()) createDir(*folder);
+  if (!folder || folder->empty() || !pathIsFolder(*folder)) {
+    MyLog("\t\t####\tdestination folder not found: %@", folder);
+    setShowLog(true);
+    return false;
+  }
+  const std::string& destination = *folder;
+
+  if (flag(action, "Docs", 0) && !docPath.empty()) {
+    MyLog("\t\t%@ --> %@", docPath, destination);
+    copyFile(docPath, destination);
+  }
+  if (flag(action, "Picts", 1)) {
+    const std::string images = stringByAppendingPathComponent(destination, stringForKey("images"));
+    createDir(images);
+    copyInto(linkedFiles(document), images);
+  }
+  if (flag(action, "Fonts", 1)) {
+    const std::string fonts = stringByAppendingPathComponent(destination, stringForKey("fonts"));
+    createDir(fonts);
+    copyInto(fontFiles(document), fonts);
+  }
+  return true;
+}
+
+}  // namespace korvex

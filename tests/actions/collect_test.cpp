@@ -1,0 +1,91 @@
+#include "actions/collect.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "action_fixture.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Collect : public test::ActionTest {
+ protected:
+  DictPtr collect(const std::optional<std::string>& folder, int docs = 1, int subFolders = 0) const {
+    auto action = Dictionary::make();
+    action->set("Action", "Collect");
+    if (folder) action->set("Folder", *folder);
+    action->set("Docs", docs);
+    action->set("SubFolders", subFolders);
+    return action;
+  }
+  fs::path out() const { return home.scratch() / "Out"; }
+  std::size_t files(const fs::path& folder) const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+  }
+};
+
+TEST_F(Collect, DeliveryWithDocumentPicturesAndFonts) {
+  IDocument* doc = open("Flyer Sommerfest.indd");
+  EXPECT_TRUE(collectDocResources(doc, collect((out() / "a" / "b").string(), 1, 1)));
+  const fs::path delivery = out() / "a" / "b" / "Flyer Sommerfest";
+  EXPECT_TRUE(fs::is_regular_file(delivery / "Flyer Sommerfest.indd"));
+  EXPECT_TRUE(fs::is_regular_file(delivery / "images" / "sommerfest-foto.png"));
+  EXPECT_TRUE(fs::is_regular_file(delivery / "images" / "logo-grau.png"));
+  EXPECT_EQ(files(delivery / "images"), 2u);
+  // DejaVu Sans and DejaVu Serif, each face's file once.
+  ASSERT_TRUE(fs::is_directory(delivery / "fonts"));
+  EXPECT_GE(files(delivery / "fonts"), 2u);
+  EXPECT_TRUE(logHas("\t\t" + (jobs() / "Links" / "logo-grau.png").string() + " --> " +
+                     (delivery / "images").string()));
+  EXPECT_FALSE(getShowLog());
+}
+
+TEST_F(Collect, SecondRunCopiesOnlyWhatChanged) {
+  IDocument* doc = open("Flyer Sommerfest.indd");
+  ASSERT_TRUE(collectDocResources(doc, collect(out().string())));
+  const fs::path copy = out() / "images" / "logo-grau.png";
+  // A copy with the source's date counts as collected: a changed copy stays.
+  test::writeFile(copy, "edited by hand");
+  fs::last_write_time(copy, fs::last_write_time(jobs() / "Links" / "logo-grau.png"));
+  const fs::path photo = out() / "images" / "sommerfest-foto.png";
+  test::writeFile(photo, "stale");  // a different date: replaced
+  ASSERT_TRUE(collectDocResources(doc, collect(out().string())));
+  EXPECT_EQ(test::readFile(copy), "edited by hand");
+  EXPECT_EQ(test::readFile(photo), test::readFile(jobs() / "Links" / "sommerfest-foto.png"));
+}
+
+TEST_F(Collect, NothingButTheFolderWhenAllFlagsAreOff) {
+  IDocument* doc = open("Flyer Sommerfest.indd");
+  auto action = collect(out().string(), 0);
+  action->set("Picts", 0);
+  action->set("Fonts", "0");
+  EXPECT_TRUE(collectDocResources(doc, action));
+  EXPECT_TRUE(fs::is_directory(out()));
+  EXPECT_EQ(files(out()), 0u);
+}
+
+TEST_F(Collect, DestinationThatCantBeAFolderFails) {
+  IDocument* doc = open("Flyer Sommerfest.indd");
+  test::writeFile(home.scratch() / "file", "x");
+  EXPECT_FALSE(collectDocResources(doc, collect((home.scratch() / "file").string())));
+  EXPECT_TRUE(logHas("\t\t####\tdestination folder not found: " + (home.scratch() / "file").string()));
+  EXPECT_TRUE(getShowLog());
+  EXPECT_FALSE(collectDocResources(doc, collect(std::nullopt)));
+  EXPECT_TRUE(logHas("\t\t####\tdestination folder not found: (null)"));
+  EXPECT_TRUE(getShowLog());
+}
+
+TEST_F(Collect, MissingPictureIsLoggedAndSkipped) {
+  IDocument* doc = open("Katalog Seite 12.indd");
+  EXPECT_TRUE(collectDocResources(doc, collect(out().string(), 0)));
+  EXPECT_TRUE(fs::is_regular_file(out() / "images" / "produkt-4711.tif"));
+  EXPECT_FALSE(fs::exists(out() / "images" / "produkt-4713.tif"));
+  EXPECT_NE(logText().find("\t\t#### "), std::string::npos);
+  EXPECT_FALSE(fs::exists(out() / "Katalog Seite 12.indd"));
+}
+
+}  // namespace
+}  // namespace korvex

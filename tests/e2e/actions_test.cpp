@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/run_process.h"
+#include "support/temp_home.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+std::string str(const std::string& key, const std::string& value) {
+  return "<key>" + key + "</key><string>" + value + "</string>";
+}
+std::string num(const std::string& key, int value) {
+  return "<key>" + key + "</key><integer>" + std::to_string(value) + "</integer>";
+}
+std::string dict(const std::string& body) {
+  return "<dict>" + body + "</dict>";
+}
+std::string plist(const std::string& body) {
+  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+}
+
+// Each test works on fresh copies of the example documents and their pictures.
+class ActionsRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path examples = fs::path(KORVEX_SOURCE_DIR) / "examples";
+    fs::create_directories(jobs());
+    fs::copy(examples / "Links", jobs() / "Links", fs::copy_options::recursive);
+    for (const char* name : {"Flyer Sommerfest.indd", "Katalog Seite 12.indd"})
+      fs::copy_file(examples / name, jobs() / name);
+    // The host's built-in "[Basic]" fails the catalogue for its missing picture;
+    // the check before every action uses this profile instead.
+    test::writeFile(home.dataHome() / "korvex-host/preflight-profiles/NoLinks.json",
+                    R"({"missingLinks": false})");
+    options(num("modifiedLinks", 1) + str("preflight", "NoLinks"));
+  }
+
+  fs::path jobs() const { return home.scratch() / "Jobs"; }
+  std::string doc(const std::string& name) const { return (jobs() / name).string(); }
+  void options(const std::string& body) const {
+    test::writeFile(home.dataHome() / "Tamrisk/Korvex.plist", plist(dict("<key>Options</key>" + dict(body))));
+  }
+  test::ProcessResult run(const std::vector<std::string>& actions, const std::vector<std::string>& docs) {
+    std::string body;
+    for (const std::string& action : actions) body += dict(action);
+    const fs::path chain = home.scratch() / ("chain" + std::to_string(++chains_) + ".plist");
+    test::writeFile(chain, plist("<array>" + body + "</array>"));
+    std::vector<std::string> args{"run", "--chain", chain.string()};
+    args.insert(args.end(), docs.begin(), docs.end());
+    return test::runProcess(KORVEX_EXE, args);
+  }
+  std::string log() const { return test::readFile(home.documents() / "Tamrisk" / "Korvex.txt"); }
+  bool logHas(const std::string& line) const {
+    return log().find("Korvex::" + line + "\n") != std::string::npos;
+  }
+
+  test::TempHome home;
+  int chains_ = 0;
+};
+
+const std::string kPdf = str("Action", "PDF") + str("Style", "[High Quality Print]");
+
+TEST_F(ActionsRun, PdfNextToTheDocumentAndIntoAFolder) {
+  const std::string before = test::readFile(doc("Flyer Sommerfest.indd"));
+  const fs::path out = home.scratch() / "Out";
+  fs::create_directories(out);
+  auto result = run({kPdf, kPdf + str("Folder", out.string())}, {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_EQ(test::readFile(jobs() / "Flyer Sommerfest.pdf").rfind("%PDF", 0), 0u);
+  EXPECT_EQ(test::readFile(out / "Flyer Sommerfest.pdf").rfind("%PDF", 0), 0u);
+  // Exporting changes nothing: the document was not saved.
+  EXPECT_EQ(test::readFile(doc("Flyer Sommerfest.indd")), before);
+  EXPECT_EQ(result.err.find("the log reports problems"), std::string::npos) << log();
+}
+
+TEST_F(ActionsRun, UnknownStyleOrFailedExportStopsTheRun) {
+  fs::create_directories(jobs() / "Flyer Sommerfest.pdf");  // a folder in the PDF's place
+  auto result = run({kPdf}, {doc("Flyer Sommerfest.indd"), doc("Katalog Seite 12.indd")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(logHas("\t####\tPDF export failed: " + doc("Flyer Sommerfest.pdf"))) << log();
+  EXPECT_FALSE(fs::exists(jobs() / "Katalog Seite 12.pdf"));
+
+  result = run({str("Action", "PDF") + str("Style", "Nope")}, {doc("Katalog Seite 12.indd")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(logHas("\t####\tinvalid PDF Style: Nope")) << log();
+}
+
+TEST_F(ActionsRun, ShowOpensThePdfThroughTheWorkspace) {
+  // A stand-in for xdg-open that only writes down what it was asked to open.
+  const fs::path bin = home.scratch() / "bin";
+  const fs::path record = home.scratch() / "opened.txt";
+  test::writeFile(bin / "xdg-open", "#!/bin/sh\necho \"$1\" >> '" + record.string() + "'\n");
+  // No default application is known, so none is started but xdg-open.
+  test::writeFile(bin / "xdg-mime", "#!/bin/sh\nexit 1\n");
+  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+  fs::permissions(bin / "xdg-mime", fs::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+  auto result = run({kPdf + num("Show", 1)}, {doc("Flyer Sommerfest.indd")});
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  for (int i = 0; i < 100 && !fs::exists(record); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(test::readFile(record), doc("Flyer Sommerfest.pdf") + "\n");
+}
+
+TEST_F(ActionsRun, PrintToFileGivesPostScriptNextToTheDocument) {
+  test::writeFile(home.dataHome() / "korvex-host/print-styles/Datei.json", R"({"destination": 1})");
+  auto result = run({str("Action", "Print") + str("Style", "Datei")}, {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_EQ(test::readFile(jobs() / "Flyer Sommerfest.ps").rfind("%!PS", 0), 0u);
+
+  result = run({str("Action", "Print") + str("Style", "Fehlt"), kPdf}, {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(logHas("\t####\tinvalid print style: Fehlt")) << log();
+  EXPECT_NE(result.err.find("the log reports problems"), std::string::npos);
+  EXPECT_TRUE(fs::exists(jobs() / "Flyer Sommerfest.pdf"));  // the chain went on
+}
+
+TEST_F(ActionsRun, CollectDeliversAndCopiesOnlyChangesTheSecondTime) {
+  const fs::path out = home.scratch() / "Auslieferung";
+  const std::string collect = str("Action", "Collect") + str("Folder", out.string()) + num("SubFolders", 1) +
+                              num("Docs", 1) + num("Picts", 1) + num("Fonts", 1);
+  auto result = run({collect}, {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  const fs::path delivery = out / "Flyer Sommerfest";
+  EXPECT_TRUE(fs::is_regular_file(delivery / "Flyer Sommerfest.indd"));
+  EXPECT_TRUE(fs::is_regular_file(delivery / "images" / "logo-grau.png"));
+  EXPECT_TRUE(fs::is_regular_file(delivery / "images" / "sommerfest-foto.png"));
+  EXPECT_FALSE(fs::is_empty(delivery / "fonts"));
+
+  // Same date as the source: counted as collected, left alone. Another date: copied again.
+  const fs::path logo = delivery / "images" / "logo-grau.png";
+  const fs::path photo = delivery / "images" / "sommerfest-foto.png";
+  test::writeFile(logo, "kept");
+  fs::last_write_time(logo, fs::last_write_time(jobs() / "Links" / "logo-grau.png"));
+  test::writeFile(photo, "replaced");
+  result = run({collect}, {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(test::readFile(logo), "kept");
+  EXPECT_EQ(test::readFile(photo), test::readFile(jobs() / "Links" / "sommerfest-foto.png"));
+
+  // A destination that can't be made fails the chain.
+  test::writeFile(home.scratch() / "file", "x");
+  result = run({str("Action", "Collect") + str("Folder", (home.scratch() / "file").string())},
+               {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 1);
+}
+
+class PreflightRun : public ActionsRun {
+ protected:
+  void SetUp() override {
+    ActionsRun::SetUp();
+    // The catalogue with its text layer named "Text".
+    test::writeFile(jobs() / "Katalog Seite 12.indd",
+                    replaceAll(test::readFile(jobs() / "Katalog Seite 12.indd"), "\"TEXT\"", "\"Text\""));
+    test::writeFile(home.dataHome() / "korvex-host/pdf-styles/DuV.json", "{}");
+    fs::create_directories(pdfs());
+  }
+  fs::path pdfs() const { return home.scratch() / "PDF"; }
+  fs::path errors() const { return home.scratch() / "Fehler"; }
+  std::string preflight(const std::string& profile) const {
+    return str("Action", "Preflight") + str("PreflightProfile", profile) +
+           str("ErrorFolder", errors().string()) + str("PDFPath", pdfs().string());
+  }
+};
+
+TEST_F(PreflightRun, CleanDocumentGivesTwoPagePdfs) {
+  auto result = run({preflight("NoLinks")}, {doc("Katalog Seite 12.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_EQ(test::readFile(pdfs() / "011-Seite-Katalog Seite 12.pdf").rfind("%PDF", 0), 0u);
+  EXPECT_EQ(test::readFile(pdfs() / "012-Seite-Katalog Seite 12.pdf").rfind("%PDF", 0), 0u);
+  EXPECT_TRUE(fs::exists(jobs() / "Katalog Seite 12.indd"));
+  EXPECT_FALSE(fs::exists(errors()));
+}
+
+TEST_F(PreflightRun, FailingDocumentIsMovedIntoTheErrorFolder) {
+  fs::create_directories(errors());
+  auto result = run({preflight("[Basic]")}, {doc("Katalog Seite 12.indd"), doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_FALSE(fs::exists(jobs() / "Katalog Seite 12.indd"));
+  EXPECT_TRUE(fs::is_regular_file(errors() / "Katalog Seite 12.indd"));
+  EXPECT_TRUE(logHas("\t" + doc("Katalog Seite 12.indd") + " --> " + errors().string())) << log();
+  EXPECT_TRUE(fs::is_empty(pdfs()));
+  // The flyer has no "Text" layer: it is filed as well.
+  EXPECT_TRUE(fs::is_regular_file(errors() / "Flyer Sommerfest.indd"));
+}
+
+TEST_F(ActionsRun, PreflightErrorsUnderTheDocumentsOwnProfileSkipEveryAction) {
+  options(num("modifiedLinks", 1));  // "[Basic]": the catalogue misses a picture
+  auto result = run({kPdf, kPdf}, {doc("Katalog Seite 12.indd"), doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_FALSE(fs::exists(jobs() / "Katalog Seite 12.pdf"));
+  EXPECT_TRUE(fs::exists(jobs() / "Flyer Sommerfest.pdf"));
+  EXPECT_EQ(count(log(), "Korvex::\t\t####\tpreflight\n"), 2u) << log();
+  EXPECT_NE(result.err.find("the log reports problems"), std::string::npos);
+}
+
+TEST_F(ActionsRun, JavaScriptWithoutAScriptFailsTheChain) {
+  auto result = run({str("Action", "JSX") + str("Path", (home.scratch() / "none.jsx").string()), kPdf},
+                    {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_FALSE(fs::exists(jobs() / "Flyer Sommerfest.pdf"));
+}
+
+// The flyer's logo changes on disk after it was placed.
+class ModifiedLinkRun : public ActionsRun {
+ protected:
+  void SetUp() override {
+    ActionsRun::SetUp();
+    const fs::path logo = jobs() / "Links" / "logo-grau.png";
+    const auto size = fs::file_size(logo);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::file_clock::to_sys(fs::last_write_time(logo)).time_since_epoch())
+                        .count();
+    const std::string flyer = replaceAll(
+        test::readFile(jobs() / "Flyer Sommerfest.indd"), R"("link": {"path": "Links/logo-grau.png"})",
+        R"("link": {"path": "Links/logo-grau.png", "size": )" + std::to_string(size) + R"(, "modified": )" +
+            std::to_string(ms) + "}");
+    test::writeFile(jobs() / "Flyer Sommerfest.indd", flyer);
+    test::writeFile(logo, test::readFile(logo) + "changed");
+    fs::last_write_time(logo, fs::last_write_time(logo) + std::chrono::seconds(5));
+  }
+};
+
+TEST_F(ModifiedLinkRun, SkippedWithTwo) {
+  options(num("modifiedLinks", 2) + str("preflight", "NoLinks"));
+  const std::string before = test::readFile(doc("Flyer Sommerfest.indd"));
+  auto result = run({kPdf, kPdf}, {doc("Flyer Sommerfest.indd"), doc("Katalog Seite 12.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_FALSE(fs::exists(jobs() / "Flyer Sommerfest.pdf"));
+  EXPECT_TRUE(fs::exists(jobs() / "Katalog Seite 12.pdf"));  // the run went on
+  EXPECT_EQ(count(log(), "Korvex::\t\t####\tmodified pictures\n"), 2u) << log();
+  EXPECT_NE(result.err.find("the log reports problems"), std::string::npos);
+  EXPECT_EQ(test::readFile(doc("Flyer Sommerfest.indd")), before);
+}
+
+TEST_F(ModifiedLinkRun, UpdatedWithThreeAndSavedWithFour) {
+  const std::string before = test::readFile(doc("Flyer Sommerfest.indd"));
+  const std::string newSize =
+      "\"size\": " + std::to_string(fs::file_size(jobs() / "Links" / "logo-grau.png"));
+  options(num("modifiedLinks", 3) + str("preflight", "NoLinks"));
+  auto result = run({kPdf}, {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_TRUE(fs::exists(jobs() / "Flyer Sommerfest.pdf"));
+  EXPECT_FALSE(logHas("\t\t####\tmodified pictures"));
+  EXPECT_EQ(test::readFile(doc("Flyer Sommerfest.indd")), before);  // updated, not saved
+
+  fs::remove(jobs() / "Flyer Sommerfest.pdf");
+  options(num("modifiedLinks", 4) + str("preflight", "NoLinks"));
+  result = run({kPdf}, {doc("Flyer Sommerfest.indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_TRUE(fs::exists(jobs() / "Flyer Sommerfest.pdf"));
+  EXPECT_NE(test::readFile(doc("Flyer Sommerfest.indd")).find(newSize), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvex
