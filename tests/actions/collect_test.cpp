@@ -27,36 +27,6 @@ class Collect : public test::ActionTest {
   }
 };
 
-TEST_F(Collect, DeliveryWithDocumentPicturesAndFonts) {
-  IDocument* doc = open("Flyer Sommerfest.indd");
-  EXPECT_TRUE(collectDocResources(doc, collect((out() / "a" / "b").string(), 1, 1)));
-  const fs::path delivery = out() / "a" / "b" / "Flyer Sommerfest";
-  EXPECT_TRUE(fs::is_regular_file(delivery / "Flyer Sommerfest.indd"));
-  EXPECT_TRUE(fs::is_regular_file(delivery / "images" / "sommerfest-foto.png"));
-  EXPECT_TRUE(fs::is_regular_file(delivery / "images" / "logo-grau.png"));
-  EXPECT_EQ(files(delivery / "images"), 2u);
-  // DejaVu Sans and DejaVu Serif, each face's file once.
-  ASSERT_TRUE(fs::is_directory(delivery / "fonts"));
-  EXPECT_GE(files(delivery / "fonts"), 2u);
-  EXPECT_TRUE(logHas("\t\t" + (jobs() / "Links" / "logo-grau.png").string() + " --> " +
-                     (delivery / "images").string()));
-  EXPECT_FALSE(getShowLog());
-}
-
-TEST_F(Collect, SecondRunCopiesOnlyWhatChanged) {
-  IDocument* doc = open("Flyer Sommerfest.indd");
-  ASSERT_TRUE(collectDocResources(doc, collect(out().string())));
-  const fs::path copy = out() / "images" / "logo-grau.png";
-  // A copy with the source's date counts as collected: a changed copy stays.
-  test::writeFile(copy, "edited by hand");
-  fs::last_write_time(copy, fs::last_write_time(jobs() / "Links" / "logo-grau.png"));
-  const fs::path photo = out() / "images" / "sommerfest-foto.png";
-  test::writeFile(photo, "stale");  // a different date: replaced
-  ASSERT_TRUE(collectDocResources(doc, collect(out().string())));
-  EXPECT_EQ(test::readFile(copy), "edited by hand");
-  EXPECT_EQ(test::readFile(photo), test::readFile(jobs() / "Links" / "sommerfest-foto.png"));
-}
-
 TEST_F(Collect, NothingButTheFolderWhenAllFlagsAreOff) {
   IDocument* doc = open("Flyer Sommerfest.indd");
   auto action = collect(out().string(), 0);

@@ -67,15 +67,6 @@ TEST_F(PdfAction, FailedExportFailsTheActionAndFlagsTheLog) {
   EXPECT_TRUE(workspace().requests().empty());  // nothing to show
 }
 
-TEST_F(PdfAction, ShowOpensTheNewPdf) {
-  workspace().setDefaultApplication("pdf", "Evince");
-  MyDoc doc(open("Flyer Sommerfest.indd"));
-  EXPECT_TRUE(doPDF(doc, pdf(kStyle, std::nullopt, 1)));
-  ASSERT_EQ(workspace().requests().size(), 1u);
-  EXPECT_EQ(workspace().requests()[0].path, (jobs() / "Flyer Sommerfest.pdf").string());
-  EXPECT_EQ(workspace().requests()[0].application, "Evince");
-}
-
 TEST_F(PdfAction, ModifiedFlagIsKept) {
   MyDoc doc(open("Flyer Sommerfest.indd"));
   ASSERT_FALSE(doc.database()->IsModified());
@@ -88,13 +79,6 @@ TEST_F(PdfAction, ModifiedFlagIsKept) {
   doc.setModified(false);
   EXPECT_FALSE(doPDF(doc, pdf("nope")));
   EXPECT_FALSE(doc.database()->IsModified());
-}
-
-TEST_F(PdfAction, DocumentWithoutExtensionGetsOneAppended) {
-  fs::copy_file(jobs() / "Flyer Sommerfest.indd", jobs() / "Flyer");
-  MyDoc doc(open("Flyer"));
-  EXPECT_TRUE(doPDF(doc, pdf(kStyle)));
-  EXPECT_TRUE(fs::is_regular_file(jobs() / "Flyer.pdf"));
 }
 
 TEST_F(PdfAction, StyleListsAndLookups) {

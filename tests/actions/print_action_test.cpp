@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "action_fixture.h"
-#include "foundation/hfs_path.h"
 #include "shell/strings/string_table.h"
 
 namespace korvex {
@@ -23,20 +22,6 @@ class PrintAction : public test::ActionTest {
     return action;
   }
 };
-
-TEST_F(PrintAction, ToFileWritesPostScriptNextToTheDocument) {
-  ASSERT_EQ(
-      addUserPrintStyle({.name = "Datei", .destination = kPrintToFile, .outputFile = "/elsewhere/x.ps"}),
-      kSuccess);
-  IDocument* doc = open("Flyer Sommerfest.indd");
-  EXPECT_TRUE(doPrint(doc, print("Datei")));
-  const fs::path ps = jobs() / "Flyer Sommerfest.ps";
-  ASSERT_TRUE(fs::is_regular_file(ps));
-  EXPECT_EQ(test::readFile(ps).rfind("%!PS", 0), 0u);
-  // The host is given the file in its colon form.
-  EXPECT_TRUE(logHas(*hfsPathWithString(ps.string())));
-  EXPECT_FALSE(getShowLog());
-}
 
 TEST_F(PrintAction, UnknownStyleOrFailedPrintIsLoggedButTheChainGoesOn) {
   ASSERT_EQ(addUserPrintStyle({.name = "Drucker", .destination = kPrintToPrinter}), kSuccess);

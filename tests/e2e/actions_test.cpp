@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/hfs_path.h"
 #include "support/run_process.h"
 #include "support/temp_home.h"
 
@@ -130,6 +131,8 @@ TEST_F(ActionsRun, PrintToFileGivesPostScriptNextToTheDocument) {
   auto result = run({str("Action", "Print") + str("Style", "Datei")}, {doc("Flyer Sommerfest.indd")});
   EXPECT_EQ(result.exitCode, 0) << result.err << log();
   EXPECT_EQ(test::readFile(jobs() / "Flyer Sommerfest.ps").rfind("%!PS", 0), 0u);
+  // The host is handed the file's colon form.
+  EXPECT_TRUE(logHas(*hfsPathWithString(doc("Flyer Sommerfest.ps")))) << log();
 
   result = run({str("Action", "Print") + str("Style", "Fehlt"), kPdf}, {doc("Flyer Sommerfest.indd")});
   EXPECT_EQ(result.exitCode, 0);
