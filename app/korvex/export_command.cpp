@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command.h"
+#include "tool_arguments.h"
 #include "host/output/pdf_export.h"
 #include "host/session.h"
 
@@ -13,12 +14,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvex export DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]";
 
-bool parseWhole(const std::string& text, int& out) {
-  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  out = std::stoi(text);
-  return out >= 1;
-}
+bool parseWhole(std::string_view text, int& out) { return parseWholeNumber(text, out) && out >= 1; }
 
 // "3" or "2-5", counted from 1.
 bool parseRange(const std::string& text, int& first, int& last) {
@@ -34,32 +30,20 @@ bool parseRange(const std::string& text, int& first, int& last) {
 }  // namespace
 
 int runExportCommand(std::span<const std::string> args) {
-  std::vector<std::string> positional;
-  std::optional<std::string> styleName;
+  std::string error;
+  auto parsed = parseToolArguments(args, {"--style", "--pages"}, {"--spreads"}, error);
+  if (!parsed) return usageError(error + "\n" + kUsage);
+  if (parsed->positional.size() != 2) return usageError(kUsage);
+  const std::string& docPath = parsed->positional[0];
+  const std::string& outPath = parsed->positional[1];
+  const std::optional<std::string> styleName = parsed->value("--style");
+  const bool spreads = parsed->flag("--spreads");
   std::optional<std::pair<int, int>> range;
-  bool spreads = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--style") {
-      if (i + 1 >= args.size()) return usageError("--style needs a style name");
-      styleName = args[++i];
-    } else if (a == "--pages") {
-      int first = 0, last = 0;
-      if (i + 1 >= args.size() || !parseRange(args[i + 1], first, last))
-        return usageError("--pages needs FIRST-LAST, page numbers counted from 1");
-      range = std::pair(first, last);
-      ++i;
-    } else if (a == "--spreads") {
-      spreads = true;
-    } else if (a.rfind("--", 0) == 0) {
-      return usageError("unknown option '" + a + "'\n" + kUsage);
-    } else {
-      positional.push_back(a);
-    }
+  if (auto pages = parsed->value("--pages")) {
+    int first = 0, last = 0;
+    if (!parseRange(*pages, first, last)) return usageError("--pages needs FIRST-LAST, page numbers counted from 1");
+    range = std::pair(first, last);
   }
-  if (positional.size() != 2) return usageError(kUsage);
-  const std::string& docPath = positional[0];
-  const std::string& outPath = positional[1];
 
   Session* session = GetExecutionContextSession();
   PdfExportProvider& provider = pdfExportProvider(*session);
@@ -72,12 +56,9 @@ int runExportCommand(std::span<const std::string> args) {
     return kExitFailed;
   }
 
-  IDocument* document = nullptr;
   Application* app = session->application();
-  if (ErrorCode code = app->openDocument(docPath, false, &document); code != kSuccess || !document) {
-    std::fprintf(stderr, "korvex: export: %s\n", app->errorMessage().c_str());
-    return kExitFailed;
-  }
+  IDocument* document = openDocumentForTool("export", docPath);
+  if (!document) return kExitFailed;
   PdfExportRequest request;
   if (spreads) request.spreads = true;
   if (range) {

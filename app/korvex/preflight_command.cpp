@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "tool_arguments.h"
 #include "host/document.h"
 #include "host/output/composer_layout.h"
 #include "host/preflight/preflight.h"
@@ -19,21 +20,12 @@ constexpr const char* kUsage = "usage: korvex preflight DOC [--profile NAME]";
 }  // namespace
 
 int runPreflightCommand(std::span<const std::string> args) {
-  std::vector<std::string> positional;
-  std::optional<std::string> profileName;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--profile") {
-      if (i + 1 >= args.size()) return usageError("--profile needs a profile name");
-      profileName = args[++i];
-    } else if (a.rfind("--", 0) == 0) {
-      return usageError("unknown option '" + a + "'\n" + kUsage);
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 1) return usageError(kUsage);
-  const std::string& docPath = positional[0];
+  std::string error;
+  auto parsed = parseToolArguments(args, {"--profile"}, {}, error);
+  if (!parsed) return usageError(error + "\n" + kUsage);
+  if (parsed->positional.size() != 1) return usageError(kUsage);
+  const std::string& docPath = parsed->positional[0];
+  const std::optional<std::string> profileName = parsed->value("--profile");
 
   Session* session = GetExecutionContextSession();
   PreflightService& service = preflightService(*session);
@@ -51,11 +43,8 @@ int runPreflightCommand(std::span<const std::string> args) {
   }
 
   Application* app = session->application();
-  IDocument* document = nullptr;
-  if (ErrorCode code = app->openDocument(docPath, false, &document); code != kSuccess || !document) {
-    std::fprintf(stderr, "korvex: preflight: %s\n", app->errorMessage().c_str());
-    return kExitFailed;
-  }
+  IDocument* document = openDocumentForTool("preflight", docPath);
+  if (!document) return kExitFailed;
   if (index >= 0) {
     service.prepare(*document);
     service.assignProfile(*document, index);

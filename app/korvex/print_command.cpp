@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command.h"
+#include "tool_arguments.h"
 #include "host/document.h"
 #include "host/output/print.h"
 #include "host/session.h"
@@ -19,21 +20,13 @@ constexpr const char* kUsage = "usage: korvex print DOC [--style NAME] [--to FIL
 }  // namespace
 
 int runPrintCommand(std::span<const std::string> args) {
-  std::vector<std::string> positional;
-  std::optional<std::string> styleName, to;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--style" || a == "--to") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) return usageError(a + " needs a value\n" + kUsage);
-      (a == "--style" ? styleName : to) = args[++i];
-    } else if (a.rfind("--", 0) == 0) {
-      return usageError("unknown option '" + a + "'\n" + kUsage);
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 1) return usageError(kUsage);
-  const std::string& docPath = positional[0];
+  std::string error;
+  auto parsed = parseToolArguments(args, {"--style", "--to"}, {}, error);
+  if (!parsed) return usageError(error + "\n" + kUsage);
+  if (parsed->positional.size() != 1) return usageError(kUsage);
+  const std::string& docPath = parsed->positional[0];
+  const std::optional<std::string> styleName = parsed->value("--style");
+  const std::optional<std::string> to = parsed->value("--to");
 
   Session* session = GetExecutionContextSession();
   PrintService& service = printService(*session);
@@ -55,12 +48,9 @@ int runPrintCommand(std::span<const std::string> args) {
     style.outputFile = std::filesystem::path(docPath).replace_extension("ps").string();
   }
 
-  IDocument* document = nullptr;
   Application* app = session->application();
-  if (ErrorCode code = app->openDocument(docPath, false, &document); code != kSuccess || !document) {
-    std::fprintf(stderr, "korvex: print: %s\n", app->errorMessage().c_str());
-    return kExitFailed;
-  }
+  IDocument* document = openDocumentForTool("print", docPath);
+  if (!document) return kExitFailed;
   const PrintResult result = service.print(*document, style);
   app->closeDocument(document);
   for (const std::string& warning : result.warnings)
