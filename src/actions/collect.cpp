@@ -59,8 +59,8 @@ std::vector<std::string> fontFiles(IDocument* document) {
           if (std::optional<std::string> file = fontFilePath(family->family, style)) {
             appendOnce(list, *file);
           } else {
-            // At most 255 bytes of the name, as the host's font names go.
-            MyLog("\t####\tfont path not found: %s", (family->family + " " + style).substr(0, 255));
+            // The variant's name, cut to 255 bytes as the host's font names are.
+            MyLog("\t####\tfont path not found: %s", style.substr(0, 255));
           }
         }
         return true;

@@ -57,5 +57,21 @@ TEST_F(Collect, MissingPictureIsLoggedAndSkipped) {
   EXPECT_FALSE(fs::exists(out() / "Katalog Seite 12.indd"));
 }
 
+TEST_F(Collect, FontWithoutAFileIsLoggedAndSkipped) {
+  const std::string flyer = test::readFile(jobs() / "Flyer Sommerfest.indd");
+  const std::string from = "\"font\": \"DejaVu Serif\"";
+  ASSERT_NE(flyer.find(from), std::string::npos);
+  test::writeFile(jobs() / "Flyer Sommerfest.indd", flyer.substr(0, flyer.find(from)) +
+                                                        "\"font\": \"Korvex Missing Serif\"" +
+                                                        flyer.substr(flyer.find(from) + from.size()));
+  IDocument* doc = open("Flyer Sommerfest.indd");
+  auto action = collect(out().string(), 0);
+  action->set("Picts", 0);
+  EXPECT_TRUE(collectDocResources(doc, action));
+  EXPECT_NE(logText().find("Korvex::\t####\tfont path not found: "), std::string::npos) << logText();
+  EXPECT_EQ(files(out() / "fonts"), 1u);  // the DejaVu Sans face only
+  EXPECT_FALSE(fs::exists(out() / "images"));
+}
+
 }  // namespace
 }  // namespace korvex
