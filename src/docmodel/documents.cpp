@@ -152,7 +152,11 @@ ErrorCode saveDoc(const UIDRef& reference) {
   return application()->saveDocument(document);
 }
 
-ErrorCode saveDocAs(const UIDRef& reference, const std::string& path) {
+namespace {
+
+// Saving under a path the host can't make a file of fails like the host's own save.
+ErrorCode saveUnderPath(const UIDRef& reference, const std::string& path,
+                        ErrorCode (Application::*save)(IDocument*, const std::string&)) {
   IDocument* document = openDocument(reference);
   IDFile file = IDFileWithPath(path);
   if (!document) return -1;
@@ -160,18 +164,17 @@ ErrorCode saveDocAs(const UIDRef& reference, const std::string& path) {
     ErrorUtils::PMSetGlobalErrorCode(kInvalidParameterError);
     return kInvalidParameterError;
   }
-  return application()->saveDocumentAs(document, file.path());
+  return (application()->*save)(document, file.path());
+}
+
+}  // namespace
+
+ErrorCode saveDocAs(const UIDRef& reference, const std::string& path) {
+  return saveUnderPath(reference, path, &Application::saveDocumentAs);
 }
 
 ErrorCode saveCopyAs(const UIDRef& reference, const std::string& path) {
-  IDocument* document = openDocument(reference);
-  IDFile file = IDFileWithPath(path);
-  if (!document) return -1;
-  if (file.empty()) {
-    ErrorUtils::PMSetGlobalErrorCode(kInvalidParameterError);
-    return kInvalidParameterError;
-  }
-  return application()->saveDocumentCopy(document, file.path());
+  return saveUnderPath(reference, path, &Application::saveDocumentCopy);
 }
 
 ErrorCode saveCopyAs(IDocument* document, const std::string& path) {
