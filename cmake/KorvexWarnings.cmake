@@ -2,7 +2,7 @@
 function(korvex_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-    -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wformat=2 -Wimplicit-fallthrough)
+    -Wcast-align -Woverloaded-virtual -Wformat=2 -Wimplicit-fallthrough)
   if(KORVEX_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

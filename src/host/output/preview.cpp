@@ -38,7 +38,6 @@ int renderWithMuPdf(fz_context* ctx, const unsigned char* data, size_t size, int
   fz_document* doc = nullptr;
   fz_page* page = nullptr;
   fz_pixmap* pixmap = nullptr;
-  int ok = 0;
   fz_var(buffer);
   fz_var(stream);
   fz_var(doc);
@@ -52,7 +51,6 @@ int renderWithMuPdf(fz_context* ctx, const unsigned char* data, size_t size, int
       fz_throw(ctx, FZ_ERROR_GENERIC, "no such page");
     page = fz_load_page(ctx, doc, pageNumber);
     pixmap = fz_new_pixmap_from_page(ctx, page, fz_scale(scale, scale), fz_device_rgb(ctx), 0);
-    ok = 1;
   }
   fz_always(ctx) {
     fz_drop_page(ctx, page);
@@ -71,7 +69,7 @@ int renderWithMuPdf(fz_context* ctx, const unsigned char* data, size_t size, int
   out->stride = static_cast<int>(fz_pixmap_stride(ctx, pixmap));
   out->components = fz_pixmap_components(ctx, pixmap);
   out->samples = fz_pixmap_samples(ctx, pixmap);
-  return ok;
+  return 1;
 }
 
 // libjpeg's errors also leave by longjmp.
