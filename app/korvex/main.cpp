@@ -29,19 +29,23 @@ namespace {
 int printVersion(std::span<const std::string>);
 int printHelp(std::span<const std::string>);
 
+// The main job first, then the plug-in's other entries, then the host's document tools.
 const Command kCommands[] = {
-    {"doc", "new|info|check DOC", "make a blank document, describe or check a document", runDocCommand},
-    {"log", "path|check|show", "print the log's path, check that it can be written, or open it", runLogCommand},
+    {"run", "--chain CHAIN DOC...", "run an action chain over documents", runRunCommand},
     {"hotfolder", "[--once]", "watch the hot folder (or scan it once)", runHotfolderCommand},
     {"command", "NAME [DOC] [--no-save]", "run a menu command, on DOC when given", runMenuCommandCommand},
     {"menu", "", "print the plug-in's menu in position order", runMenuCommand},
     {"settings", "[--path | --open]", "print the settings, their file's path, or open it", runSettingsCommand},
-    {"run", "--chain CHAIN DOC...", "run an action chain over documents", runRunCommand},
-    {"export", "DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]", "export a document as PDF", runExportCommand},
-    {"styles", "list [--pdf | --print] | show NAME | add NAME FILE", "list, show or add output styles", runStylesCommand},
+    {"log", "path|check|show", "print the log's path, check that it can be written, or open it", runLogCommand},
+    {"doc", "new|info|check DOC", "make a blank document, describe or check a document", runDocCommand},
+    {"export", "DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]", "export a document as PDF",
+     runExportCommand},
     {"print", "DOC [--style NAME] [--to FILE.ps]", "print a document or write its PostScript", runPrintCommand},
-    {"preview", "DOC OUT.jpg [--spread N] [--resolution PPI]", "render a spread as JPEG", runPreviewCommand},
+    {"preview", "DOC OUT.jpg [--spread N] [--resolution PPI] [--quality Q]", "render a spread as JPEG",
+     runPreviewCommand},
     {"preflight", "DOC [--profile NAME]", "check a document against a preflight profile", runPreflightCommand},
+    {"styles", "list [--pdf | --print] | show NAME | add NAME FILE", "list, show or add output styles",
+     runStylesCommand},
     {"--version", "", "print the version", printVersion},
     {"--help", "", "list the commands", printHelp},
 };
@@ -56,7 +60,12 @@ int printHelp(std::span<const std::string>) {
               kProductVersion);
   for (const auto& command : kCommands) {
     std::string line = std::string(command.name) + " " + std::string(command.usage);
-    std::printf("  %-36s %.*s\n", line.c_str(), static_cast<int>(command.summary.size()), command.summary.data());
+    const int summaryLength = static_cast<int>(command.summary.size());
+    // A long usage gets its summary on the next line, so the summaries stay in one column.
+    if (line.size() > 36)
+      std::printf("  %s\n  %-36s %.*s\n", line.c_str(), "", summaryLength, command.summary.data());
+    else
+      std::printf("  %-36s %.*s\n", line.c_str(), summaryLength, command.summary.data());
   }
   return kExitOk;
 }
