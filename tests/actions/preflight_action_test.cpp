@@ -10,17 +10,14 @@
 #include "host/layout.h"
 #include "host/output/pdf_style.h"
 #include "host/preflight/preflight_profile.h"
+#include "support/temp_home.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
+using test::replaceAll;
 
 class PreflightAction : public test::ActionTest {
  protected:

@@ -16,11 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
+using test::replaceAll;
 
 std::size_t count(const std::string& text, const std::string& part) {
   std::size_t n = 0;

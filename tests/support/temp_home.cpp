@@ -57,4 +57,10 @@ std::string readFile(const std::filesystem::path& path) {
   return s.str();
 }
 
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
 }  // namespace korvex::test

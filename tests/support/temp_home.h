@@ -30,5 +30,7 @@ class TempHome {
 // Writes bytes to a file, creating its folder.
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
 std::string readFile(const std::filesystem::path& path);
+// The text with every occurrence of from replaced by to.
+std::string replaceAll(std::string text, const std::string& from, const std::string& to);
 
 }  // namespace korvex::test
