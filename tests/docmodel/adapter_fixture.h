@@ -58,6 +58,21 @@ class AdapterTest : public ::testing::Test {
   std::unique_ptr<Workspace> former;
 };
 
+// A fixture with one open document whose first content layer takes the items.
+class LayoutTest : public AdapterTest {
+ protected:
+  void openDocument(int pages) {
+    doc = newDoc(pages);
+    db = doc->GetDocDataBase();
+    layer = spreadLayer(*doc, 1);
+  }
+  UIDRef item(PMRect bounds) { return {db, rect(*doc, layer, bounds)}; }
+
+  IDocument* doc = nullptr;
+  IDataBase* db = nullptr;
+  UID layer = kInvalidUID;
+};
+
 // Collects the UIDs a walk visits; stops at stopAt when it is set.
 struct Visits {
   std::vector<UID> uids;

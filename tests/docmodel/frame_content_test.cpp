@@ -16,24 +16,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FrameContent : public test::AdapterTest {
+class FrameContent : public test::LayoutTest {
  protected:
   void SetUp() override {
-    AdapterTest::SetUp();
-    doc = newDoc(1);
-    db = doc->GetDocDataBase();
-    layer = spreadLayer(*doc, 1);
+    LayoutTest::SetUp();
+    openDocument(1);
   }
-  UIDRef item(PMRect bounds) { return {db, rect(*doc, layer, bounds)}; }
   UIDRef textFrame(PMRect bounds) {
     const UIDRef frame = item(bounds);
     EXPECT_EQ(doc->makeTextFrame(frame.GetUID()), kSuccess);
     return frame;
   }
-
-  IDocument* doc = nullptr;
-  IDataBase* db = nullptr;
-  UID layer = kInvalidUID;
 };
 
 TEST_F(FrameContent, LabelFallbacksAndNumberTexts) {

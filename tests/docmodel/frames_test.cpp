@@ -12,19 +12,12 @@
 namespace korvex {
 namespace {
 
-class Frames : public test::AdapterTest {
+class Frames : public test::LayoutTest {
  protected:
   void SetUp() override {
-    AdapterTest::SetUp();
-    doc = newDoc(2);
-    db = doc->GetDocDataBase();
-    layer = spreadLayer(*doc, 1);
+    LayoutTest::SetUp();
+    openDocument(2);
   }
-  UIDRef item(PMRect bounds) { return {db, rect(*doc, layer, bounds)}; }
-
-  IDocument* doc = nullptr;
-  IDataBase* db = nullptr;
-  UID layer = kInvalidUID;
 };
 
 TEST_F(Frames, ScaleRectFitsProportionallyAndCentres) {

@@ -80,13 +80,11 @@ std::string pdfBytes() {
   return b;
 }
 
-class Pictures : public test::AdapterTest {
+class Pictures : public test::LayoutTest {
  protected:
   void SetUp() override {
-    AdapterTest::SetUp();
-    doc = newDoc(1);
-    db = doc->GetDocDataBase();
-    layer = spreadLayer(*doc, 1);
+    LayoutTest::SetUp();
+    openDocument(1);
   }
   std::string file(const std::string& name, const std::string& bytes) {
     const fs::path p = home.scratch() / name;
@@ -100,10 +98,6 @@ class Pictures : public test::AdapterTest {
     const PMRect b = boundsForFrame(getChildRef(frame));
     return {0, 0, b.width(), b.height()};
   }
-
-  IDocument* doc = nullptr;
-  IDataBase* db = nullptr;
-  UID layer = kInvalidUID;
 };
 
 TEST_F(Pictures, PlacingReadsThePicturesRealSize) {
