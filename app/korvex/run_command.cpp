@@ -8,7 +8,7 @@
 
 #include "batch/console_progress.h"
 #include "batch/korvex_controller.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "command.h"
 #include "config/action_files.h"
 #include "foundation/files.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "docmodel/frame_content.h"
 #include "docmodel/traversal.h"
@@ -13,7 +13,7 @@
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "host/used_fonts.h"
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 
 namespace korvex {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "docmodel/traversal.h"
 #include "foundation/dictionary_accessors.h"

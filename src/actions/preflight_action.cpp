@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "actions/pdf_action.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "docmodel/layers.h"
 #include "docmodel/my_doc.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/hfs_path.h"
@@ -11,7 +11,7 @@
 #include "foundation/strings.h"
 #include "foundation/unicode.h"
 #include "host/output/print.h"
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 
 namespace korvex {
 

@@ -1,6 +1,6 @@
 #include "actions/script_and_save.h"
 
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"

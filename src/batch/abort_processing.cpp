@@ -1,7 +1,7 @@
 #include "batch/abort_processing.h"
 
 #include "actions/preflight_action.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "config/settings_store.h"
 #include "docmodel/documents.h"
 #include "docmodel/frame_content.h"

@@ -8,7 +8,7 @@
 #include "actions/print_action.h"
 #include "actions/script_and_save.h"
 #include "batch/abort_processing.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/log.h"
 

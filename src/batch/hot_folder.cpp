@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "batch/action_dispatch.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "config/action_files.h"
 #include "config/settings_store.h"
 #include "dialogs/run_loop.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "batch/action_dispatch.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/files.h"
 #include "foundation/format.h"

@@ -6,7 +6,7 @@
 #include "foundation/bundle.h"
 #include "foundation/log.h"
 #include "foundation/product.h"
-#include "shell/strings/strings_alert.h"
+#include "strings/strings_alert.h"
 
 namespace korvex {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "foundation/format.h"
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 
 namespace korvex {
 

@@ -8,7 +8,7 @@
 #include "foundation/log.h"
 #include "foundation/pool.h"
 #include "shell/menu_manager.h"
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 
 namespace korvex {
 

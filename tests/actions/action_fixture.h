@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "foundation/log.h"
 #include "foundation/workspace.h"
 #include "host/document.h"

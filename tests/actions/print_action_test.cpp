@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "action_fixture.h"
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 
 namespace korvex {
 namespace {

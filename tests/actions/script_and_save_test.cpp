@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "actions/script_and_save.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/log.h"
 #include "host/script_runner.h"

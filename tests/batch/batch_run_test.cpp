@@ -4,7 +4,7 @@
 
 #include "batch/action_dispatch.h"
 #include "batch/korvex_controller.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "batch_test_support.h"
 #include "docmodel/documents.h"
 #include "host/document_file.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "foundation/log.h"
 #include "foundation/value.h"
 #include "foundation/workspace.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "batch/action_dispatch.h"
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 #include "config/settings_store.h"
 #include "docmodel/documents.h"
 #include "foundation/dictionary_accessors.h"

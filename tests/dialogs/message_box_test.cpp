@@ -7,8 +7,8 @@
 #include "dialogs/dialog_backend.h"
 #include "dialogs/modal_dialog_state.h"
 #include "foundation/log.h"
-#include "shell/strings/string_table.h"
-#include "shell/strings/strings_alert.h"
+#include "strings/string_table.h"
+#include "strings/strings_alert.h"
 #include "support/temp_home.h"
 
 namespace korvex {

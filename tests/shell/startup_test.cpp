@@ -16,7 +16,7 @@
 #include "foundation/workspace.h"
 #include "shell/menu_manager.h"
 #include "shell/my_action.h"
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 #include "support/temp_home.h"
 
 namespace korvex {

@@ -1,4 +1,4 @@
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 
 #include <libxml/parser.h>
 
@@ -12,7 +12,7 @@
 #include "foundation/format.h"
 #include "foundation/product.h"
 #include "foundation/xml.h"
-#include "shell/strings/strings_alert.h"
+#include "strings/strings_alert.h"
 
 namespace korvex {
 

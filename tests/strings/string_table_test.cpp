@@ -1,4 +1,4 @@
-#include "shell/strings/string_table.h"
+#include "strings/string_table.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "shell/strings/strings_alert.h"
+#include "strings/strings_alert.h"
 #include "support/temp_home.h"
 
 namespace korvex {

@@ -1,4 +1,4 @@
-#include "shell/strings/strings_alert.h"
+#include "strings/strings_alert.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "batch/values/run_values.h"
+#include "run/run_values.h"
 
 #include "foundation/log.h"
 
