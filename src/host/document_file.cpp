@@ -14,6 +14,7 @@
 #include <set>
 
 #include "foundation/atomic_file.h"
+#include "foundation/json_node.h"
 #include "host/image_info.h"
 
 namespace korvex {
@@ -454,98 +455,11 @@ class Writer {
 
 // ============================================================ reading
 
-struct LoadError {
-  std::string path;
-  std::string problem;
-  ErrorCode code = kInvalidDocumentError;
-};
+using Node = JsonNode;
 
-// A JSON value with its path for messages.
-class Node {
- public:
-  Node(const Json& j, std::string path) : j_(&j), path_(std::move(path)) {}
-  const Json& json() const { return *j_; }
-  const std::string& path() const { return path_; }
-
-  [[noreturn]] void fail(const std::string& problem) const { throw LoadError{path_, problem}; }
-
-  void expectObject(std::initializer_list<const char*> allowed) const {
-    if (!j_->is_object()) fail("expected an object");
-    for (const auto& [key, value] : j_->items()) {
-      bool known = false;
-      for (const char* a : allowed) known = known || key == a;
-      if (!known) Node(value, path_ + member(key)).fail("unknown key");
-    }
-  }
-  bool has(const char* key) const { return j_->contains(key); }
-  Node at(const char* key) const { return Node(j_->at(key), path_ + "." + key); }
-  // A key that is not a plain name is written as ["key"].
-  static std::string member(const std::string& key) {
-    bool plain = !key.empty() && !std::isdigit(static_cast<unsigned char>(key[0]));
-    for (char c : key) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
-    return plain ? "." + key : "[" + Json(key).dump(-1, ' ', false, Json::error_handler_t::replace) + "]";
-  }
-  Node at(std::size_t index) const { return Node(j_->at(index), path_ + "[" + std::to_string(index) + "]"); }
-  std::vector<Node> array(const char* key) const {
-    std::vector<Node> out;
-    if (!has(key)) return out;
-    Node a = at(key);
-    if (!a.j_->is_array()) a.fail("expected an array");
-    for (std::size_t i = 0; i < a.j_->size(); ++i) out.push_back(a.at(i));
-    return out;
-  }
-
-  std::string string() const {
-    if (!j_->is_string()) fail("expected a string");
-    return j_->get<std::string>();
-  }
-  double number() const {
-    if (!j_->is_number()) fail("expected a number");
-    const double v = j_->get<double>();
-    if (!std::isfinite(v)) fail("expected a finite number");
-    return v;
-  }
-  long long integer(long long lo, long long hi) const {
-    if (!j_->is_number_integer()) fail("expected an integer");
-    const long long v = j_->is_number_unsigned() && j_->get<unsigned long long>() > 0x7FFFFFFFFFFFFFFFull
-                            ? std::numeric_limits<long long>::max()
-                            : j_->get<long long>();
-    if (v < lo || v > hi) fail("out of range (" + std::to_string(lo) + " to " + std::to_string(hi) + ")");
-    return v;
-  }
-  bool boolean() const {
-    if (!j_->is_boolean()) fail("expected true or false");
-    return j_->get<bool>();
-  }
-  std::vector<double> numbers(std::size_t count) const {
-    if (!j_->is_array() || (count && j_->size() != count))
-      fail(count ? "expected an array of " + std::to_string(count) + " numbers"
-                 : "expected an array of numbers");
-    std::vector<double> out;
-    for (std::size_t i = 0; i < j_->size(); ++i) out.push_back(at(i).number());
-    return out;
-  }
-  template <typename E>
-  E enumeration() const {
-    const std::string s = string();
-    for (const auto& [v, n] : Names<E>::values)
-      if (s == n) return v;
-    std::string allowed;
-    for (const auto& [v, n] : Names<E>::values) allowed += std::string(allowed.empty() ? "" : ", ") + n;
-    fail("unknown value \"" + s + "\" (one of " + allowed + ")");
-  }
-
-  std::string str(const char* key, const std::string& def) const { return has(key) ? at(key).string() : def; }
-  double num(const char* key, double def) const { return has(key) ? at(key).number() : def; }
-  bool flag(const char* key, bool def) const { return has(key) ? at(key).boolean() : def; }
-  UID uid(const char* key = "uid") const {
-    return has(key) ? static_cast<UID>(at(key).integer(1, 0xFFFFFFFFll)) : kInvalidUID;
-  }
-
- private:
-  const Json* j_;
-  std::string path_;
-};
+UID uidOf(const Node& n, const char* key = "uid") {
+  return n.has(key) ? static_cast<UID>(n.at(key).integer(1, 0xFFFFFFFFll)) : kInvalidUID;
+}
 
 PMRect rectFrom(const Node& n) {
   const auto v = n.numbers(4);
@@ -562,7 +476,7 @@ PMMatrix matrixFrom(const Node& n) {
 
 void collectUIDs(const Json& j, UID& maxUID, int depth = 0) {
   // Deeper than any document needs; also keeps this walk off the stack's limits.
-  if (depth > 4 * kMaxNesting) throw LoadError{"$", "nested too deeply"};
+  if (depth > 4 * kMaxNesting) throw JsonProblem{"$", "nested too deeply"};
   if (j.is_object()) {
     for (const auto& [key, value] : j.items()) {
       if ((key == "uid" || key == "resourceUID" || key == "pagesLayerUID") && value.is_number_unsigned())
@@ -584,18 +498,18 @@ class Reader {
  public:
   Reader(const std::string& baseFolder) : baseFolder_(baseFolder) {}
 
-  std::unique_ptr<IDocument> read(const Json& root) {
-    Node r(root, "$");
+  std::unique_ptr<IDocument> read(const Node& r) {
+    const Json& root = r.json();
     if (!root.is_object()) r.fail("expected an object");
     if (!r.has("format") || !r.at("format").json().is_string() ||
         r.at("format").string() != kDocumentFormatName)
-      throw LoadError{"$.format",
+      throw JsonProblem{"$.format",
                       std::string("not a Korvex document (expected \"") + kDocumentFormatName + "\")",
                       kNotADocumentError};
     if (!r.has("version")) r.fail("missing \"version\"");
     const long long version = r.at("version").integer(1, std::numeric_limits<int>::max());
     if (version > kDocumentFormatVersion)
-      throw LoadError{"$.version",
+      throw JsonProblem{"$.version",
                       "format version " + std::to_string(version) + " is newer than this program reads (" +
                           std::to_string(kDocumentFormatVersion) + "); update Korvex",
                       kNewerFormatError};
@@ -606,7 +520,7 @@ class Reader {
                     "spreads",         "preflightProfile"});
     UID maxUID = 0;
     collectUIDs(root, maxUID);
-    const UID docUID = r.has("uid") ? r.uid() : 1;
+    const UID docUID = r.has("uid") ? uidOf(r) : 1;
     if (maxUID == 0xFFFFFFFFu) r.fail("uid values must stay below 4294967295");
     doc_ = IDocument::createEmpty(docUID);
     db_ = doc_->GetDocDataBase();
@@ -619,7 +533,7 @@ class Reader {
     }
     if (r.has("fallbackFile")) db_->SetFallbackSysFile(IDFile(r.at("fallbackFile").string()));
 
-    if (!doc_->createPagesLayer(r.uid("pagesLayerUID"))) r.at("pagesLayerUID").fail("duplicate uid");
+    if (!doc_->createPagesLayer(uidOf(r, "pagesLayerUID"))) r.at("pagesLayerUID").fail("duplicate uid");
     for (const Node& n : r.array("layers")) layer(n);
     if (doc_->GetLayerCount() < 2) doc_->createLayer("Layer 1");
     if (r.has("activeLayer")) {
@@ -641,7 +555,7 @@ class Reader {
     }
     for (const Node& n : r.array("languages")) {
       n.expectObject({"uid", "name"});
-      if (!doc_->addLanguage(n.at("name").string(), n.uid()) ||
+      if (!doc_->addLanguage(n.at("name").string(), uidOf(n)) ||
           doc_->findLanguage(n.at("name").string()) == kInvalidUID)
         n.fail("duplicate uid or language");
     }
@@ -662,7 +576,7 @@ class Reader {
     const std::string name = n.at("name").string();
     if (name.empty()) n.at("name").fail("empty layer name");
     if (doc_->findLayer(name)) n.at("name").fail("duplicate layer \"" + name + "\"");
-    IDocumentLayer* l = doc_->createLayer(name, -1, n.uid());
+    IDocumentLayer* l = doc_->createLayer(name, -1, uidOf(n));
     if (!l) n.fail("duplicate uid");
     l->SetVisible(n.flag("visible", true));
     l->SetPrintable(n.flag("printable", true));
@@ -686,7 +600,7 @@ class Reader {
         if (name == reservedName) {
           if (n.has("kind") || n.has("values"))
             n.fail("the reserved swatch \"" + name + "\" cannot be redefined");
-          s = doc_->createReservedSwatch(which, n.uid());
+          s = doc_->createReservedSwatch(which, uidOf(n));
           if (!s) n.fail("duplicate uid");
         }
       if (!s) {
@@ -701,12 +615,12 @@ class Reader {
         }
         if (kind != "process" && kind != "spot")
           n.at("kind").fail("unknown value \"" + kind + "\" (one of process, spot, tint)");
-        const ColorSpace space = n.has("space") ? n.at("space").enumeration<ColorSpace>() : ColorSpace::CMYK;
+        const ColorSpace space = n.has("space") ? n.at("space").choice(Names<ColorSpace>::values) : ColorSpace::CMYK;
         if (!n.has("values")) n.fail("missing \"values\"");
         const auto values = n.at("values").numbers(0);
         if (std::string why = validateColorComponents(space, values); !why.empty()) n.at("values").fail(why);
         s = doc_->createColor(name, kind == "spot" ? ColorModel::Spot : ColorModel::Process, space, values,
-                              n.uid());
+                              uidOf(n));
         if (!s) n.fail("duplicate uid");
       }
       if (n.has("stock")) s->setStockIndex(static_cast<int>(n.at("stock").integer(0, 1000)));
@@ -725,14 +639,14 @@ class Reader {
       n.at("base").fail("unknown colour swatch \"" + n.at("base").string() + "\"");
     const double percent = n.has("tint") ? n.at("tint").number() : 100;
     if (percent < 0 || percent > 100) n.at("tint").fail("tint must be between 0 and 100");
-    if (!doc_->createTint(base->GetUID(), percent, n.at("name").string(), n.uid())) n.fail("duplicate uid");
+    if (!doc_->createTint(base->GetUID(), percent, n.at("name").string(), uidOf(n))) n.fail("duplicate uid");
   }
 
   void styles(const Node& r, StyleKind kind, std::vector<std::pair<Node, Style*>>& basedOn) {
     for (const Node& n : r.array(styleKey(kind))) {
       n.expectObject({"uid", "name", "basedOn", "properties"});
       UID created = kInvalidUID;
-      if (doc_->createStyle(kind, n.at("name").string(), kInvalidUID, &created, n.uid()))
+      if (doc_->createStyle(kind, n.at("name").string(), kInvalidUID, &created, uidOf(n)))
         n.fail("duplicate style name or uid");
       Style* s = db_->instantiate<Style>(created);
       if (n.has("properties")) {
@@ -764,7 +678,7 @@ class Reader {
     BaselineGrid g;
     g.start = n.num("start", g.start);
     g.increment = n.num("increment", g.increment);
-    if (n.has("relativeTo")) g.relativeTo = n.at("relativeTo").enumeration<BaselineRelativeTo>();
+    if (n.has("relativeTo")) g.relativeTo = n.at("relativeTo").choice(Names<BaselineRelativeTo>::values);
     g.viewThreshold = n.num("viewThreshold", g.viewThreshold);
     g.color = n.str("color", g.color);
     if (doc_->setBaselineGrid(g)) n.fail("baseline grid needs a positive increment and a start of 0 or more");
@@ -798,7 +712,7 @@ class Reader {
     n.expectObject({"id", "uid", "text", "runs", "anchored"});
     const std::string id = n.at("id").string();
     if (stories_.count(id)) n.at("id").fail("duplicate story id \"" + id + "\"");
-    ITextModel* s = doc_->createStory(n.uid());
+    ITextModel* s = doc_->createStory(uidOf(n));
     if (!s) n.fail("duplicate uid");
     stories_[id] = s->GetUID();
     if (s->setCharacters(utf8ToUtf32(n.str("text", ""))))
@@ -838,7 +752,7 @@ class Reader {
     for (const Node& a : n.array("anchored")) {
       a.expectObject({"index", "uid", "item"});
       const int index = static_cast<int>(a.at("index").integer(0, s->TotalLength()));
-      InlineItem* inl = doc_->createInlineItem(s->GetUID(), index, a.uid());
+      InlineItem* inl = doc_->createInlineItem(s->GetUID(), index, uidOf(a));
       if (!inl) a.at("index").fail("no free U+FFFC character at this index (or a duplicate uid)");
       if (!a.has("item")) a.fail("missing \"item\"");
       item(a.at("item"), inl->GetUID(), 1);
@@ -856,7 +770,7 @@ class Reader {
       for (std::size_t i = 0; i < list.json().size(); ++i)
         layerUIDs.push_back(static_cast<UID>(list.at(i).integer(1, 0xFFFFFFFEll)));
     }
-    ISpread* s = doc_->createSpread(-1, n.uid(), layerUIDs);
+    ISpread* s = doc_->createSpread(-1, uidOf(n), layerUIDs);
     if (!s) n.fail("duplicate uid");
     if (n.has("transform")) s->setTransform(matrixFrom(n.at("transform")));
     for (const Node& p : n.array("pages")) {
@@ -867,7 +781,7 @@ class Reader {
         if (!(size[0] > 0) || !(size[1] > 0)) p.at("size").fail("page size must be positive");
         w = size[0], h = size[1];
       }
-      Page* page = doc_->addPage(s, w, h, p.uid());
+      Page* page = doc_->addPage(s, w, h, uidOf(p));
       if (!page) p.fail("duplicate uid");
       page->setName(p.str("name", std::to_string(doc_->GetPageCount())));
       if (p.has("transform")) page->setTransform(matrixFrom(p.at("transform")));
@@ -936,7 +850,7 @@ class Reader {
     a.strokeWeight = n.num("strokeWeight", a.strokeWeight);
     if (a.strokeWeight < 0 || a.strokeWeight > 1000)
       n.at("strokeWeight").fail("stroke weight must be between 0 and 1000");
-    if (n.has("strokeAlignment")) a.strokeAlignment = n.at("strokeAlignment").enumeration<StrokeAlignment>();
+    if (n.has("strokeAlignment")) a.strokeAlignment = n.at("strokeAlignment").choice(Names<StrokeAlignment>::values);
     a.cornerRadius = n.num("cornerRadius", 0);
     if (a.cornerRadius < 0) n.at("cornerRadius").fail("corner radius must not be negative");
     a.nonPrinting = n.flag("nonPrinting", false);
@@ -951,7 +865,7 @@ class Reader {
       Node w = n.at("textWrap");
       w.expectObject({"mode", "offsets", "side", "contour", "inverted", "ignoredByTextBeneath"});
       TextWrapSettings t;
-      if (w.has("mode")) t.mode = w.at("mode").enumeration<TextWrapMode>();
+      if (w.has("mode")) t.mode = w.at("mode").choice(Names<TextWrapMode>::values);
       if (w.has("offsets")) {
         const auto v = w.at("offsets").numbers(4);
         t.offsets = {v[0], v[1], v[2], v[3]};
@@ -980,7 +894,7 @@ class Reader {
     if (kind == "group") {
       if (n.has("bounds") || n.has("path") || n.has("text") || n.has("content"))
         n.fail("a group has only children");
-      Group* g = doc_->createGroup(parent, -1, n.uid());
+      Group* g = doc_->createGroup(parent, -1, uidOf(n));
       if (!g) n.fail("duplicate uid");
       if (n.has("transform")) g->setTransform(matrixFrom(n.at("transform")));
       attributes(n, *g);
@@ -991,7 +905,7 @@ class Reader {
     if (kind == "line") {
       if (n.has("text") || n.has("content")) n.fail("a line holds no text or content");
       const Path p = pathFrom(n, SplineShape::Polygon, true);
-      GraphicLine* l = doc_->createGraphicLine(parent, {0, 0}, {1, 0}, n.uid());
+      GraphicLine* l = doc_->createGraphicLine(parent, {0, 0}, {1, 0}, uidOf(n));
       if (!l) n.fail("duplicate uid");
       l->setPath(p);
       made = l;
@@ -1003,7 +917,7 @@ class Reader {
         shape = SplineShape::Polygon;
       else if (kind != "rectangle")
         n.at("kind").fail("unknown value \"" + kind + "\" (one of rectangle, oval, polygon, line, group)");
-      SplineItem* s = doc_->createSplineItem(parent, shape, pathFrom(n, shape, false), -1, n.uid());
+      SplineItem* s = doc_->createSplineItem(parent, shape, pathFrom(n, shape, false), -1, uidOf(n));
       if (!s) n.fail("duplicate uid");
       made = s;
       if (n.has("text") && n.has("content")) n.fail("a frame holds either text or content");
@@ -1029,7 +943,7 @@ class Reader {
     }
     ClassID kind;
     if (n.has("kind")) {
-      kind = n.at("kind").enumeration<ClassID>();
+      kind = n.at("kind").choice(Names<ClassID>::values);
     } else {
       const PlacedFileKind k = path.empty() ? PlacedFileKind::Unknown : placedFileKind(path);
       if (k == PlacedFileKind::Unknown) n.fail("missing \"kind\" (image, pdf or eps)");
@@ -1045,7 +959,7 @@ class Reader {
       bounds = placedBoundsFor(*attributesOfFile);
     else if (!n.has("path"))
       bounds = *doc_->pathBounds(frame);
-    PlacedContent* c = doc_->createPlacedContent(frame, kind, bounds, n.uid());
+    PlacedContent* c = doc_->createPlacedContent(frame, kind, bounds, uidOf(n));
     if (!c) n.fail("duplicate uid");
     if (n.has("path")) c->setPath(pathFrom(n, SplineShape::Polygon, false));
     if (!n.has("bounds") && !n.has("path") && !attributesOfFile) {
@@ -1068,7 +982,7 @@ class Reader {
       Node a = n.at("imageAttributes");
       a.expectObject({"colorSpace", "pixelWidth", "pixelHeight", "resolution"});
       ImageAttributes ia;
-      if (a.has("colorSpace")) ia.colorSpace = a.at("colorSpace").enumeration<ImageColorSpace>();
+      if (a.has("colorSpace")) ia.colorSpace = a.at("colorSpace").choice(Names<ImageColorSpace>::values);
       if (a.has("pixelWidth")) ia.pixelWidth = static_cast<int>(a.at("pixelWidth").integer(0, 1000000));
       if (a.has("pixelHeight")) ia.pixelHeight = static_cast<int>(a.at("pixelHeight").integer(0, 1000000));
       ia.resolution = a.num("resolution", 72);
@@ -1079,7 +993,7 @@ class Reader {
     }
     if (n.has("link")) {
       const Node l = n.at("link");
-      ILink* link = doc_->createLink(c->GetUID(), path, l.uid(), l.uid("resourceUID"));
+      ILink* link = doc_->createLink(c->GetUID(), path, uidOf(l), uidOf(l, "resourceUID"));
       if (!link) l.fail("duplicate uid");
       // What was recorded is kept; a hand-written link without it records the file as it is now.
       FileStamp stamp = link->resource()->stamp();
@@ -1135,7 +1049,7 @@ class Reader {
       std::vector<UID> columnUIDs;
       for (const Node& c : n.array("columnUIDs"))
         columnUIDs.push_back(static_cast<UID>(c.integer(1, 0xFFFFFFFEll)));
-      MultiColumnItem* mc = doc_->createTextFrameContent(p.frame, storyUID, -1, n.uid(), columnUIDs);
+      MultiColumnItem* mc = doc_->createTextFrameContent(p.frame, storyUID, -1, uidOf(n), columnUIDs);
       if (!mc) n.fail("duplicate uid");
       TextFrameSettings t = mc->settings();
       if (n.has("columns")) t.columnCount = static_cast<int>(n.at("columns").integer(1, 40));
@@ -1148,7 +1062,7 @@ class Reader {
         t.inset = {v[0], v[1], v[2], v[3]};
       }
       if (n.has("verticalJustification"))
-        t.verticalJustification = n.at("verticalJustification").enumeration<VerticalJustification>();
+        t.verticalJustification = n.at("verticalJustification").choice(Names<VerticalJustification>::values);
       mc->setSettings(t);
     }
   }
@@ -1159,21 +1073,6 @@ class Reader {
   std::map<std::string, UID> stories_;
   std::vector<PendingText> pendingText_;
 };
-
-// The message stays one line whatever names and keys the file holds.
-std::string oneLine(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
-      out.push_back(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
-      out += escaped;
-    }
-  }
-  return out;
-}
 
 DocumentLoadResult failure(ErrorCode code, const std::string& fileName, const std::string& where,
                            const std::string& problem) {
@@ -1211,26 +1110,14 @@ DocumentLoadResult parseDocument(std::string_view bytes, const std::string& file
       return failure(kNotADocumentError, fileName, "", "not a Korvex document (no JSON object)");
     case DocumentFileKind::Native: break;
   }
-  Json root;
-  try {
-    root = Json::parse(bytes.begin(), bytes.end());
-  } catch (const Json::parse_error& e) {
-    return failure(kInvalidDocumentError, fileName, "$", "invalid JSON at byte " + std::to_string(e.byte));
-  } catch (const Json::out_of_range&) {
-    return failure(kInvalidDocumentError, fileName, "$", "a number too large for a document");
-  } catch (const std::exception& e) {
-    return failure(kInvalidDocumentError, fileName, "$", std::string("invalid JSON: ") + e.what());
-  }
-  try {
-    Reader reader(baseFolder);
-    DocumentLoadResult r;
-    r.document = reader.read(root);
-    return r;
-  } catch (const LoadError& e) {
-    return failure(e.code, fileName, e.path, e.problem);
-  } catch (const std::exception& e) {
-    return failure(kInvalidDocumentError, fileName, "$", e.what());
-  }
+  std::unique_ptr<IDocument> document;
+  const Status read = readJson(
+      bytes, [&](const JsonNode& root) { document = Reader(baseFolder).read(root); }, kInvalidDocumentError,
+      4 * kMaxNesting);
+  if (!read) return failure(read.code(), fileName, "", read.message());
+  DocumentLoadResult r;
+  r.document = std::move(document);
+  return r;
 }
 
 DocumentLoadResult loadDocumentFile(const std::string& path) {

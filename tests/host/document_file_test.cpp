@@ -200,7 +200,7 @@ TEST(DocumentFile, BadInputIsRefusedWithOneLineNamingPathAndProblem) {
        kInvalidDocumentError},
       {"hello", "f.indd: not a Korvex document (no JSON object)", kNotADocumentError},
       {R"({"format": "korvex-document", "version": 1, "pageSize": [595e2756, 1]})",
-       "f.indd: $: a number too large for a document", kInvalidDocumentError},
+       "f.indd: $: a number too large to read", kInvalidDocumentError},
   };
   for (const Case& c : cases) {
     DocumentLoadResult r = parseDocument(c.json, "f.indd", "/");
