@@ -14,6 +14,7 @@
 #include <set>
 
 #include "foundation/atomic_file.h"
+#include "foundation/base64.h"
 #include "foundation/json_node.h"
 #include "host/image_info.h"
 
@@ -27,48 +28,6 @@ namespace {
 constexpr unsigned char kInDesignSignature[16] = {0x06, 0x06, 0xED, 0xF5, 0xD8, 0x1D, 0x46, 0xE5,
                                                   0xBD, 0x31, 0xEF, 0xE7, 0xFE, 0x74, 0xB7, 0x1D};
 constexpr int kMaxNesting = 64;
-
-// --- base64 for embedded link data
-
-const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string base64Encode(const std::vector<std::uint8_t>& data) {
-  std::string out;
-  out.reserve((data.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < data.size(); i += 3) {
-    const std::uint32_t n = (std::uint32_t{data[i]} << 16) |
-                            (i + 1 < data.size() ? std::uint32_t{data[i + 1]} << 8 : 0) |
-                            (i + 2 < data.size() ? data[i + 2] : 0);
-    out.push_back(kBase64[(n >> 18) & 63]);
-    out.push_back(kBase64[(n >> 12) & 63]);
-    out.push_back(i + 1 < data.size() ? kBase64[(n >> 6) & 63] : '=');
-    out.push_back(i + 2 < data.size() ? kBase64[n & 63] : '=');
-  }
-  return out;
-}
-
-std::optional<std::vector<std::uint8_t>> base64Decode(const std::string& text) {
-  std::vector<std::uint8_t> out;
-  std::uint32_t buffer = 0;
-  int bits = 0;
-  std::size_t padding = 0;
-  for (char c : text) {
-    if (c == '=') {
-      ++padding;
-      continue;
-    }
-    const char* p = std::strchr(kBase64, c);
-    if (!p || c == '\0' || padding) return std::nullopt;
-    buffer = (buffer << 6) | static_cast<std::uint32_t>(p - kBase64);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out.push_back(static_cast<std::uint8_t>((buffer >> bits) & 0xFF));
-    }
-  }
-  if (padding > 2) return std::nullopt;
-  return out;
-}
 
 // --- names of enumerations
 
