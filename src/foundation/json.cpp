@@ -7,6 +7,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "foundation/base64.h"
 #include "foundation/log.h"
 
 namespace korvex {
@@ -63,21 +64,6 @@ std::string isoDate(Date d) {
   return buf;
 }
 
-std::string base64(const Bytes& b) {
-  static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((b.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < b.size(); i += 3) {
-    const std::uint32_t n = (std::uint32_t{b[i]} << 16) | (i + 1 < b.size() ? std::uint32_t{b[i + 1]} << 8 : 0) |
-                            (i + 2 < b.size() ? std::uint32_t{b[i + 2]} : 0);
-    out += table[(n >> 18) & 63];
-    out += table[(n >> 12) & 63];
-    out += i + 1 < b.size() ? table[(n >> 6) & 63] : '=';
-    out += i + 2 < b.size() ? table[n & 63] : '=';
-  }
-  return out;
-}
-
 // False when a container contains itself.
 bool toJson(const Value& v, Json& out, std::unordered_set<const void*>& open, int depth) {
   if (depth > kMaxDepth) return false;
@@ -95,7 +81,7 @@ bool toJson(const Value& v, Json& out, std::unordered_set<const void*>& open, in
     }
     case Value::Kind::Boolean: out = *v.boolValue(); return true;
     case Value::Kind::Date: out = isoDate(*v.date()); return true;
-    case Value::Kind::Data: out = base64(*v.data()); return true;
+    case Value::Kind::Data: out = base64Encode(*v.data()); return true;
     case Value::Kind::Array: {
       ArrayPtr a = v.array();
       if (!open.insert(a.get()).second) return false;

@@ -1,459 +1,22 @@
-#include "host/document_file.h"
-
 #include <algorithm>
-#include <cctype>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <set>
 
-#include "foundation/atomic_file.h"
+#include "foundation/base64.h"
 #include "foundation/json_node.h"
+#include "host/document_file.h"
+#include "host/document_names.h"
 #include "host/image_info.h"
 
 namespace korvex {
 
-using Json = nlohmann::ordered_json;
-
 namespace {
 
-// The header GUID of InDesign's binary documents.
-constexpr unsigned char kInDesignSignature[16] = {0x06, 0x06, 0xED, 0xF5, 0xD8, 0x1D, 0x46, 0xE5,
-                                                  0xBD, 0x31, 0xEF, 0xE7, 0xFE, 0x74, 0xB7, 0x1D};
+using Json = nlohmann::ordered_json;
+
 constexpr int kMaxNesting = 64;
-
-// --- base64 for embedded link data
-
-const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string base64Encode(const std::vector<std::uint8_t>& data) {
-  std::string out;
-  out.reserve((data.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < data.size(); i += 3) {
-    const std::uint32_t n = (std::uint32_t{data[i]} << 16) |
-                            (i + 1 < data.size() ? std::uint32_t{data[i + 1]} << 8 : 0) |
-                            (i + 2 < data.size() ? data[i + 2] : 0);
-    out.push_back(kBase64[(n >> 18) & 63]);
-    out.push_back(kBase64[(n >> 12) & 63]);
-    out.push_back(i + 1 < data.size() ? kBase64[(n >> 6) & 63] : '=');
-    out.push_back(i + 2 < data.size() ? kBase64[n & 63] : '=');
-  }
-  return out;
-}
-
-std::optional<std::vector<std::uint8_t>> base64Decode(const std::string& text) {
-  std::vector<std::uint8_t> out;
-  std::uint32_t buffer = 0;
-  int bits = 0;
-  std::size_t padding = 0;
-  for (char c : text) {
-    if (c == '=') {
-      ++padding;
-      continue;
-    }
-    const char* p = std::strchr(kBase64, c);
-    if (!p || c == '\0' || padding) return std::nullopt;
-    buffer = (buffer << 6) | static_cast<std::uint32_t>(p - kBase64);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out.push_back(static_cast<std::uint8_t>((buffer >> bits) & 0xFF));
-    }
-  }
-  if (padding > 2) return std::nullopt;
-  return out;
-}
-
-// --- names of enumerations
-
-template <typename E>
-struct Names;
-template <>
-struct Names<StrokeAlignment> {
-  static constexpr std::pair<StrokeAlignment, const char*> values[] = {{StrokeAlignment::Center, "center"},
-                                                                       {StrokeAlignment::Inside, "inside"},
-                                                                       {StrokeAlignment::Outside, "outside"}};
-};
-template <>
-struct Names<TextWrapMode> {
-  static constexpr std::pair<TextWrapMode, const char*> values[] = {
-      {TextWrapMode::None, "none"},
-      {TextWrapMode::BoundingBox, "boundingBox"},
-      {TextWrapMode::Contour, "contour"},
-      {TextWrapMode::JumpObject, "jumpObject"},
-      {TextWrapMode::NextColumn, "nextColumn"}};
-};
-template <>
-struct Names<VerticalJustification> {
-  static constexpr std::pair<VerticalJustification, const char*> values[] = {
-      {VerticalJustification::Top, "top"},
-      {VerticalJustification::Center, "center"},
-      {VerticalJustification::Bottom, "bottom"},
-      {VerticalJustification::Justify, "justify"}};
-};
-template <>
-struct Names<ImageColorSpace> {
-  static constexpr std::pair<ImageColorSpace, const char*> values[] = {{ImageColorSpace::Unknown, "unknown"},
-                                                                       {ImageColorSpace::Grey, "grey"},
-                                                                       {ImageColorSpace::Colour, "colour"}};
-};
-template <>
-struct Names<ColorSpace> {
-  static constexpr std::pair<ColorSpace, const char*> values[] = {
-      {ColorSpace::CMYK, "CMYK"}, {ColorSpace::RGB, "RGB"}, {ColorSpace::Lab, "Lab"}};
-};
-template <>
-struct Names<BaselineRelativeTo> {
-  static constexpr std::pair<BaselineRelativeTo, const char*> values[] = {
-      {BaselineRelativeTo::TopOfPage, "topOfPage"}, {BaselineRelativeTo::TopMargin, "topMargin"}};
-};
-template <>
-struct Names<ClassID> {
-  static constexpr std::pair<ClassID, const char*> values[] = {
-      {ClassID::kImageItem, "image"}, {ClassID::kPDFItem, "pdf"}, {ClassID::kEPSItem, "eps"}};
-};
-
-template <typename E>
-const char* nameOf(E value) {
-  for (const auto& [v, n] : Names<E>::values)
-    if (v == value) return n;
-  return Names<E>::values[0].second;
-}
-
-const char* styleKey(StyleKind kind) {
-  switch (kind) {
-    case StyleKind::Paragraph: return "paragraphStyles";
-    case StyleKind::Character: return "characterStyles";
-    case StyleKind::Table: return "tableStyles";
-    case StyleKind::Cell: return "cellStyles";
-    case StyleKind::Object: break;
-  }
-  return "objectStyles";
-}
-constexpr StyleKind kStyleKinds[] = {StyleKind::Paragraph, StyleKind::Character, StyleKind::Table,
-                                     StyleKind::Cell, StyleKind::Object};
-
-// ============================================================ writing
-
-Json rectJson(const PMRect& r) {
-  return Json::array({r.left, r.top, r.right, r.bottom});
-}
-Json matrixJson(const PMMatrix& m) {
-  return Json::array({m.a, m.b, m.c, m.d, m.tx, m.ty});
-}
-
-class Writer {
- public:
-  explicit Writer(const IDocument& doc) : doc_(doc), db_(*doc.GetDocDataBase()) {}
-
-  Json write() {
-    Json j;
-    j["format"] = kDocumentFormatName;
-    j["version"] = kDocumentFormatVersion;
-    j["uid"] = doc_.GetUID();
-    j["facingPages"] = doc_.facingPages();
-    j["pageSize"] = Json::array({doc_.defaultPageWidth(), doc_.defaultPageHeight()});
-    if (!db_.GetFallbackSysFile().empty()) j["fallbackFile"] = db_.GetFallbackSysFile().path();
-    j["pagesLayerUID"] = doc_.layerList().front();
-    Json layers = Json::array();
-    for (int i = 1; i < doc_.GetLayerCount(); ++i) {
-      const IDocumentLayer* l = doc_.layerAt(i);
-      layers.push_back({{"uid", l->GetUID()},
-                        {"name", l->GetName()},
-                        {"visible", l->IsVisible()},
-                        {"printable", l->IsPrintable()},
-                        {"locked", l->IsLocked()},
-                        {"color", l->GetColor()}});
-    }
-    j["layers"] = layers;
-    if (!doc_.preflightProfile().empty()) j["preflightProfile"] = doc_.preflightProfile();
-    if (const IDocumentLayer* active = db_.instantiate<IDocumentLayer>(doc_.activeLayer()))
-      j["activeLayer"] = active->GetName();
-    j["swatches"] = swatches();
-    for (StyleKind kind : kStyleKinds) j[styleKey(kind)] = styles(kind);
-    Json languages = Json::array();
-    for (UID uid : doc_.languageList())
-      languages.push_back({{"uid", uid}, {"name", db_.instantiate<Language>(uid)->name()}});
-    j["languages"] = languages;
-    const DocumentGrid& g = doc_.documentGrid();
-    j["documentGrid"] = {{"horizontalSpacing", g.horizontalSpacing},
-                         {"horizontalSubdivisions", g.horizontalSubdivisions},
-                         {"verticalSpacing", g.verticalSpacing},
-                         {"verticalSubdivisions", g.verticalSubdivisions},
-                         {"inBack", g.inBack}};
-    const BaselineGrid& b = doc_.baselineGrid();
-    j["baselineGrid"] = {{"start", b.start},
-                         {"increment", b.increment},
-                         {"relativeTo", nameOf(b.relativeTo)},
-                         {"viewThreshold", b.viewThreshold},
-                         {"color", b.color}};
-    j["xml"] = xml(doc_.xmlRoot());
-    Json stories = Json::array();
-    for (UID uid : doc_.storyList()) stories.push_back(story(*doc_.story(uid)));
-    j["stories"] = stories;
-    Json spreads = Json::array();
-    for (UID uid : doc_.spreadList()) spreads.push_back(spread(*db_.instantiate<ISpread>(uid)));
-    j["spreads"] = spreads;
-    return j;
-  }
-
- private:
-  std::string swatchName(UID uid) const {
-    const Swatch* s = doc_.swatch(uid);
-    return s ? s->name() : "None";
-  }
-
-  Json swatches() const {
-    Json list = Json::array();
-    for (UID uid : doc_.swatchList()) {
-      const Swatch* s = doc_.swatch(uid);
-      Json e = {{"uid", uid}, {"name", s->name()}};
-      if (!s->isReserved()) {
-        if (s->kind() == SwatchKind::Tint) {
-          e["kind"] = "tint";
-          e["base"] = swatchName(s->baseSwatch());
-          e["tint"] = s->tintPercent();
-        } else {
-          e["kind"] = s->model() == ColorModel::Spot ? "spot" : "process";
-          e["space"] = nameOf(s->space());
-          e["values"] = s->components();
-        }
-      }
-      if (s->stockIndex() >= 0) e["stock"] = s->stockIndex();
-      list.push_back(e);
-    }
-    return list;
-  }
-
-  Json styles(StyleKind kind) const {
-    Json list = Json::array();
-    for (UID uid : doc_.styleGroup(kind).styles()) {
-      const Style* s = db_.instantiate<Style>(uid);
-      Json e = {{"uid", uid}, {"name", s->name()}};
-      if (const Style* parent = db_.instantiate<Style>(s->basedOn())) e["basedOn"] = parent->name();
-      if (!s->properties().empty()) {
-        Json props = Json::object();
-        for (const auto& [k, v] : s->properties()) props[k] = v;
-        e["properties"] = props;
-      }
-      list.push_back(e);
-    }
-    return list;
-  }
-
-  static Json xml(const XMLElement& e) {
-    Json j = {{"tag", e.tag}};
-    if (!e.attributes.empty()) {
-      Json a = Json::object();
-      for (const auto& [k, v] : e.attributes) a[k] = v;
-      j["attributes"] = a;
-    }
-    if (!e.content.empty()) j["content"] = e.content;
-    if (!e.children.empty()) {
-      Json c = Json::array();
-      for (const XMLElement& child : e.children) c.push_back(xml(child));
-      j["children"] = c;
-    }
-    return j;
-  }
-
-  Json story(const ITextModel& s) const {
-    Json j = {{"id", "story" + std::to_string(s.GetUID())}, {"uid", s.GetUID()}, {"text", s.text()}};
-    Json runs = Json::array();
-    for (const auto& [cls, list] : s.attributeRuns()) {
-      int pos = 0;
-      for (const RunList::Run& r : list.runs()) {
-        if (!std::holds_alternative<std::monostate>(r.value)) {
-          Json e = {{"start", pos}, {"length", r.length}};
-          attribute(e, cls, r.value);
-          runs.push_back(e);
-        }
-        pos += r.length;
-      }
-    }
-    if (!runs.empty()) j["runs"] = runs;
-    Json anchored = Json::array();
-    for (const auto& [pos, uid] : s.ownedItems()) {
-      const auto* inl = db_.instantiate<InlineItem>(uid);
-      if (!inl || inl->GetChildCount() == 0) continue;
-      anchored.push_back({{"index", pos}, {"uid", uid}, {"item", item(inl->GetChildUID(0))}});
-    }
-    if (!anchored.empty()) j["anchored"] = anchored;
-    return j;
-  }
-
-  void attribute(Json& e, AttributeClass cls, const AttributeValue& v) const {
-    auto styleName = [&](UID uid) {
-      const Style* st = db_.instantiate<Style>(uid);
-      return st ? st->name() : std::string();
-    };
-    switch (cls) {
-      case AttributeClass::kTextColor: e["color"] = swatchName(std::get<UID>(v)); break;
-      case AttributeClass::kTextTint: e["tint"] = std::get<double>(v); break;
-      case AttributeClass::kTextFlag: e["flag"] = std::get<bool>(v); break;
-      case AttributeClass::kFontFamily: e["font"] = std::get<std::string>(v); break;
-      case AttributeClass::kFontStyle: e["fontStyle"] = std::get<std::string>(v); break;
-      case AttributeClass::kPointSize: e["size"] = std::get<double>(v); break;
-      case AttributeClass::kParagraphStyle: e["paragraphStyle"] = styleName(std::get<UID>(v)); break;
-      case AttributeClass::kCharacterStyle: e["characterStyle"] = styleName(std::get<UID>(v)); break;
-    }
-  }
-
-  Json spread(const ISpread& s) const {
-    Json j = {{"uid", s.GetUID()}};
-    Json layerUIDs = Json::array();
-    for (UID child : s.children()) layerUIDs.push_back(child);
-    j["layerUIDs"] = layerUIDs;
-    j["transform"] = matrixJson(s.transform());
-    Json pages = Json::array();
-    for (const Page* p : s.pages()) {
-      Json pj = {{"uid", p->GetUID()}, {"name", p->name()}, {"size", Json::array({p->width(), p->height()})}};
-      pj["transform"] = matrixJson(p->transform());
-      const PageMargins& m = p->margins();
-      pj["margins"] = Json::array({m.left, m.top, m.right, m.bottom});
-      if (p->hasExplicitColumns()) pj["columns"] = p->columns();
-      pages.push_back(pj);
-    }
-    j["pages"] = pages;
-    Json items = Json::array();
-    for (std::size_t i = 1; i < s.children().size(); ++i) {
-      const auto* sl = db_.instantiate<ISpreadLayer>(s.children()[i]);
-      const std::string layer = db_.instantiate<IDocumentLayer>(sl->documentLayerUID())->GetName();
-      for (UID child : sl->children()) {
-        Json e = item(child);
-        Json withLayer = {{"layer", layer}};
-        withLayer.update(e);
-        items.push_back(withLayer);
-      }
-    }
-    j["items"] = items;
-    return j;
-  }
-
-  void geometry(Json& j, const PageItem& it, SplineShape shape) const {
-    const Path& p = *it.path();
-    const PMRect b = p.bounds();
-    const bool asBounds = (shape == SplineShape::Rectangle && p == Path::rectangle(b)) ||
-                          (shape == SplineShape::Oval && p == Path::oval(b));
-    if (asBounds) {
-      j["bounds"] = rectJson(b);
-    } else {
-      Json points = Json::array();
-      for (const PathPoint& pt : p.points) {
-        if (pt.isCorner())
-          points.push_back(Json::array({pt.anchor.x, pt.anchor.y}));
-        else
-          points.push_back(Json::array({pt.anchor.x, pt.anchor.y, pt.in.x, pt.in.y, pt.out.x, pt.out.y}));
-      }
-      j["path"] = {{"points", points}, {"closed", p.closed}};
-    }
-    if (!it.transform().isIdentity()) j["transform"] = matrixJson(it.transform());
-  }
-
-  void attributes(Json& j, const PageItem& it) const {
-    const GraphicAttributes& a = it.graphicAttributes();
-    j["fill"] = swatchName(a.fillSwatch);
-    if (a.fillTint) j["fillTint"] = *a.fillTint;
-    j["stroke"] = swatchName(a.strokeSwatch);
-    if (a.strokeTint) j["strokeTint"] = *a.strokeTint;
-    j["strokeWeight"] = a.strokeWeight;
-    j["strokeAlignment"] = nameOf(a.strokeAlignment);
-    if (a.cornerRadius != 0) j["cornerRadius"] = a.cornerRadius;
-    if (a.nonPrinting) j["nonPrinting"] = true;
-    if (!it.objectStyle().empty()) j["objectStyle"] = it.objectStyle();
-    const TextWrapSettings& w = it.textWrap();
-    if (w != TextWrapSettings{})
-      j["textWrap"] = {{"mode", nameOf(w.mode)}, {"offsets", rectJson(w.offsets)},
-                       {"side", w.side},         {"contour", w.contour},
-                       {"inverted", w.inverted}, {"ignoredByTextBeneath", w.ignoredByTextBeneath}};
-    if (!it.labels().empty()) {
-      Json labels = Json::object();
-      for (const auto& [k, v] : it.labels().entries()) labels[k] = v;
-      j["labels"] = labels;
-    }
-  }
-
-  Json item(UID uid) const {
-    Json j;
-    const HostObject* o = db_.object(uid);
-    j["uid"] = uid;
-    if (const auto* g = dynamic_cast<const Group*>(o)) {
-      j["kind"] = "group";
-      if (!g->transform().isIdentity()) j["transform"] = matrixJson(g->transform());
-      attributes(j, *g);
-      Json children = Json::array();
-      for (UID child : g->children()) children.push_back(item(child));
-      j["children"] = children;
-      return j;
-    }
-    if (const auto* line = dynamic_cast<const GraphicLine*>(o)) {
-      j["kind"] = "line";
-      geometry(j, *line, SplineShape::Polygon);
-      attributes(j, *line);
-      return j;
-    }
-    const auto* s = dynamic_cast<const SplineItem*>(o);
-    if (!s) return j;
-    static const char* const kShapes[] = {"rectangle", "oval", "polygon"};
-    j["kind"] = kShapes[static_cast<int>(s->shape())];
-    geometry(j, *s, s->shape());
-    attributes(j, *s);
-    if (const auto* mc = db_.instantiate<MultiColumnItem>(s->textContentUID())) {
-      const TextFrameSettings& t = mc->settings();
-      const ITextModel* st = doc_.story(mc->storyUID());
-      const auto& thread = st->threadedFrames();
-      Json columns = Json::array();
-      for (UID c : mc->children()) columns.push_back(c);
-      j["text"] = {{"uid", mc->GetUID()},
-                   {"story", "story" + std::to_string(st->GetUID())},
-                   {"thread", std::find(thread.begin(), thread.end(), mc->GetUID()) - thread.begin()},
-                   {"columnUIDs", columns},
-                   {"columns", t.columnCount},
-                   {"gutter", t.gutter},
-                   {"inset", rectJson(t.inset)},
-                   {"verticalJustification", nameOf(t.verticalJustification)}};
-    } else if (const auto* c = db_.instantiate<PlacedContent>(s->placedContentUID())) {
-      j["content"] = content(*c);
-    }
-    return j;
-  }
-
-  Json content(const PlacedContent& c) const {
-    Json j = {{"kind", nameOf(c.GetClass())}, {"uid", c.GetUID()}};
-    geometry(j, c, SplineShape::Rectangle);
-    attributes(j, c);
-    if (const auto& ia = c.imageAttributes())
-      j["imageAttributes"] = {{"colorSpace", nameOf(ia->colorSpace)},
-                              {"pixelWidth", ia->pixelWidth},
-                              {"pixelHeight", ia->pixelHeight},
-                              {"resolution", ia->resolution}};
-    if (const auto* link = db_.instantiate<ILink>(c.linkUID())) {
-      const LinkResource* r = link->resource();
-      Json l = {{"uid", link->GetUID()},
-                {"resourceUID", r->GetUID()},
-                {"path", r->path()},
-                {"size", r->stamp().size},
-                {"modified", r->stamp().modifiedMs}};
-      if (r->isEmbedded()) {
-        l["embedded"] = true;
-        l["data"] = base64Encode(r->embeddedData());
-      }
-      j["link"] = l;
-    }
-    return j;
-  }
-
-  const IDocument& doc_;
-  const IDataBase& db_;
-};
-
-// ============================================================ reading
 
 using Node = JsonNode;
 
@@ -504,15 +67,15 @@ class Reader {
     if (!r.has("format") || !r.at("format").json().is_string() ||
         r.at("format").string() != kDocumentFormatName)
       throw JsonProblem{"$.format",
-                      std::string("not a Korvex document (expected \"") + kDocumentFormatName + "\")",
-                      kNotADocumentError};
+                        std::string("not a Korvex document (expected \"") + kDocumentFormatName + "\")",
+                        kNotADocumentError};
     if (!r.has("version")) r.fail("missing \"version\"");
     const long long version = r.at("version").integer(1, std::numeric_limits<int>::max());
     if (version > kDocumentFormatVersion)
       throw JsonProblem{"$.version",
-                      "format version " + std::to_string(version) + " is newer than this program reads (" +
-                          std::to_string(kDocumentFormatVersion) + "); update Korvex",
-                      kNewerFormatError};
+                        "format version " + std::to_string(version) + " is newer than this program reads (" +
+                            std::to_string(kDocumentFormatVersion) + "); update Korvex",
+                        kNewerFormatError};
     r.expectObject({"format",          "version",         "uid",          "facingPages", "pageSize",
                     "fallbackFile",    "pagesLayerUID",   "layers",       "activeLayer", "swatches",
                     "paragraphStyles", "characterStyles", "tableStyles",  "cellStyles",  "objectStyles",
@@ -615,7 +178,8 @@ class Reader {
         }
         if (kind != "process" && kind != "spot")
           n.at("kind").fail("unknown value \"" + kind + "\" (one of process, spot, tint)");
-        const ColorSpace space = n.has("space") ? n.at("space").choice(Names<ColorSpace>::values) : ColorSpace::CMYK;
+        const ColorSpace space =
+            n.has("space") ? n.at("space").choice(EnumNames<ColorSpace>::values) : ColorSpace::CMYK;
         if (!n.has("values")) n.fail("missing \"values\"");
         const auto values = n.at("values").numbers(0);
         if (std::string why = validateColorComponents(space, values); !why.empty()) n.at("values").fail(why);
@@ -643,7 +207,7 @@ class Reader {
   }
 
   void styles(const Node& r, StyleKind kind, std::vector<std::pair<Node, Style*>>& basedOn) {
-    for (const Node& n : r.array(styleKey(kind))) {
+    for (const Node& n : r.array(styleListKey(kind))) {
       n.expectObject({"uid", "name", "basedOn", "properties"});
       UID created = kInvalidUID;
       if (doc_->createStyle(kind, n.at("name").string(), kInvalidUID, &created, uidOf(n)))
@@ -678,7 +242,7 @@ class Reader {
     BaselineGrid g;
     g.start = n.num("start", g.start);
     g.increment = n.num("increment", g.increment);
-    if (n.has("relativeTo")) g.relativeTo = n.at("relativeTo").choice(Names<BaselineRelativeTo>::values);
+    if (n.has("relativeTo")) g.relativeTo = n.at("relativeTo").choice(EnumNames<BaselineRelativeTo>::values);
     g.viewThreshold = n.num("viewThreshold", g.viewThreshold);
     g.color = n.str("color", g.color);
     if (doc_->setBaselineGrid(g)) n.fail("baseline grid needs a positive increment and a start of 0 or more");
@@ -850,7 +414,8 @@ class Reader {
     a.strokeWeight = n.num("strokeWeight", a.strokeWeight);
     if (a.strokeWeight < 0 || a.strokeWeight > 1000)
       n.at("strokeWeight").fail("stroke weight must be between 0 and 1000");
-    if (n.has("strokeAlignment")) a.strokeAlignment = n.at("strokeAlignment").choice(Names<StrokeAlignment>::values);
+    if (n.has("strokeAlignment"))
+      a.strokeAlignment = n.at("strokeAlignment").choice(EnumNames<StrokeAlignment>::values);
     a.cornerRadius = n.num("cornerRadius", 0);
     if (a.cornerRadius < 0) n.at("cornerRadius").fail("corner radius must not be negative");
     a.nonPrinting = n.flag("nonPrinting", false);
@@ -865,7 +430,7 @@ class Reader {
       Node w = n.at("textWrap");
       w.expectObject({"mode", "offsets", "side", "contour", "inverted", "ignoredByTextBeneath"});
       TextWrapSettings t;
-      if (w.has("mode")) t.mode = w.at("mode").choice(Names<TextWrapMode>::values);
+      if (w.has("mode")) t.mode = w.at("mode").choice(EnumNames<TextWrapMode>::values);
       if (w.has("offsets")) {
         const auto v = w.at("offsets").numbers(4);
         t.offsets = {v[0], v[1], v[2], v[3]};
@@ -943,7 +508,7 @@ class Reader {
     }
     ClassID kind;
     if (n.has("kind")) {
-      kind = n.at("kind").choice(Names<ClassID>::values);
+      kind = n.at("kind").choice(EnumNames<ClassID>::values);
     } else {
       const PlacedFileKind k = path.empty() ? PlacedFileKind::Unknown : placedFileKind(path);
       if (k == PlacedFileKind::Unknown) n.fail("missing \"kind\" (image, pdf or eps)");
@@ -982,7 +547,7 @@ class Reader {
       Node a = n.at("imageAttributes");
       a.expectObject({"colorSpace", "pixelWidth", "pixelHeight", "resolution"});
       ImageAttributes ia;
-      if (a.has("colorSpace")) ia.colorSpace = a.at("colorSpace").choice(Names<ImageColorSpace>::values);
+      if (a.has("colorSpace")) ia.colorSpace = a.at("colorSpace").choice(EnumNames<ImageColorSpace>::values);
       if (a.has("pixelWidth")) ia.pixelWidth = static_cast<int>(a.at("pixelWidth").integer(0, 1000000));
       if (a.has("pixelHeight")) ia.pixelHeight = static_cast<int>(a.at("pixelHeight").integer(0, 1000000));
       ia.resolution = a.num("resolution", 72);
@@ -1062,7 +627,8 @@ class Reader {
         t.inset = {v[0], v[1], v[2], v[3]};
       }
       if (n.has("verticalJustification"))
-        t.verticalJustification = n.at("verticalJustification").choice(Names<VerticalJustification>::values);
+        t.verticalJustification =
+            n.at("verticalJustification").choice(EnumNames<VerticalJustification>::values);
       mc->setSettings(t);
     }
   }
@@ -1074,86 +640,18 @@ class Reader {
   std::vector<PendingText> pendingText_;
 };
 
-DocumentLoadResult failure(ErrorCode code, const std::string& fileName, const std::string& where,
-                           const std::string& problem) {
-  DocumentLoadResult r;
-  r.error = code;
-  r.message = oneLine(fileName + ": " + (where.empty() ? "" : where + ": ") + problem);
-  return r;
-}
-
 }  // namespace
 
-DocumentFileKind sniffDocumentFile(std::string_view head) {
-  if (head.size() >= 16 && std::memcmp(head.data(), kInDesignSignature, 16) == 0)
-    return DocumentFileKind::InDesignBinary;
-  if (head.size() >= 4 && head.substr(0, 4) == std::string_view("PK\x03\x04", 4))
-    return DocumentFileKind::IDMLPackage;
-  std::size_t i = 0;
-  if (head.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
-  while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) ++i;
-  if (i < head.size() && head[i] == '{') return DocumentFileKind::Native;
-  return DocumentFileKind::Unknown;
-}
-
-DocumentLoadResult parseDocument(std::string_view bytes, const std::string& fileName,
-                                 const std::string& baseFolder) {
-  switch (sniffDocumentFile(bytes.substr(0, 64))) {
-    case DocumentFileKind::InDesignBinary:
-      return failure(kBinaryDocumentError, fileName, "",
-                     "an InDesign binary document; open it in InDesign and export it as IDML (File > Export "
-                     "> InDesign Markup)");
-    case DocumentFileKind::IDMLPackage:
-      return failure(kNotADocumentError, fileName, "",
-                     "an IDML package, not a native document; import it as IDML");
-    case DocumentFileKind::Unknown:
-      return failure(kNotADocumentError, fileName, "", "not a Korvex document (no JSON object)");
-    case DocumentFileKind::Native: break;
-  }
+DocumentLoadResult readNativeDocument(std::string_view bytes, const std::string& fileName,
+                                      const std::string& baseFolder) {
   std::unique_ptr<IDocument> document;
   const Status read = readJson(
       bytes, [&](const JsonNode& root) { document = Reader(baseFolder).read(root); }, kInvalidDocumentError,
       4 * kMaxNesting);
-  if (!read) return failure(read.code(), fileName, "", read.message());
+  if (!read) return documentRefusal(read.code(), fileName, read.message());
   DocumentLoadResult r;
   r.document = std::move(document);
   return r;
-}
-
-DocumentLoadResult loadDocumentFile(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path p = std::filesystem::absolute(path, ec).lexically_normal();
-  if (!std::filesystem::is_regular_file(p, ec)) return failure(kFileNotFoundError, path, "", "no such file");
-  std::ifstream in(p, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad() || !in.is_open()) return failure(kFileReadError, path, "", "cannot be read");
-  DocumentLoadResult r = parseDocument(bytes, path, p.parent_path().string());
-  if (r.document) {
-    IDataBase* db = r.document->GetDocDataBase();
-    db->SetSysFile(IDFile(p.string()));
-    if (r.document->GetName().empty()) r.document->SetName(p.filename().string());
-    db->SetModified(false);
-  }
-  return r;
-}
-
-std::string serializeDocument(const IDocument& document) {
-  return Writer(document).write().dump(1, '\t', false, Json::error_handler_t::replace) + "\n";
-}
-
-ErrorCode saveDocumentFile(const IDocument& document, const std::string& path, std::string* message) {
-  std::string bytes;
-  try {
-    bytes = serializeDocument(document);
-  } catch (const std::exception& e) {
-    if (message) *message = path + ": " + e.what();
-    return kFailure;
-  }
-  if (const std::error_code ec = writeFileAtomically(path, bytes)) {
-    if (message) *message = path + ": " + ec.message();
-    return kFileWriteError;
-  }
-  return kSuccess;
 }
 
 }  // namespace korvex

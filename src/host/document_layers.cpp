@@ -1,0 +1,66 @@
+#include <algorithm>
+
+#include "host/document.h"
+
+namespace korvex {
+
+IDocumentLayer* IDocument::layerAt(int index) const {
+  if (index < 0 || index >= GetLayerCount()) return nullptr;
+  return database_->instantiate<IDocumentLayer>(layers_[static_cast<std::size_t>(index)]);
+}
+
+IDocumentLayer* IDocument::findLayer(const std::string& name) const {
+  for (UID uid : layers_)
+    if (auto* layer = database_->instantiate<IDocumentLayer>(uid); layer && layer->GetName() == name)
+      return layer;
+  return nullptr;
+}
+
+int IDocument::layerIndex(UID layer) const {
+  auto it = std::find(layers_.begin(), layers_.end(), layer);
+  return it == layers_.end() ? -1 : static_cast<int>(it - layers_.begin());
+}
+
+IDocumentLayer* IDocument::createLayer(const std::string& name, int index, UID uid) {
+  if (name.empty() || findLayer(name)) return nullptr;
+  auto* layer = uid == kInvalidUID ? database_->create<IDocumentLayer>(name)
+                                   : database_->createWithUID<IDocumentLayer>(uid, name);
+  if (!layer) return nullptr;
+  if (index < 1 || index > GetLayerCount()) index = GetLayerCount();
+  layers_.insert(layers_.begin() + index, layer->GetUID());
+  for (UID s : spreads_) {
+    auto* spread = database_->instantiate<ISpread>(s);
+    auto* sl = database_->create<ISpreadLayer>(layer->GetUID());
+    spread->addChild(sl, index);
+  }
+  if (activeLayer_ == kInvalidUID) activeLayer_ = layer->GetUID();
+  touch();
+  return layer;
+}
+
+ErrorCode IDocument::deleteLayer(UID layer) {
+  const int index = layerIndex(layer);
+  if (index < 0) return kObjectNotFoundError;
+  if (index == 0) return kInvalidParameterError;
+  for (UID s : spreads_) {
+    auto* spread = database_->instantiate<ISpread>(s);
+    if (ISpreadLayer* sl = spread->QueryLayer(layer)) {
+      spread->removeChild(sl);
+      destroyTree(sl->GetUID());
+    }
+  }
+  layers_.erase(layers_.begin() + index);
+  database_->destroy(layer);
+  if (activeLayer_ == layer) activeLayer_ = layers_.size() > 1 ? layers_[1] : kInvalidUID;
+  touch();
+  return kSuccess;
+}
+
+ErrorCode IDocument::setActiveLayer(UID layer) {
+  if (layerIndex(layer) < 1) return kInvalidParameterError;
+  activeLayer_ = layer;
+  touch();
+  return kSuccess;
+}
+
+}  // namespace korvex

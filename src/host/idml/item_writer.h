@@ -1,0 +1,43 @@
+#pragma once
+
+// Page items as IDML elements (Rectangle, Oval, Polygon, GraphicLine, Group,
+// TextFrame): geometry and transform, fill and stroke, labels, placed content
+// with its link, text frame settings; and the stories and swatches the items
+// refer to. Containers (a snippet, a package's spreads and stories) decide
+// where each element goes.
+
+#include <libxml/tree.h>
+
+#include <set>
+
+#include "host/document.h"
+#include "host/idml/idml_xml.h"
+
+namespace korvex::idml {
+
+class ItemWriter {
+ public:
+  explicit ItemWriter(const IDocument& doc) : doc_(doc), db_(doc.GetDocDataBase()) {}
+
+  // Appends the page item (a group with its members) to parent; nothing for
+  // anything else.
+  void writeItem(xmlNodePtr parent, UID uid, TransformSpace space);
+  // The stories of the text frames written so far.
+  const std::set<UID>& stories() const { return stories_; }
+  // Appends a Story element; its text colours join the swatches to write.
+  void writeStory(xmlNodePtr parent, UID story);
+  // Color and Tint elements for the swatches the items and stories written so
+  // far use, each tint's base before it: write them last.
+  void writeSwatches(xmlNodePtr parent);
+
+ private:
+  void writeCharacterAttribute(xmlNodePtr range, AttributeClass c, const AttributeValue& value);
+  void writeAttributes(xmlNodePtr node, const PageItem& item);
+
+  const IDocument& doc_;
+  IDataBase* db_;
+  std::set<UID> swatches_;
+  std::set<UID> stories_;
+};
+
+}  // namespace korvex::idml
