@@ -1,7 +1,6 @@
 #include "host/output/pdf_style.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -9,23 +8,11 @@
 
 #include "foundation/atomic_file.h"
 #include "foundation/folders.h"
+#include "foundation/interface_language.h"
 
 namespace korvex {
 
 namespace fs = std::filesystem;
-
-bool hostInterfaceIsGerman() {
-  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || *value == '\0') continue;
-    std::string text(value);
-    // $LANGUAGE is a colon list; its first entry decides.
-    text = text.substr(0, text.find(':'));
-    if (text == "C" || text == "POSIX") return false;
-    return text.rfind("de", 0) == 0;
-  }
-  return false;
-}
 
 std::vector<PdfExportStyle> builtInPdfStyles(bool german) {
   PdfExportStyle print{.name = german ? "[Druckausgabequalität]" : "[High Quality Print]",
@@ -148,7 +135,7 @@ std::optional<PdfExportStyle> pdfStyleFromJson(const std::string& text, const st
 }
 
 PdfStyleList PdfStyleList::load() {
-  PdfStyleList list(builtInPdfStyles(hostInterfaceIsGerman()));
+  PdfStyleList list(builtInPdfStyles(interfaceLanguage() == "de"));
   std::error_code ec;
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(userPdfStylesFolder(), ec)) {

@@ -28,9 +28,6 @@ struct PdfExportStyle {
   friend bool operator==(const PdfExportStyle&, const PdfExportStyle&) = default;
 };
 
-// Whether the host's interface speaks German ($LANGUAGE, $LC_ALL, $LC_MESSAGES, $LANG).
-bool hostInterfaceIsGerman();
-
 // The built-in styles in the interface language; every name begins with "[".
 std::vector<PdfExportStyle> builtInPdfStyles(bool german);
 
