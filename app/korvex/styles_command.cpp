@@ -84,12 +84,12 @@ int add(const std::string& name, const std::string& file) {
   }
   std::stringstream text;
   text << in.rdbuf();
-  std::string error;
-  auto style = pdfStyleFromJson(text.str(), name, &error);
+  auto style = pdfStyleFromJson(text.str(), name);
   if (!style) {
-    std::fprintf(stderr, "korvex: styles: %s: %s\n", file.c_str(), error.c_str());
+    std::fprintf(stderr, "korvex: styles: %s: %s\n", file.c_str(), style.message().c_str());
     return kExitFailed;
   }
+  std::string error;
   if (ErrorCode code = addUserPdfStyle(*style, &error); code != kSuccess) {
     std::fprintf(stderr, "korvex: styles: %s\n", error.c_str());
     return kExitFailed;

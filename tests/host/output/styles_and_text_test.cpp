@@ -54,7 +54,7 @@ TEST(PdfStyles, UserFilesRoundTripAndBadOnesAreReported) {
                       .colorConversion = PdfColorConversion::ToRGB,
                       .pdfVersion = "1.4"};
   ASSERT_EQ(addUserPdfStyle(mine), kSuccess);
-  EXPECT_EQ(pdfStyleFromJson(pdfStyleToJson(mine), mine.name), mine);
+  EXPECT_EQ(*pdfStyleFromJson(pdfStyleToJson(mine), mine.name), mine);
   test::writeFile(fs::path(userPdfStylesFolder()) / "Broken.json", "{\"bleed\": -3}");
   test::writeFile(fs::path(userPdfStylesFolder()) / "Also broken.json", "not json");
 
@@ -63,7 +63,8 @@ TEST(PdfStyles, UserFilesRoundTripAndBadOnesAreReported) {
   EXPECT_EQ(*list.find("Druckerei Müller"), mine);
   EXPECT_EQ(list.find("druckerei müller"), nullptr) << "names compare exactly";
   EXPECT_EQ(list.find("Broken"), nullptr);
-  EXPECT_EQ(list.problems().size(), 2u);
+  ASSERT_EQ(list.refusals().size(), 2u);
+  EXPECT_EQ(list.refusals()[1].reason, "$.bleed: out of range (0 to 432)");
 
   std::string why;
   EXPECT_NE(addUserPdfStyle({.name = "[Press Quality]"}, &why), kSuccess);
@@ -73,6 +74,8 @@ TEST(PdfStyles, UserFilesRoundTripAndBadOnesAreReported) {
   EXPECT_FALSE(pdfStyleFromJson("{\"pdfVersion\": \"2.0\"}", "x"));
   EXPECT_FALSE(pdfStyleFromJson("{\"colorConversion\": \"cmyk\"}", "x"));
   EXPECT_FALSE(pdfStyleFromJson("{\"exportSpreads\": 1}", "x"));
+  EXPECT_FALSE(pdfStyleFromJson("{\"jpegQuality\": 70.5}", "x"));
+  EXPECT_EQ(pdfStyleFromJson("{\"bleeed\": 3}", "x").message(), "$.bleeed: unknown key");
 }
 
 TEST(Paint, SwatchesResolveToTheirModels) {
