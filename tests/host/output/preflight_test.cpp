@@ -217,7 +217,6 @@ TEST(PreflightProfiles, UserFilesBesideBasic) {
   EXPECT_EQ(addUserPreflightProfile(round), kSuccess);
   EXPECT_EQ(*PreflightProfileList::load().find("strict"), round);
   EXPECT_NE(addUserPreflightProfile(PreflightProfile{.name = "[Mine]"}), kSuccess);
-  EXPECT_NE(addUserPreflightProfile(PreflightProfile{.name = "a/b"}), kSuccess);
 }
 
 TEST(PreflightService, AssignmentKeptInTheDocumentAndResultsAggregated) {

@@ -69,7 +69,6 @@ TEST(PdfStyles, UserFilesRoundTripAndBadOnesAreReported) {
   std::string why;
   EXPECT_NE(addUserPdfStyle({.name = "[Press Quality]"}, &why), kSuccess);
   EXPECT_NE(addUserPdfStyle({.name = "../escape"}, &why), kSuccess);
-  EXPECT_NE(addUserPdfStyle({.name = ""}, &why), kSuccess);
   EXPECT_FALSE(fs::exists(fs::path(userPdfStylesFolder()).parent_path() / "escape.json"));
   EXPECT_FALSE(pdfStyleFromJson("{\"pdfVersion\": \"2.0\"}", "x"));
   EXPECT_FALSE(pdfStyleFromJson("{\"colorConversion\": \"cmyk\"}", "x"));
