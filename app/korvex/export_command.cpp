@@ -47,8 +47,8 @@ int runExportCommand(std::span<const std::string> args) {
 
   Session* session = GetExecutionContextSession();
   PdfExportProvider& provider = pdfExportProvider(*session);
-  for (const std::string& problem : provider.styles().problems())
-    std::fprintf(stderr, "korvex: export: style ignored: %s\n", problem.c_str());
+  for (const StyleRefusal& refusal : provider.styles().refusals())
+    std::fprintf(stderr, "korvex: export: style ignored: %s\n", refusal.text().c_str());
   const std::string style = styleName.value_or(provider.styles().styles().front().name);
   if (!provider.styles().find(style)) {
     std::fprintf(stderr, "korvex: export: no PDF export style named \"%s\" (korvex styles list --pdf)\n",

@@ -31,8 +31,8 @@ int runPreflightCommand(std::span<const std::string> args) {
   PreflightService& service = preflightService(*session);
   // Overset text is what the composer sets with real fonts.
   installComposerLayout();
-  for (const std::string& problem : service.profiles().problems())
-    std::fprintf(stderr, "korvex: preflight: profile ignored: %s\n", problem.c_str());
+  for (const StyleRefusal& refusal : service.profiles().refusals())
+    std::fprintf(stderr, "korvex: preflight: profile ignored: %s\n", refusal.text().c_str());
   int index = -1;
   if (profileName) {
     index = service.profiles().indexOf(*profileName);

@@ -30,8 +30,8 @@ int runPrintCommand(std::span<const std::string> args) {
 
   Session* session = GetExecutionContextSession();
   PrintService& service = printService(*session);
-  for (const std::string& problem : service.styles().problems())
-    std::fprintf(stderr, "korvex: print: style ignored: %s\n", problem.c_str());
+  for (const StyleRefusal& refusal : service.styles().refusals())
+    std::fprintf(stderr, "korvex: print: style ignored: %s\n", refusal.text().c_str());
   const std::string name = styleName.value_or(kDefaultPrintStyleKey);
   const PrintStyle* found = service.styles().find(name);
   if (!found) {

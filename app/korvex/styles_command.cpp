@@ -22,6 +22,8 @@ struct StyleKindEntry {
   std::function<std::vector<std::string>()> names;
   // The style's settings as text, or none when the kind has no such style.
   std::function<std::optional<std::string>(const std::string&)> show;
+  // The user's files of this kind that were not taken.
+  std::function<std::vector<StyleRefusal>()> refusals;
 };
 
 std::vector<StyleKindEntry> styleKinds() {
@@ -37,7 +39,8 @@ std::vector<StyleKindEntry> styleKinds() {
          const PdfExportStyle* style = provider.styles().find(name);
          if (!style) return std::nullopt;
          return "PDF export style " + name + "\n" + pdfStyleToJson(*style);
-       }},
+       },
+       [&provider] { return provider.styles().refusals(); }},
       {"--print",
        [] {
          std::vector<std::string> names;
@@ -49,8 +52,16 @@ std::vector<StyleKindEntry> styleKinds() {
          const PrintStyle* style = printService(*GetExecutionContextSession()).styles().find(name);
          if (!style) return std::nullopt;
          return "Print style " + name + "\n" + printStyleToJson(*style);
-       }},
+       },
+       [] { return printService(*GetExecutionContextSession()).styles().refusals(); }},
   };
+}
+
+// A refused file is a warning, as in export and print: the names stay a clean
+// list on standard output and the command still succeeds.
+void reportRefusals(const StyleKindEntry& kind) {
+  for (const StyleRefusal& refusal : kind.refusals())
+    std::fprintf(stderr, "korvex: styles: style ignored: %s\n", refusal.text().c_str());
 }
 
 int list(std::span<const std::string> args) {
@@ -60,13 +71,17 @@ int list(std::span<const std::string> args) {
   for (const auto& kind : kinds) {
     if (!args.empty() && args[0] != kind.option) continue;
     known = true;
+    reportRefusals(kind);
     for (const auto& name : kind.names()) std::printf("%s\n", name.c_str());
   }
   return known ? kExitOk : usageError(kUsage);
 }
 
 int show(const std::string& name) {
-  for (const auto& kind : styleKinds()) {
+  const auto kinds = styleKinds();
+  // A style the user expects may be missing because its file was refused.
+  for (const auto& kind : kinds) reportRefusals(kind);
+  for (const auto& kind : kinds) {
     if (auto text = kind.show(name)) {
       std::printf("%s", text->c_str());
       return kExitOk;
@@ -84,12 +99,12 @@ int add(const std::string& name, const std::string& file) {
   }
   std::stringstream text;
   text << in.rdbuf();
-  std::string error;
-  auto style = pdfStyleFromJson(text.str(), name, &error);
+  auto style = pdfStyleFromJson(text.str(), name);
   if (!style) {
-    std::fprintf(stderr, "korvex: styles: %s: %s\n", file.c_str(), error.c_str());
+    std::fprintf(stderr, "korvex: styles: %s: %s\n", file.c_str(), style.message().c_str());
     return kExitFailed;
   }
+  std::string error;
   if (ErrorCode code = addUserPdfStyle(*style, &error); code != kSuccess) {
     std::fprintf(stderr, "korvex: styles: %s\n", error.c_str());
     return kExitFailed;

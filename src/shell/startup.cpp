@@ -5,6 +5,7 @@
 #include "config/settings_store.h"
 #include "dialogs/run_loop.h"
 #include "foundation/bundle.h"
+#include "foundation/interface_language.h"
 #include "foundation/log.h"
 #include "foundation/pool.h"
 #include "shell/menu_manager.h"
@@ -27,7 +28,7 @@ int languageCodeForLocale(int languageID) {
 }
 
 int hostLocaleLanguageID() {
-  return preferredLanguage() == "de" ? 3 : 0;
+  return interfaceLanguage() == "de" ? 3 : 0;
 }
 
 void MyStartupShutdown::Startup() {

@@ -3,13 +3,13 @@
 #include <libxml/parser.h>
 
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
 
 #include "foundation/bundle.h"
 #include "foundation/format.h"
+#include "foundation/interface_language.h"
 #include "foundation/product.h"
 #include "foundation/xml.h"
 #include "strings/strings_alert.h"
@@ -44,7 +44,7 @@ std::string_view elementName(xmlNodePtr node) {
 // The element whose children are the entries: the root, or its one child
 // named after the user's language when the file holds one section per language.
 xmlNodePtr entriesElement(xmlNodePtr root) {
-  std::string language = preferredLanguage();
+  std::string language = interfaceLanguage();
   if (language.empty()) return root;
   xmlNodePtr match = nullptr;
   int matches = 0;
@@ -75,23 +75,6 @@ bool loadNamedTable(const std::string& folder, std::string_view name) {
 
 }  // namespace
 
-std::string preferredLanguage() {
-  std::string value;
-  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* setting = std::getenv(variable);
-    if (setting && *setting) {
-      value = setting;
-      break;
-    }
-  }
-  // "de_DE.UTF-8" or, for LANGUAGE, "de:en".
-  value = value.substr(0, value.find(':'));
-  if (value.size() < 2) return {};
-  std::string code = value.substr(0, 2);
-  for (char& c : code) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return code;
-}
-
 bool loadStringTable(const std::string& path) {
   std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
   // No network, no entity substitution, no DTD loading; errors come back to us, not to stderr.
@@ -118,7 +101,7 @@ void setupStrings(int languageCode) {
 
 void setupStrings(int languageCode, const std::string& resourcesFolder) {
   if (languageCode == kLanguageAutomatic)
-    languageCode = preferredLanguage() == "de" ? kLanguageGerman : kLanguageEnglish;
+    languageCode = interfaceLanguage() == "de" ? kLanguageGerman : kLanguageEnglish;
   std::string_view name = languageCode == kLanguageFrench   ? "MyStrings_F"
                           : languageCode == kLanguageGerman ? "MyStrings_D"
                                                             : "MyStrings_E";

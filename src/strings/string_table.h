@@ -17,14 +17,9 @@ inline constexpr int kLanguageEnglish = 0;
 inline constexpr int kLanguageFrench = 1;
 inline constexpr int kLanguageGerman = 3;
 
-// The first two letters, in lower case, of the user's first preferred
-// language: the first entry of $LANGUAGE, else $LC_ALL, $LC_MESSAGES, $LANG;
-// empty when none is set.
-std::string preferredLanguage();
-
 // Loads the table of the language code from the bundle: "MyStrings_F" for 1,
 // "MyStrings_D" for 3, "MyStrings_E" otherwise (-1 picks 3 or 0 from the
-// preferred language), then "MyStrings" when that failed. When no table could
+// interface language), then "MyStrings" when that failed. When no table could
 // be loaded, an alert says so and the table loaded before (if any) stays.
 void setupStrings(int languageCode);
 // The same with the tables taken from the given folder.

@@ -144,5 +144,40 @@ TEST(StylesCommand, ListShowAddAndLanguage) {
   EXPECT_EQ(german.out.find("[Smallest File Size]"), std::string::npos);
 }
 
+TEST(StylesCommand, RefusedFilesAreNamedWithTheirReasons) {
+  test::TempHome home;
+  const fs::path styles = home.dataHome() / "korvex-host";
+  const fs::path wrapped = styles / "print-styles/Wrapped.json";
+  const fs::path broken = styles / "pdf-styles/Broken.json";
+  test::writeFile(wrapped, R"({"copies": 4294967297})");
+  test::writeFile(styles / "print-styles/Desk.json", R"({"copies": 3})");
+  test::writeFile(broken, R"({"bleed": "3mm"})");
+  test::writeFile(styles / "pdf-styles/Agentur.json", "{}");
+  const std::string wrappedLine =
+      "korvex: styles: style ignored: " + wrapped.string() + ": $.copies: out of range (1 to 999)\n";
+  const std::string brokenLine =
+      "korvex: styles: style ignored: " + broken.string() + ": $.bleed: expected a number\n";
+
+  // Refusals are warnings: the names stay a clean list and the command succeeds.
+  auto all = korvex({"styles", "list"});
+  EXPECT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_EQ(all.err, brokenLine + wrappedLine);
+  EXPECT_NE(all.out.find("\nAgentur\nkPrSt_DefaultName\nDesk\n"), std::string::npos) << all.out;
+
+  auto print = korvex({"styles", "list", "--print"});
+  EXPECT_EQ(print.exitCode, 0);
+  EXPECT_EQ(print.err, wrappedLine);
+  EXPECT_EQ(print.out, "kPrSt_DefaultName\nDesk\n");
+
+  auto pdf = korvex({"styles", "list", "--pdf"});
+  EXPECT_EQ(pdf.exitCode, 0);
+  EXPECT_EQ(pdf.err, brokenLine);
+  EXPECT_TRUE(pdf.out.ends_with("]\nAgentur\n")) << pdf.out;
+
+  auto show = korvex({"styles", "show", "Wrapped"});
+  EXPECT_EQ(show.exitCode, 1);
+  EXPECT_NE(show.err.find(wrappedLine), std::string::npos) << "says why the style is not there: " << show.err;
+}
+
 }  // namespace
 }  // namespace korvex

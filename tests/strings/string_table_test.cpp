@@ -78,13 +78,11 @@ TEST_F(StringTableTest, LanguageCodesChooseTheirTables) {
 
 TEST_F(StringTableTest, AutomaticFollowsThePreferredLanguage) {
   setenv("LANG", "de_AT.UTF-8", 1);
-  EXPECT_EQ(preferredLanguage(), "de");
   setupStrings(kLanguageAutomatic, kResources.string());
   EXPECT_EQ(stringForKey("yes"), "Ja");
 
   // LANGUAGE wins over LANG; French is not chosen automatically.
   setenv("LANGUAGE", "fr:de", 1);
-  EXPECT_EQ(preferredLanguage(), "fr");
   setupStrings(kLanguageAutomatic, kResources.string());
   EXPECT_EQ(stringForKey("yes"), "Yes");
 }

@@ -1,31 +1,14 @@
 #include "host/output/pdf_style.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <string_view>
+#include <utility>
 
-#include "foundation/atomic_file.h"
 #include "foundation/folders.h"
+#include "foundation/interface_language.h"
+#include "foundation/json_node.h"
 
 namespace korvex {
-
-namespace fs = std::filesystem;
-
-bool hostInterfaceIsGerman() {
-  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || *value == '\0') continue;
-    std::string text(value);
-    // $LANGUAGE is a colon list; its first entry decides.
-    text = text.substr(0, text.find(':'));
-    if (text == "C" || text == "POSIX") return false;
-    return text.rfind("de", 0) == 0;
-  }
-  return false;
-}
 
 std::vector<PdfExportStyle> builtInPdfStyles(bool german) {
   PdfExportStyle print{.name = german ? "[Druckausgabequalität]" : "[High Quality Print]",
@@ -75,98 +58,42 @@ std::string pdfStyleToJson(const PdfExportStyle& style) {
 
 namespace {
 
-bool fail(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-  return false;
+UserStyleStore userPdfStyleStore() {
+  return UserStyleStore(userPdfStylesFolder());
 }
 
-bool readNumber(const nlohmann::json& j, const char* key, double low, double high, double& out,
-                std::string* error) {
-  if (!j.contains(key)) return true;
-  const auto& v = j[key];
-  if (!v.is_number() || v.get<double>() < low || v.get<double>() > high)
-    return fail(error, std::string("\"") + key + "\" must be a number from " + std::to_string(low) + " to " +
-                           std::to_string(high));
-  out = v.get<double>();
-  return true;
-}
-
-bool readBool(const nlohmann::json& j, const char* key, bool& out, std::string* error) {
-  if (!j.contains(key)) return true;
-  if (!j[key].is_boolean()) return fail(error, std::string("\"") + key + "\" must be true or false");
-  out = j[key].get<bool>();
-  return true;
-}
-
-bool validFileName(const std::string& name) {
-  return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos &&
-         name.find('\0') == std::string::npos && name.size() < 200;
-}
+constexpr std::pair<PdfColorConversion, const char*> kColorConversions[] = {
+    {PdfColorConversion::Keep, "keep"}, {PdfColorConversion::ToRGB, "rgb"}};
+constexpr std::pair<std::string_view, const char*> kPdfVersions[] = {
+    {"1.3", "1.3"}, {"1.4", "1.4"}, {"1.5", "1.5"}, {"1.6", "1.6"}, {"1.7", "1.7"}};
 
 }  // namespace
 
-std::optional<PdfExportStyle> pdfStyleFromJson(const std::string& text, const std::string& name,
-                                               std::string* error) {
-  nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-  if (j.is_discarded() || !j.is_object()) {
-    fail(error, "not a JSON object");
-    return std::nullopt;
-  }
-  PdfExportStyle style;
-  style.name = name;
-  double quality = style.jpegQuality;
-  if (!readBool(j, "exportSpreads", style.exportSpreads, error) ||
-      !readBool(j, "cropMarks", style.cropMarks, error) ||
-      !readNumber(j, "bleed", 0, 432, style.bleed, error) ||
-      !readNumber(j, "downsampleThreshold", 0, 10000, style.downsampleThreshold, error) ||
-      !readNumber(j, "downsampleTarget", 9, 10000, style.downsampleTarget, error) ||
-      !readNumber(j, "jpegQuality", 1, 100, quality, error))
-    return std::nullopt;
-  style.jpegQuality = static_cast<int>(quality);
-  if (j.contains("colorConversion")) {
-    const auto& v = j["colorConversion"];
-    if (v == "keep")
-      style.colorConversion = PdfColorConversion::Keep;
-    else if (v == "rgb")
-      style.colorConversion = PdfColorConversion::ToRGB;
-    else {
-      fail(error, "\"colorConversion\" must be \"keep\" or \"rgb\"");
-      return std::nullopt;
-    }
-  }
-  if (j.contains("pdfVersion")) {
-    const auto& v = j["pdfVersion"];
-    static const char* const kVersions[] = {"1.3", "1.4", "1.5", "1.6", "1.7"};
-    if (!v.is_string() ||
-        std::find(std::begin(kVersions), std::end(kVersions), v.get<std::string>()) == std::end(kVersions)) {
-      fail(error, "\"pdfVersion\" must be one of 1.3, 1.4, 1.5, 1.6, 1.7");
-      return std::nullopt;
-    }
-    style.pdfVersion = v.get<std::string>();
-  }
+Result<PdfExportStyle> pdfStyleFromJson(const std::string& text, const std::string& name) {
+  PdfExportStyle style{.name = name};
+  Status read = readJson(text, [&style](const JsonNode& root) {
+    root.expectObject({"exportSpreads", "bleed", "cropMarks", "downsampleThreshold", "downsampleTarget",
+                       "jpegQuality", "colorConversion", "pdfVersion"});
+    style.exportSpreads = root.flag("exportSpreads", style.exportSpreads);
+    style.cropMarks = root.flag("cropMarks", style.cropMarks);
+    if (root.has("bleed")) style.bleed = root.at("bleed").number(0, 432);
+    if (root.has("downsampleThreshold"))
+      style.downsampleThreshold = root.at("downsampleThreshold").number(0, 10000);
+    if (root.has("downsampleTarget")) style.downsampleTarget = root.at("downsampleTarget").number(9, 10000);
+    if (root.has("jpegQuality")) style.jpegQuality = static_cast<int>(root.at("jpegQuality").integer(1, 100));
+    if (root.has("colorConversion"))
+      style.colorConversion = root.at("colorConversion").choice(kColorConversions);
+    if (root.has("pdfVersion")) style.pdfVersion = root.at("pdfVersion").choice(kPdfVersions);
+  });
+  if (!read) return read.failure();
   return style;
 }
 
 PdfStyleList PdfStyleList::load() {
-  PdfStyleList list(builtInPdfStyles(hostInterfaceIsGerman()));
-  std::error_code ec;
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(userPdfStylesFolder(), ec)) {
-    if (entry.path().extension() == ".json" && entry.is_regular_file(ec)) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  for (const auto& file : files) {
-    std::string name = file.stem().string();
-    if (name.empty() || name[0] == '[' || list.find(name)) continue;
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string error;
-    if (auto style = pdfStyleFromJson(text.str(), name, &error))
-      list.styles_.push_back(std::move(*style));
-    else
-      list.problems_.push_back(file.string() + ": " + error);
-  }
+  PdfStyleList list(builtInPdfStyles(interfaceLanguage() == "de"));
+  auto user = userPdfStyleStore().load<PdfExportStyle>(pdfStyleFromJson);
+  for (PdfExportStyle& style : user.styles) list.styles_.push_back(std::move(style));
+  list.refusals_ = std::move(user.refusals);
   return list;
 }
 
@@ -177,22 +104,9 @@ const PdfExportStyle* PdfStyleList::find(const std::string& name) const {
 }
 
 ErrorCode addUserPdfStyle(const PdfExportStyle& style, std::string* message) {
-  if (!style.name.empty() && style.name[0] == '[') {
-    if (message) *message = "names beginning with \"[\" belong to the built-in styles";
-    return kInvalidParameterError;
-  }
-  if (!validFileName(style.name)) {
-    if (message) *message = "a style name can't be empty, begin with a dot or contain a slash";
-    return kInvalidParameterError;
-  }
-  std::error_code ec;
-  fs::create_directories(userPdfStylesFolder(), ec);
-  const std::string path = userPdfStylesFolder() + "/" + style.name + ".json";
-  if (auto error = writeFileAtomically(path, pdfStyleToJson(style))) {
-    if (message) *message = path + ": " + error.message();
-    return kFileWriteError;
-  }
-  return kSuccess;
+  const Status saved = userPdfStyleStore().save(style.name, pdfStyleToJson(style));
+  if (!saved && message) *message = saved.message();
+  return saved.code();
 }
 
 }  // namespace korvex

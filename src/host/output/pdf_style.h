@@ -3,11 +3,12 @@
 // PDF export styles: the host's built-in presets (named after the interface
 // language) and the user's own, one JSON file each in the host's data folder.
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "foundation/result.h"
 #include "host/host_types.h"
+#include "host/user_style_store.h"
 
 namespace korvex {
 
@@ -28,9 +29,6 @@ struct PdfExportStyle {
   friend bool operator==(const PdfExportStyle&, const PdfExportStyle&) = default;
 };
 
-// Whether the host's interface speaks German ($LANGUAGE, $LC_ALL, $LC_MESSAGES, $LANG).
-bool hostInterfaceIsGerman();
-
 // The built-in styles in the interface language; every name begins with "[".
 std::vector<PdfExportStyle> builtInPdfStyles(bool german);
 
@@ -39,15 +37,14 @@ std::string userPdfStylesFolder();
 
 // The style as JSON text (without its name: the file name carries it).
 std::string pdfStyleToJson(const PdfExportStyle& style);
-// Reads the keys present over the defaults; none with a reason when the text
-// is not a JSON object or a value is out of range.
-std::optional<PdfExportStyle> pdfStyleFromJson(const std::string& text, const std::string& name,
-                                               std::string* error = nullptr);
+// Reads the keys present over the defaults; fails with "PATH: PROBLEM" when
+// the text is not a JSON object, a key is unknown or a value is out of range.
+Result<PdfExportStyle> pdfStyleFromJson(const std::string& text, const std::string& name);
 
 // The session's list: built-ins first, then the user's styles by file name.
 class PdfStyleList {
  public:
-  // Reads the built-ins for the current interface language and the user's folder.
+  // The built-ins in the interface language, then the user's folder.
   static PdfStyleList load();
   PdfStyleList(std::vector<PdfExportStyle> styles) : styles_(std::move(styles)) {}
 
@@ -55,12 +52,12 @@ class PdfStyleList {
   int count() const { return static_cast<int>(styles_.size()); }
   // Exact, case-sensitive name.
   const PdfExportStyle* find(const std::string& name) const;
-  // Files that could not be read, one line each.
-  const std::vector<std::string>& problems() const { return problems_; }
+  // The user's files that were not taken.
+  const std::vector<StyleRefusal>& refusals() const { return refusals_; }
 
  private:
   std::vector<PdfExportStyle> styles_;
-  std::vector<std::string> problems_;
+  std::vector<StyleRefusal> refusals_;
 };
 
 // Stores a user style as <folder>/<name>.json (atomically). Built-in names

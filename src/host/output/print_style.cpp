@@ -1,23 +1,17 @@
 #include "host/output/print_style.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <utility>
 
-#include "foundation/atomic_file.h"
 #include "foundation/folders.h"
+#include "foundation/json_node.h"
 
 namespace korvex {
 
-namespace fs = std::filesystem;
-
 namespace {
 
-bool validFileName(const std::string& name) {
-  return !name.empty() && name[0] != '.' && name[0] != '[' && name.find('/') == std::string::npos &&
-         name != kDefaultPrintStyleKey;
+UserStyleStore userPrintStyleStore() {
+  return UserStyleStore(userPrintStylesFolder(), {kDefaultPrintStyleKey});
 }
 
 }  // namespace
@@ -36,60 +30,29 @@ std::string printStyleToJson(const PrintStyle& style) {
   return j.dump(2) + "\n";
 }
 
-std::optional<PrintStyle> printStyleFromJson(const std::string& text, const std::string& name,
-                                             std::string* error) {
-  auto fail = [&](const std::string& why) -> std::optional<PrintStyle> {
-    if (error) *error = why;
-    return std::nullopt;
-  };
-  const auto j = nlohmann::json::parse(text, nullptr, false);
-  if (j.is_discarded() || !j.is_object()) return fail("not a JSON object");
-  PrintStyle style;
-  style.name = name;
-  for (const auto& [key, v] : j.items()) {
-    if (key == "destination") {
-      if (!v.is_number_integer() || v.get<int>() < 0 || v.get<int>() > 2)
-        return fail("destination: expected 0 (printer), 1 or 2 (PostScript file)");
-      style.destination = v.get<int>();
-    } else if (key == "printer" || key == "outputFile") {
-      if (!v.is_string()) return fail(key + ": expected a string");
-      (key == "printer" ? style.printer : style.outputFile) = v.get<std::string>();
-    } else if (key == "spreads") {
-      if (!v.is_boolean()) return fail("spreads: expected true or false");
-      style.spreads = v.get<bool>();
-    } else if (key == "copies") {
-      if (!v.is_number_integer() || v.get<int>() < 1 || v.get<int>() > 999)
-        return fail("copies: expected a whole number from 1 to 999");
-      style.copies = v.get<int>();
-    } else {
-      return fail("unknown key \"" + key + "\"");
-    }
-  }
-  // A printer name goes to lp as one argument; refuse what lp would read as an option.
-  if (!style.printer.empty() && style.printer[0] == '-')
-    return fail("printer: a name can't begin with \"-\"");
+Result<PrintStyle> printStyleFromJson(const std::string& text, const std::string& name) {
+  PrintStyle style{.name = name};
+  Status read = readJson(text, [&style](const JsonNode& root) {
+    root.expectObject({"destination", "printer", "outputFile", "spreads", "copies"});
+    if (root.has("destination"))
+      style.destination =
+          static_cast<int>(root.at("destination").integer(kPrintToPrinter, kPrintToFileSpread));
+    style.printer = root.str("printer", style.printer);
+    style.outputFile = root.str("outputFile", style.outputFile);
+    style.spreads = root.flag("spreads", style.spreads);
+    if (root.has("copies")) style.copies = static_cast<int>(root.at("copies").integer(1, 999));
+    // The printer name goes to lp as one argument; refuse what lp would read as an option.
+    if (style.printer.starts_with('-')) root.at("printer").fail("a printer name can't begin with \"-\"");
+  });
+  if (!read) return read.failure();
   return style;
 }
 
 PrintStyleList PrintStyleList::load() {
   PrintStyleList list({PrintStyle{.name = kDefaultPrintStyleKey}});
-  std::error_code ec;
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(userPrintStylesFolder(), ec))
-    if (entry.path().extension() == ".json" && entry.is_regular_file(ec)) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  for (const auto& file : files) {
-    const std::string name = file.stem().string();
-    if (!validFileName(name) || list.indexOf(name) >= 0) continue;
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string error;
-    if (auto style = printStyleFromJson(text.str(), name, &error))
-      list.styles_.push_back(std::move(*style));
-    else
-      list.problems_.push_back(file.string() + ": " + error);
-  }
+  auto user = userPrintStyleStore().load<PrintStyle>(printStyleFromJson);
+  for (PrintStyle& style : user.styles) list.styles_.push_back(std::move(style));
+  list.refusals_ = std::move(user.refusals);
   return list;
 }
 
@@ -110,21 +73,9 @@ PrintStyle* PrintStyleList::find(const std::string& name) {
 }
 
 ErrorCode addUserPrintStyle(const PrintStyle& style, std::string* message) {
-  if (!validFileName(style.name)) {
-    if (message)
-      *message =
-          "a print style name can't be empty, be the default's key, begin with \"[\" or a dot, or "
-          "contain a slash";
-    return kInvalidParameterError;
-  }
-  std::error_code ec;
-  fs::create_directories(userPrintStylesFolder(), ec);
-  const std::string path = userPrintStylesFolder() + "/" + style.name + ".json";
-  if (auto error = writeFileAtomically(path, printStyleToJson(style))) {
-    if (message) *message = path + ": " + error.message();
-    return kFileWriteError;
-  }
-  return kSuccess;
+  const Status saved = userPrintStyleStore().save(style.name, printStyleToJson(style));
+  if (!saved && message) *message = saved.message();
+  return saved.code();
 }
 
 }  // namespace korvex

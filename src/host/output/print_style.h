@@ -4,11 +4,12 @@
 // "kPrSt_DefaultName", and the user's own, one JSON file each in the host's
 // data folder.
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "foundation/result.h"
 #include "host/host_types.h"
+#include "host/user_style_store.h"
 
 namespace korvex {
 
@@ -36,8 +37,9 @@ struct PrintStyle {
 std::string userPrintStylesFolder();
 
 std::string printStyleToJson(const PrintStyle& style);
-std::optional<PrintStyle> printStyleFromJson(const std::string& text, const std::string& name,
-                                             std::string* error = nullptr);
+// Reads the keys present over the defaults; fails with "PATH: PROBLEM" when
+// the text is not a JSON object, a key is unknown or a value is out of range.
+Result<PrintStyle> printStyleFromJson(const std::string& text, const std::string& name);
 
 // The session's list: the default style first, then the user's by file name.
 class PrintStyleList {
@@ -52,11 +54,12 @@ class PrintStyleList {
   const PrintStyle* find(const std::string& name) const;
   // Mutable: a caller may set the output file name on the style itself.
   PrintStyle* find(const std::string& name);
-  const std::vector<std::string>& problems() const { return problems_; }
+  // The user's files that were not taken.
+  const std::vector<StyleRefusal>& refusals() const { return refusals_; }
 
  private:
   std::vector<PrintStyle> styles_;
-  std::vector<std::string> problems_;
+  std::vector<StyleRefusal> refusals_;
 };
 
 // Stores a user style as <folder>/<name>.json (atomically); the default's key

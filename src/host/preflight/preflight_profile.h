@@ -4,11 +4,12 @@
 // built-in "[Basic]" plus the user's own, one JSON file each in the host's
 // data folder.
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "foundation/result.h"
 #include "host/host_types.h"
+#include "host/user_style_store.h"
 
 namespace korvex {
 
@@ -34,10 +35,9 @@ struct PreflightProfile {
 std::string userPreflightProfilesFolder();
 
 std::string preflightProfileToJson(const PreflightProfile& profile);
-// Keys present over the defaults; none with a reason when the text is not a
-// JSON object, a key is unknown or a value is out of range.
-std::optional<PreflightProfile> preflightProfileFromJson(const std::string& text, const std::string& name,
-                                                         std::string* error = nullptr);
+// Keys present over the defaults; fails with "PATH: PROBLEM" when the text is
+// not a JSON object, a key is unknown or a value is out of range.
+Result<PreflightProfile> preflightProfileFromJson(const std::string& text, const std::string& name);
 
 // The session's list: "[Basic]" first, then the user's profiles by file name.
 class PreflightProfileList {
@@ -51,12 +51,12 @@ class PreflightProfileList {
   // Index of the profile with exactly that name; -1 when absent.
   int indexOf(const std::string& name) const;
   const PreflightProfile* find(const std::string& name) const;
-  // Files that could not be read, one line each.
-  const std::vector<std::string>& problems() const { return problems_; }
+  // The user's files that were not taken.
+  const std::vector<StyleRefusal>& refusals() const { return refusals_; }
 
  private:
   std::vector<PreflightProfile> profiles_;
-  std::vector<std::string> problems_;
+  std::vector<StyleRefusal> refusals_;
 };
 
 // Stores a user profile as <folder>/<name>.json (atomically); built-in names and

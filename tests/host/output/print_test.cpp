@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "foundation/hfs_path.h"
 #include "foundation/log.h"
@@ -180,13 +182,28 @@ TEST(PrintStyles, DefaultKeyFirstThenUserFiles) {
   test::writeFile(folder / "Desk.json", R"({"destination": 0, "printer": "Desk", "copies": 3})");
   test::writeFile(folder / "Bad.json", R"({"destination": 7})");
   test::writeFile(folder / "Sneaky.json", R"({"destination": 0, "printer": "-o evil"})");
+  // 2^32 + 1 must not wrap around to one copy.
+  test::writeFile(folder / "Wrapped.json", R"({"copies": 4294967297})");
+  test::writeFile(folder / "Zero.json", R"({"copies": 0})");
+  test::writeFile(folder / "Half.json", R"({"copies": 1.5})");
+  test::writeFile(folder / (std::string(kDefaultPrintStyleKey) + ".json"), "{}");
   PrintStyleList list = PrintStyleList::load();
   ASSERT_EQ(list.count(), 3);
   EXPECT_EQ(list.styles()[0].name, kDefaultPrintStyleKey);
   EXPECT_EQ(list.indexOf("Desk"), 1);
   EXPECT_EQ(list.find("Desk")->copies, 3);
   EXPECT_TRUE(list.find("Proof")->spreads);
-  EXPECT_EQ(list.problems().size(), 2u);
+  std::vector<std::string> refused;
+  for (const StyleRefusal& refusal : list.refusals())
+    refused.push_back(fs::path(refusal.file).filename().string() + ": " + refusal.reason);
+  EXPECT_EQ(refused, (std::vector<std::string>{
+                         "Bad.json: $.destination: out of range (0 to 2)",
+                         "Half.json: $.copies: expected an integer",
+                         "Sneaky.json: $.printer: a printer name can't begin with \"-\"",
+                         "Wrapped.json: $.copies: out of range (1 to 999)",
+                         "Zero.json: $.copies: out of range (1 to 999)",
+                         "kPrSt_DefaultName.json: the name \"kPrSt_DefaultName\" is a built-in name",
+                     }));
 
   PrintStyle mine{.name = "Mine", .destination = 0, .printer = "Lab", .copies = 4};
   ASSERT_EQ(addUserPrintStyle(mine), kSuccess);
