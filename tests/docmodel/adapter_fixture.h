@@ -13,6 +13,7 @@
 #include "foundation/log.h"
 #include "foundation/workspace.h"
 #include "host/document.h"
+#include "host/host_test_support.h"
 #include "host/session.h"
 #include "platform/recording_workspace.h"
 #include "support/temp_home.h"
@@ -40,12 +41,6 @@ class AdapterTest : public ::testing::Test {
     setup.facingPages = facing;
     return app().newDocument(setup, false);
   }
-  // The spread layer of the document layer at layerIndex on the spread at spreadIndex.
-  static UID spreadLayer(const IDocument& doc, int layerIndex, int spreadIndex = 0) {
-    return doc.spreadAt(spreadIndex)
-        ->QueryLayer(doc.layerList()[static_cast<std::size_t>(layerIndex)])
-        ->GetUID();
-  }
   static UID rect(IDocument& doc, UID parent, PMRect bounds) {
     SplineItem* item = doc.createRectangle(parent, bounds);
     EXPECT_NE(item, nullptr);
@@ -64,7 +59,7 @@ class LayoutTest : public AdapterTest {
   void openDocument(int pages) {
     doc = newDoc(pages);
     db = doc->GetDocDataBase();
-    layer = spreadLayer(*doc, 1);
+    layer = spreadLayer(*doc);
   }
   UIDRef item(PMRect bounds) { return {db, rect(*doc, layer, bounds)}; }
 
