@@ -27,7 +27,7 @@ class BatchTest : public PluginTest {
   }
   void TearDown() override {
     resetBatch();
-    for (auto& [name, handler] : handlers_) setActionHandler(name, std::move(handler));
+    for (auto& [name, handler] : std::exchange(handlers_, {})) setActionHandler(name, std::move(handler));
     PluginTest::TearDown();
   }
 

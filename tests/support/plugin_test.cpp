@@ -7,6 +7,7 @@
 #include "foundation/log.h"
 #include "host/document_file.h"
 #include "run/run_values.h"
+#include "strings/string_table.h"
 
 namespace korvex::test {
 
@@ -18,6 +19,7 @@ void resetToDefaults() {
   setSaveProject(false);
   setDstFolder(std::nullopt);
   setMsg2(std::nullopt);
+  releaseStrings();
   setBundleResourcesPath("");
   RunLoop::main().removeAllTimers();
   resetExecutionContextSession();

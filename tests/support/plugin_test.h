@@ -5,8 +5,8 @@
 // workspace (opening files is only recorded) and fresh settings; every other
 // process-wide value starts at its default: the run-wide values, the dialog
 // backend (console), the alerts' silent mode and second line, the string
-// tables' alert handler, the bundle's folder, the text layout (none) and the
-// run loop's timers. TearDown resets them again and puts back what SetUp
+// table (none) and its alert handler, the bundle's folder, the text layout
+// (none) and the run loop's timers. TearDown resets them again and puts back what SetUp
 // replaced, so nothing a test changes reaches the next one.
 
 #include <gtest/gtest.h>
