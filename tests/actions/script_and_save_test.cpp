@@ -8,7 +8,7 @@
 #include "foundation/log.h"
 #include "host/script_runner.h"
 #include "host/session.h"
-#include "support/temp_home.h"
+#include "support/plugin_test.h"
 
 namespace korvex {
 namespace {
@@ -29,26 +29,14 @@ class FakeRunner : public IScriptRunner {
   std::vector<std::string>* ran_;
 };
 
-class ScriptAndSave : public ::testing::Test {
+class ScriptAndSave : public test::PluginTest {
  protected:
-  void SetUp() override {
-    resetExecutionContextSession();
-    setupLog(true, "Tamrisk");
-    clearLog(0);
-    getShowLog();
-  }
-  void TearDown() override {
-    resetExecutionContextSession();
-    setLogging(false, false);
-  }
-  std::string logText() const { return test::readFile(*getLogPath()); }
   static DictPtr jsx(const std::optional<std::string>& path) {
     auto action = Dictionary::make();
     action->set("Action", "JSX");
     if (path) action->set("Path", *path);
     return action;
   }
-  test::TempHome home;
 };
 
 TEST_F(ScriptAndSave, ScriptNeedsAFileAndARunner) {

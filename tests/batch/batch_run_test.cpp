@@ -4,10 +4,11 @@
 
 #include "batch/action_dispatch.h"
 #include "batch/korvex_controller.h"
-#include "run/run_values.h"
 #include "batch_test_support.h"
 #include "docmodel/documents.h"
+#include "foundation/log.h"
 #include "host/document_file.h"
+#include "run/run_values.h"
 
 namespace korvex {
 namespace {
@@ -33,19 +34,6 @@ class FakeProgress : public ProgressWindow {
  private:
   int _cancelAt;
   int _polls = 0;
-};
-
-// Installs a handler for the test and puts the former one back afterwards.
-class ScopedHandler {
- public:
-  ScopedHandler(std::string_view name, ActionHandler handler) : _name(name) {
-    _former = *setActionHandler(name, std::move(handler));
-  }
-  ~ScopedHandler() { setActionHandler(_name, std::move(_former)); }
-
- private:
-  std::string_view _name;
-  ActionHandler _former;
 };
 
 RunOutcome run(const std::vector<std::string>& paths, ArrayPtr chain, ProgressWindow& progress) {
@@ -112,19 +100,19 @@ TEST_F(BatchTest, EmptyAndNullChainsTakeEveryDocument) {
 TEST_F(BatchTest, HandlersAreCalledInChainOrderWithTheirDocumentForm) {
   const std::string a = makeDoc("a.indd");
   std::vector<std::string> calls;
-  ScopedHandler pdf("PDF", MyDocHandler([&](MyDoc& doc, const DictPtr& action) {
-                      calls.push_back("PDF " + doc.getName().value_or("?") + " " +
-                                      action->get("Style").stringValue().value_or(""));
-                      return true;
-                    }));
-  ScopedHandler print("Print", DocumentHandler([&](IDocument* doc, const DictPtr&) {
-                        calls.push_back("Print " + pathForDoc(doc).value_or("?"));
-                        return false;
-                      }));
-  ScopedHandler jsx("JSX", DictionaryHandler([&](const DictPtr&) {
-                      calls.push_back("JSX");
-                      return true;
-                    }));
+  setActionHandler("PDF", MyDocHandler([&](MyDoc& doc, const DictPtr& action) {
+                     calls.push_back("PDF " + doc.getName().value_or("?") + " " +
+                                     action->get("Style").stringValue().value_or(""));
+                     return true;
+                   }));
+  setActionHandler("Print", DocumentHandler([&](IDocument* doc, const DictPtr&) {
+                     calls.push_back("Print " + pathForDoc(doc).value_or("?"));
+                     return false;
+                   }));
+  setActionHandler("JSX", DictionaryHandler([&](const DictPtr&) {
+                     calls.push_back("JSX");
+                     return true;
+                   }));
   ArrayPtr chain = chainOf({"JSX", "PDF", "Print", "JSX"});
   chain->at(1).dictionary()->set("Style", "Druck");
   EXPECT_EQ(run({a}, chain), RunOutcome::Failed);
@@ -138,12 +126,12 @@ TEST_F(BatchTest, DocumentAlreadyOpenIsProcessedInPlaceAndStaysOpen) {
   const UIDRef open = openDoc2(a, true);
   ASSERT_TRUE(open.isValid());
   int calls = 0;
-  ScopedHandler schnappi("Schnappi", DocumentHandler([&](IDocument* doc, const DictPtr&) {
-                           ++calls;
-                           doc->createLayer("Changed");
-                           setSaveProject(true);
-                           return false;
-                         }));
+  setActionHandler("Schnappi", DocumentHandler([&](IDocument* doc, const DictPtr&) {
+                     ++calls;
+                     doc->createLayer("Changed");
+                     setSaveProject(true);
+                     return false;
+                   }));
   // Its failing chain does not stop the run; the next document fails and stops it.
   EXPECT_EQ(run({a, b}, chainOf({"Schnappi"})), RunOutcome::Failed);
   EXPECT_EQ(calls, 2);
@@ -162,14 +150,14 @@ TEST_F(BatchTest, DocumentAlreadyOpenIsProcessedInPlaceAndStaysOpen) {
 
 TEST_F(BatchTest, SaveProjectFlagSavesModifiedDocumentsFromThenOn) {
   const std::string a = makeDoc("a.indd"), b = makeDoc("b.indd"), c = makeDoc("c.indd");
-  ScopedHandler pdf("PDF", DocumentHandler([](IDocument* doc, const DictPtr&) {
-                      doc->createLayer("ByPDF");
-                      return true;
-                    }));
-  ScopedHandler schnappi("Schnappi", DocumentHandler([](IDocument*, const DictPtr&) {
-                           setSaveProject(true);
-                           return true;
-                         }));
+  setActionHandler("PDF", DocumentHandler([](IDocument* doc, const DictPtr&) {
+                     doc->createLayer("ByPDF");
+                     return true;
+                   }));
+  setActionHandler("Schnappi", DocumentHandler([](IDocument*, const DictPtr&) {
+                     setSaveProject(true);
+                     return true;
+                   }));
   auto hasLayer = [](const std::string& path, const char* layer) {
     auto loaded = loadDocumentFile(path);
     return loaded.document && loaded.document->findLayer(layer) != nullptr;
@@ -191,10 +179,10 @@ TEST_F(BatchTest, DestinationFolderReceivesTheClosedDocument) {
   fs::create_directories(errors);
   test::writeFile(errors / "a.indd", "older");
   std::optional<std::string> target = errors.string();
-  ScopedHandler preflight("Preflight", DocumentHandler([&](IDocument*, const DictPtr&) {
-                            setDstFolder(target);
-                            return false;
-                          }));
+  setActionHandler("Preflight", DocumentHandler([&](IDocument*, const DictPtr&) {
+                     setDstFolder(target);
+                     return false;
+                   }));
   // A failing document is still moved, then the run stops.
   EXPECT_EQ(run({a, b}, chainOf({"Preflight"})), RunOutcome::Failed);
   EXPECT_FALSE(fs::exists(a));
@@ -243,10 +231,10 @@ TEST_F(BatchTest, UnreadableDocumentIsPassedOverWithAFlaggedLine) {
 TEST_F(BatchTest, HandlerThatClosesItsDocumentLeavesTheRunSound) {
   const std::string a = makeDoc("a.indd"), b = makeDoc("b.indd");
   setSaveProject(true);
-  ScopedHandler save("Save", MyDocHandler([](MyDoc& doc, const DictPtr&) {
-                       doc.close();
-                       return true;
-                     }));
+  setActionHandler("Save", MyDocHandler([](MyDoc& doc, const DictPtr&) {
+                     doc.close();
+                     return true;
+                   }));
   EXPECT_EQ(run({a, b}, chainOf({"Save", "#X"})), RunOutcome::Completed);
   EXPECT_EQ(getNumberOfDocs(), 0);
   EXPECT_EQ(logLines(), (Lines{kSeparator, a, "action: Save", "\t####\tdocument closed, the chain ends here",

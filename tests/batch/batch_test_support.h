@@ -1,61 +1,40 @@
 #pragma once
 
-// A fresh host session, log and run-wide values for each batch test, with
-// documents saved into the temporary home.
+// The plug-in's fixture with what the batch layer adds to the process: the
+// dispatch table's handlers are put back, the hot folder's stop check and
+// the cancel flag of an interrupt are cleared.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <memory>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
-#include "run/run_values.h"
-#include "foundation/log.h"
+#include "batch/action_dispatch.h"
+#include "batch/console_progress.h"
+#include "batch/hot_folder.h"
 #include "foundation/value.h"
-#include "foundation/workspace.h"
-#include "host/document_file.h"
-#include "host/session.h"
-#include "platform/recording_workspace.h"
-#include "support/temp_home.h"
+#include "support/plugin_test.h"
 
 namespace korvex::test {
 
-class BatchTest : public ::testing::Test {
+class BatchTest : public PluginTest {
  protected:
   void SetUp() override {
-    resetExecutionContextSession();
-    auto recording = std::make_unique<RecordingWorkspace>();
-    workspace = recording.get();
-    formerWorkspace = setWorkspace(std::move(recording));
-    setSaveProject(false);
-    setDstFolder(std::nullopt);
-    getShowLog();
-    setupLog(true, "Tamrisk");
+    PluginTest::SetUp();
+    for (const ActionTableRow& row : actionTable()) handlers_.emplace_back(row.name, row.handler);
+    resetBatch();
   }
   void TearDown() override {
-    setSaveProject(false);
-    setDstFolder(std::nullopt);
-    getShowLog();
-    resetExecutionContextSession();
-    setWorkspace(std::move(formerWorkspace));
-  }
-
-  // A blank document saved at scratch/name; its path.
-  std::string makeDoc(const std::string& name, std::vector<std::string> layers = {"Layer 1"}) {
-    DocumentSetup setup;
-    setup.layers = std::move(layers);
-    auto doc = IDocument::createNew(setup);
-    std::filesystem::create_directories(home.scratch());
-    const std::string path = (home.scratch() / name).string();
-    EXPECT_EQ(saveDocumentFile(*doc, path), kSuccess);
-    return path;
+    resetBatch();
+    for (auto& [name, handler] : std::exchange(handlers_, {})) setActionHandler(name, std::move(handler));
+    PluginTest::TearDown();
   }
 
   // The log's message lines without their time prefix; the header dropped.
   std::vector<std::string> logLines() const {
     std::vector<std::string> lines;
-    std::string text = readFile(home.documents() / "Tamrisk" / "Korvex.txt");
+    const std::string text = logText();
     const std::string marker = ": Korvex::";
     std::size_t start = 0;
     while (start < text.size()) {
@@ -79,11 +58,13 @@ class BatchTest : public ::testing::Test {
     return chain;
   }
 
-  static Application& app() { return *GetExecutionContextSession()->application(); }
+ private:
+  static void resetBatch() {
+    setHotfolderStopCheck(nullptr);
+    InterruptCancels::reset();
+  }
 
-  TempHome home;
-  RecordingWorkspace* workspace = nullptr;
-  std::unique_ptr<Workspace> formerWorkspace;
+  std::vector<std::pair<std::string_view, ActionHandler>> handlers_;
 };
 
 }  // namespace korvex::test

@@ -9,19 +9,19 @@
 #include <vector>
 
 #include "batch/action_dispatch.h"
-#include "run/run_values.h"
+#include "batch_test_support.h"
 #include "config/settings_store.h"
 #include "docmodel/documents.h"
 #include "foundation/dictionary_accessors.h"
 #include "host/database.h"
 #include "host/session.h"
-#include "support/temp_home.h"
+#include "run/run_values.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TempHome;
+using HotFolder = test::BatchTest;
 
 void writeDocument(const fs::path& path) {
   fs::create_directories(path.parent_path());
@@ -42,27 +42,18 @@ struct Seen {
   std::vector<std::string> preflight;
 };
 
-// Replaces the handler of "Save" with a recorder for the test's lifetime.
-class RecordingSave {
- public:
-  explicit RecordingSave(Seen* seen) {
-    _former = *setActionHandler(
-        "Save", DocumentHandler([seen](IDocument* document, const DictPtr&) {
-          seen->paths.push_back(pathForDoc(document).value_or(""));
-          seen->modifiedLinks.push_back(integerForKey(prefs()->options(), "modifiedLinks", -1));
-          seen->preflight.push_back(stringForKey(prefs()->options(), "preflight", "(none)").value_or(""));
-          return true;
-        }));
-  }
-  ~RecordingSave() { setActionHandler("Save", _former); }
+// Replaces the handler of "Save" with a recorder.
+void recordSaves(Seen* seen) {
+  setActionHandler(
+      "Save", DocumentHandler([seen](IDocument* document, const DictPtr&) {
+        seen->paths.push_back(pathForDoc(document).value_or(""));
+        seen->modifiedLinks.push_back(integerForKey(prefs()->options(), "modifiedLinks", -1));
+        seen->preflight.push_back(stringForKey(prefs()->options(), "preflight", "(none)").value_or(""));
+        return true;
+      }));
+}
 
- private:
-  ActionHandler _former;
-};
-
-TEST(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
-  TempHome home;
-  loadPrefs();
+TEST_F(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
   fs::path hot = home.scratch() / "hot";
   prefs()->dict()->set("Hotfolder", hot.string());
   prefs()->options()->set("modifiedLinks", 1);
@@ -77,10 +68,8 @@ TEST(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
   test::writeFile(hot / "loose.indd", "not in a subfolder");
 
   Seen seen;
-  {
-    RecordingSave recorder(&seen);
-    scanHotfolder();
-  }
+  recordSaves(&seen);
+  scanHotfolder();
 
   fs::path out = hot / "Chain" / "Out";
   EXPECT_FALSE(fs::exists(hot / "Chain" / "a.indd"));
@@ -109,9 +98,7 @@ TEST(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
   EXPECT_FALSE(prefs()->options()->contains("preflight"));
 }
 
-TEST(HotFolder, NothingHappensWithoutAFolderAndAStopLeavesFilesForLater) {
-  TempHome home;
-  loadPrefs();
+TEST_F(HotFolder, NothingHappensWithoutAFolderAndAStopLeavesFilesForLater) {
   scanHotfolder();
   prefs()->dict()->set("Hotfolder", (home.scratch() / "missing").string());
   scanHotfolder();
@@ -128,26 +115,20 @@ TEST(HotFolder, NothingHappensWithoutAFolderAndAStopLeavesFilesForLater) {
   EXPECT_TRUE(fs::exists(hot / "Chain" / "Out" / "one.txt"));
 }
 
-TEST(HotFolder, UnopenableDocumentStaysInOut) {
-  TempHome home;
-  loadPrefs();
+TEST_F(HotFolder, UnopenableDocumentStaysInOut) {
   fs::path hot = home.scratch() / "hot";
   prefs()->dict()->set("Hotfolder", hot.string());
   test::writeFile(home.dataHome() / "Korvex" / "Chain.plist", kChain);
   test::writeFile(hot / "Chain" / "broken.indd", "not a document");
   Seen seen;
-  {
-    RecordingSave recorder(&seen);
-    scanHotfolder();
-  }
+  recordSaves(&seen);
+  scanHotfolder();
   EXPECT_TRUE(seen.paths.empty());
   EXPECT_EQ(test::readFile(hot / "Chain" / "Out" / "broken.indd"), "not a document");
   EXPECT_EQ(getNumberOfDocs(), 0);
 }
 
-TEST(HotFolder, ChangedDocumentIsSavedInOutOnlyWhenAnActionAskedForIt) {
-  TempHome home;
-  loadPrefs();
+TEST_F(HotFolder, ChangedDocumentIsSavedInOutOnlyWhenAnActionAskedForIt) {
   fs::path hot = home.scratch() / "hot";
   prefs()->dict()->set("Hotfolder", hot.string());
   test::writeFile(home.dataHome() / "Korvex" / "Chain.plist", kChain);
@@ -157,12 +138,11 @@ TEST(HotFolder, ChangedDocumentIsSavedInOutOnlyWhenAnActionAskedForIt) {
   fs::last_write_time(dropped, anHourAgo);
 
   bool askToSave = false;
-  auto former = *setActionHandler("Save", DocumentHandler([&askToSave](IDocument* document, const DictPtr&) {
-                                    document->GetDocDataBase()->SetModified(true);
-                                    if (askToSave) setSaveProject(true);
-                                    return true;
-                                  }));
-  setSaveProject(false);
+  setActionHandler("Save", DocumentHandler([&askToSave](IDocument* document, const DictPtr&) {
+                     document->GetDocDataBase()->SetModified(true);
+                     if (askToSave) setSaveProject(true);
+                     return true;
+                   }));
   scanHotfolder();
   fs::path out = hot / "Chain" / "Out" / "kept.indd";
   EXPECT_EQ(fs::last_write_time(out), anHourAgo);
@@ -172,8 +152,6 @@ TEST(HotFolder, ChangedDocumentIsSavedInOutOnlyWhenAnActionAskedForIt) {
   scanHotfolder();
   EXPECT_NE(fs::last_write_time(out), anHourAgo);
   EXPECT_EQ(getNumberOfDocs(), 0);
-  setSaveProject(false);
-  setActionHandler("Save", former);
 }
 
 }  // namespace

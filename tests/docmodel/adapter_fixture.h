@@ -1,61 +1,24 @@
 #pragma once
 
-// A session with documents built through the host's API, the log in a
-// temporary home and the recording workspace installed.
+// The plug-in's fixture with a builder for page items.
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <memory>
-#include <string>
 #include <vector>
 
-#include "foundation/log.h"
-#include "foundation/workspace.h"
 #include "host/document.h"
-#include "host/session.h"
-#include "platform/recording_workspace.h"
-#include "support/temp_home.h"
+#include "host/host_test_support.h"
+#include "support/plugin_test.h"
 
 namespace korvex::test {
 
-class AdapterTest : public ::testing::Test {
+class AdapterTest : public PluginTest {
  protected:
-  void SetUp() override {
-    resetExecutionContextSession();
-    former = setWorkspace(std::make_unique<RecordingWorkspace>());
-    setupLog(true, "Tamrisk");
-    std::filesystem::create_directories(home.scratch());
-  }
-  void TearDown() override {
-    resetExecutionContextSession();
-    setWorkspace(std::move(former));
-  }
-
-  static Application& app() { return *GetExecutionContextSession()->application(); }
-  static IDocument* newDoc(int pages, std::vector<std::string> layers = {"Layer 1"}, bool facing = false) {
-    DocumentSetup setup;
-    setup.pages = pages;
-    setup.layers = std::move(layers);
-    setup.facingPages = facing;
-    return app().newDocument(setup, false);
-  }
-  // The spread layer of the document layer at layerIndex on the spread at spreadIndex.
-  static UID spreadLayer(const IDocument& doc, int layerIndex, int spreadIndex = 0) {
-    return doc.spreadAt(spreadIndex)
-        ->QueryLayer(doc.layerList()[static_cast<std::size_t>(layerIndex)])
-        ->GetUID();
-  }
   static UID rect(IDocument& doc, UID parent, PMRect bounds) {
     SplineItem* item = doc.createRectangle(parent, bounds);
     EXPECT_NE(item, nullptr);
     return item ? item->GetUID() : kInvalidUID;
   }
-  std::string logText() const { return readFile(home.documents() / "Tamrisk" / "Korvex.txt"); }
-  RecordingWorkspace& workspace() { return static_cast<RecordingWorkspace&>(*korvex::workspace()); }
-
-  TempHome home;
-  std::unique_ptr<Workspace> former;
 };
 
 // A fixture with one open document whose first content layer takes the items.
@@ -64,7 +27,7 @@ class LayoutTest : public AdapterTest {
   void openDocument(int pages) {
     doc = newDoc(pages);
     db = doc->GetDocDataBase();
-    layer = spreadLayer(*doc, 1);
+    layer = spreadLayer(*doc);
   }
   UIDRef item(PMRect bounds) { return {db, rect(*doc, layer, bounds)}; }
 

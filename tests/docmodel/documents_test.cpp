@@ -5,41 +5,16 @@
 #include <filesystem>
 
 #include "docmodel/my_doc.h"
-#include "foundation/log.h"
-#include "foundation/workspace.h"
 #include "host/document_file.h"
 #include "host/session.h"
-#include "platform/recording_workspace.h"
-#include "support/temp_home.h"
+#include "support/plugin_test.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Documents : public ::testing::Test {
- protected:
-  void SetUp() override {
-    resetExecutionContextSession();
-    former = setWorkspace(std::make_unique<RecordingWorkspace>());
-    setupLog(true, "Tamrisk");
-    fs::create_directories(home.scratch());
-  }
-  void TearDown() override {
-    resetExecutionContextSession();
-    setWorkspace(std::move(former));
-  }
-  std::string makeDoc(const std::string& name) {
-    auto doc = IDocument::createNew(DocumentSetup{});
-    const std::string path = (home.scratch() / name).string();
-    EXPECT_EQ(saveDocumentFile(*doc, path), kSuccess);
-    return path;
-  }
-  static Application& app() { return *GetExecutionContextSession()->application(); }
-
-  test::TempHome home;
-  std::unique_ptr<Workspace> former;
-};
+using Documents = test::PluginTest;
 
 TEST_F(Documents, EmptySessionGivesEmptyHandles) {
   MyDoc front(static_cast<IDocument*>(nullptr));
@@ -150,7 +125,7 @@ TEST_F(Documents, SavingAndCopies) {
   doc->close();
   EXPECT_EQ(getNumberOfDocs(), 0);
 
-  std::string log = test::readFile(home.documents() / "Tamrisk" / "Korvex.txt");
+  std::string log = logText();
   EXPECT_NE(log.find(": Korvex::MyDoc::open: " + a + "\n"), std::string::npos);
 }
 
@@ -183,11 +158,8 @@ TEST_F(Documents, EnumDocsStopsWhenAsked) {
 namespace korvex {
 namespace {
 
-class RedrawAndResponders : public ::testing::Test {
+class RedrawAndResponders : public test::PluginTest {
  protected:
-  void SetUp() override { resetExecutionContextSession(); }
-  void TearDown() override { resetExecutionContextSession(); }
-  static Application& app() { return *GetExecutionContextSession()->application(); }
   static int redrawsOf(const IDocument* document) {
     int total = 0;
     for (const auto& w : app().windows())

@@ -32,7 +32,7 @@ class Layers : public test::AdapterTest {
 
 TEST_F(Layers, CreatingALayerReplacesOneOfTheSameName) {
   const UID oldLayer = doc->findLayer("Text")->GetUID();
-  const UID item = rect(*doc, spreadLayer(*doc, 1), {0, 0, 10, 10});
+  const UID item = rect(*doc, test::spreadLayer(*doc), {0, 0, 10, 10});
   const UID created = createDocLayer(doc, "Text", false, false, true);
   ASSERT_NE(created, kInvalidUID);
   EXPECT_NE(created, oldLayer);
@@ -92,7 +92,7 @@ TEST_F(Layers, RemovingStopsAtTheFirstFailure) {
 
 TEST_F(Layers, SpreadLayersAndDuplicating) {
   MyDoc handle(doc);
-  EXPECT_EQ(handle.getSpreadLayer("Text"), UIDRef(db, spreadLayer(*doc, 1)));
+  EXPECT_EQ(handle.getSpreadLayer("Text"), UIDRef(db, test::spreadLayer(*doc)));
 
   EXPECT_EQ(handle.duplicateLayer("Text", "Nowhere"), -1);
   EXPECT_EQ(handle.duplicateLayer("Nowhere", "Text"), -1);
@@ -101,7 +101,7 @@ TEST_F(Layers, SpreadLayersAndDuplicating) {
   EXPECT_NE(log.find("Korvex::\tInvalid spreadLayer: Nowhere\n"), std::string::npos);
 
   // Source: a picture frame with a label, a group of a line and a text frame.
-  const UID source = spreadLayer(*doc, 1), target = spreadLayer(*doc, 2);
+  const UID source = test::spreadLayer(*doc), target = test::spreadLayer(*doc, 2);
   const auto picture = home.scratch() / "p.png";
   test::writeFile(picture, test::pngBytes(40, 20, true));
   const UID frame = rect(*doc, source, {10, 10, 50, 30});
@@ -138,7 +138,7 @@ TEST_F(Layers, SpreadLayersAndDuplicating) {
 }
 
 TEST_F(Layers, DuplicatedThreadsStayThreaded) {
-  const UID source = spreadLayer(*doc, 1);
+  const UID source = test::spreadLayer(*doc);
   // Created back to front, threaded front to back: copy order differs from thread order.
   const UID second = rect(*doc, source, {0, 200, 100, 300});
   const UID first = rect(*doc, source, {0, 0, 100, 100});
@@ -148,7 +148,8 @@ TEST_F(Layers, DuplicatedThreadsStayThreaded) {
   const std::size_t stories = doc->storyList().size();
 
   UIDList copies;
-  ASSERT_EQ(duplicateItems(*doc, getPageItems(UIDRef(db, source)), spreadLayer(*doc, 2), &copies), kSuccess);
+  ASSERT_EQ(duplicateItems(*doc, getPageItems(UIDRef(db, source)), test::spreadLayer(*doc, 2), &copies),
+            kSuccess);
   ASSERT_EQ(doc->storyList().size(), stories + 1);  // one copy of the story, not one per frame
   ITextModel* copied = doc->story(doc->storyList().back());
   auto textContent = [&](UID frame) { return db->instantiate<SplineItem>(frame)->textContentUID(); };
@@ -160,7 +161,7 @@ TEST_F(Layers, DuplicatingRefusesWhatIsNoPageItem) {
   UIDList pages(db);
   pages.Append(doc->pageAt(0)->GetUID());
   const std::size_t before = db->objectCount();
-  EXPECT_NE(duplicateItems(*doc, pages, spreadLayer(*doc, 1)), kSuccess);
+  EXPECT_NE(duplicateItems(*doc, pages, test::spreadLayer(*doc)), kSuccess);
   UIDList none(db);
   EXPECT_NE(duplicateItems(*doc, none, 999999), kSuccess);
   EXPECT_EQ(db->objectCount(), before);

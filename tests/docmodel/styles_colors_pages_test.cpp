@@ -103,7 +103,7 @@ TEST_F(StylesColorsPages, HostActionsClassesAndWrap) {
   ASSERT_EQ(contexts.size(), 1u);
   EXPECT_EQ(contexts[0], doc);
 
-  const UID frame = rect(*doc, spreadLayer(*doc, 1), {0, 0, 10, 10});
+  const UID frame = rect(*doc, test::spreadLayer(*doc), {0, 0, 10, 10});
   EXPECT_EQ(getBoss(UIDRef(db, frame)), ClassID::kSplineItem);
   EXPECT_EQ(getBoss(doc->GetUIDRef()), ClassID::kDocument);
   EXPECT_EQ(getBoss(UIDRef(db, 999999)), kInvalidClass);

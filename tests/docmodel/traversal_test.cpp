@@ -21,7 +21,7 @@ class Traversal : public test::AdapterTest {
     AdapterTest::SetUp();
     doc = newDoc(3, {"Back", "Front"});
     db = doc->GetDocDataBase();
-    const UID back = spreadLayer(*doc, 1), front = spreadLayer(*doc, 2);
+    const UID back = test::spreadLayer(*doc), front = test::spreadLayer(*doc, 2);
     a = rect(*doc, back, {0, 0, 10, 10});
     b = rect(*doc, back, {20, 0, 30, 10});
     g1 = rect(*doc, back, {40, 0, 50, 10});
@@ -31,7 +31,7 @@ class Traversal : public test::AdapterTest {
     members.Append(g2);
     ASSERT_EQ(doc->groupItems(members, &group), kSuccess);
     c = rect(*doc, front, {0, 20, 10, 30});
-    d = rect(*doc, spreadLayer(*doc, 2, 1), {0, 0, 5, 5});
+    d = rect(*doc, test::spreadLayer(*doc, 2, 1), {0, 0, 5, 5});
   }
 
   IDocument* doc = nullptr;
@@ -80,7 +80,7 @@ TEST_F(Traversal, GroupsOpenedAndAStopInsideStopsEveryWalk) {
     return made;
   }();
   Visits nested{.uids = {}, .stopAt = g1};
-  EXPECT_FALSE(EnumHierarchy2(db, spreadLayer(*doc, 1), &Visits::collect, &nested));
+  EXPECT_FALSE(EnumHierarchy2(db, test::spreadLayer(*doc), &Visits::collect, &nested));
   EXPECT_EQ(nested.uids.back(), g1);
   EXPECT_EQ(std::count(nested.uids.begin(), nested.uids.end(), b), 0);  // b comes after the group
   Visits direct;
@@ -118,7 +118,7 @@ TEST_F(Traversal, CallbacksMayDeleteWhatIsWalked) {
   } deleter{doc, {}};
   EXPECT_TRUE(EnumSpread2(doc->spreadAt(0), &Deleter::remove, &deleter));
   EXPECT_EQ(deleter.seen, (std::vector<UID>{g2, g1, b, a, c}));
-  EXPECT_EQ(getPageItems(UIDRef(db, spreadLayer(*doc, 1))).size(), 1u);  // the emptied group
+  EXPECT_EQ(getPageItems(UIDRef(db, test::spreadLayer(*doc))).size(), 1u);  // the emptied group
 }
 
 TEST_F(Traversal, LayersAndSpreads) {
@@ -142,7 +142,7 @@ TEST_F(Traversal, LayersAndSpreads) {
   } spreadLayers;
   EXPECT_FALSE(handle.enumSpreadLayers(1, &SpreadLayers::collect, &spreadLayers));
   ASSERT_EQ(spreadLayers.seen.size(), 1u);
-  EXPECT_EQ(spreadLayers.seen[0].second, spreadLayer(*doc, 1, 1));
+  EXPECT_EQ(spreadLayers.seen[0].second, test::spreadLayer(*doc, 1, 1));
 
   // One document layer across all spreads.
   IDocumentLayer* front = doc->findLayer("Front");
@@ -157,14 +157,14 @@ TEST_F(Traversal, LayersAndSpreads) {
 
   // enumDocLayer hands out each item's first child, first item first.
   ASSERT_EQ(doc->makeTextFrame(c), kSuccess);
-  const UID empty = rect(*doc, spreadLayer(*doc, 2), {50, 50, 60, 60});
+  const UID empty = rect(*doc, test::spreadLayer(*doc, 2), {50, 50, 60, 60});
   Visits children;
   EXPECT_TRUE(handle.enumDocLayer("Front", &Visits::collect, &children));
   ASSERT_EQ(children.uids.size(), 2u);
   EXPECT_EQ(children.uids[0], db->instantiate<SplineItem>(c)->textContentUID());
   EXPECT_EQ(children.uids[1], kInvalidUID);  // the empty frame has no child
   EXPECT_TRUE(handle.enumDocLayer("Nowhere", &Visits::collect, &children));
-  EXPECT_EQ(getPageItems(UIDRef(db, spreadLayer(*doc, 2))).uids(), (std::vector<UID>{c, empty}));
+  EXPECT_EQ(getPageItems(UIDRef(db, test::spreadLayer(*doc, 2))).uids(), (std::vector<UID>{c, empty}));
   EXPECT_TRUE(getPageItems(UIDRef(db, 999999)).empty());
 }
 
@@ -282,8 +282,8 @@ TEST_F(Traversal, AnchoredFramesInTextOrder) {
   ASSERT_EQ(story->Insert(0, "abcdef"), kSuccess);
   ASSERT_EQ(story->ApplyAttributes(0, 3, {{AttributeClass::kFontFamily, std::string("DejaVu Sans")}}),
             kSuccess);
-  const UID first = rect(*doc, spreadLayer(*doc, 2), {0, 0, 5, 5});
-  const UID second = rect(*doc, spreadLayer(*doc, 2), {0, 0, 6, 6});
+  const UID first = rect(*doc, test::spreadLayer(*doc, 2), {0, 0, 5, 5});
+  const UID second = rect(*doc, test::spreadLayer(*doc, 2), {0, 0, 6, 6});
   ASSERT_NE(doc->anchorItem(storyUID, 4, second), nullptr);
   ASSERT_NE(doc->anchorItem(storyUID, 1, first), nullptr);  // second moves to 5
 

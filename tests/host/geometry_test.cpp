@@ -35,7 +35,7 @@ TEST(Geometry, StrokeBoundsFollowWeightAndAlignment) {
   expectRect(strokeBounds(r, 2, StrokeAlignment::Outside, false), -1, -1, 11, 11);
 
   auto doc = IDocument::createNew({});
-  SplineItem* item = doc->createRectangle(test::contentLayerOnFirstSpread(*doc), {0, 0, 10, 10});
+  SplineItem* item = doc->createRectangle(test::spreadLayer(*doc), {0, 0, 10, 10});
   GraphicAttributes a = item->graphicAttributes();
   a.strokeWeight = 4;
   ASSERT_EQ(item->setGraphicAttributes(a), kSuccess);
@@ -50,7 +50,7 @@ TEST(Geometry, StrokeBoundsFollowWeightAndAlignment) {
 
 TEST(Geometry, ItemsOnLaterSpreadsAreOffsetBySpreadTransform) {
   auto doc = IDocument::createNew(test::setup(2));
-  const UID layer = doc->spreadAt(1)->QueryLayer(doc->layerList()[1])->GetUID();
+  const UID layer = test::spreadLayer(*doc, 1, 1);
   SplineItem* item = doc->createRectangle(layer, {10, 20, 30, 40});
   const PMReal y = doc->spreadAt(1)->transform().ty;
   EXPECT_GT(y, doc->defaultPageHeight());
@@ -61,7 +61,7 @@ TEST(Geometry, ItemsOnLaterSpreadsAreOffsetBySpreadTransform) {
 
 TEST(Geometry, MoveAndResizeWorkInPasteboardCoordinatesUnderRotation) {
   auto doc = IDocument::createNew({});
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   SplineItem* item = doc->createRectangle(layer, {-10, -5, 10, 5});
   ASSERT_EQ(item->setTransform(PMMatrix::translation(100, 100) * PMMatrix::rotation(90)), kSuccess);
   expectRect(*doc->pathBounds(item->GetUID()), 95, 90, 105, 110);
@@ -79,7 +79,7 @@ TEST(Geometry, MoveAndResizeWorkInPasteboardCoordinatesUnderRotation) {
 TEST(Geometry, GroupingAndUngroupingKeepPositions) {
   auto doc = IDocument::createNew(test::setup(1, {"A", "B"}));
   IDataBase* db = doc->GetDocDataBase();
-  const UID a = test::contentLayerOnFirstSpread(*doc, 1), b = test::contentLayerOnFirstSpread(*doc, 2);
+  const UID a = test::spreadLayer(*doc, 1), b = test::spreadLayer(*doc, 2);
   SplineItem* back = doc->createRectangle(a, {0, 0, 10, 10});
   SplineItem* front = doc->createRectangle(b, {50, 50, 60, 70});
   back->setTransform(PMMatrix::translation(5, 5));
@@ -120,9 +120,8 @@ TEST(Geometry, GroupingAndUngroupingKeepPositions) {
   // Items of different spreads can't be grouped.
   auto two = IDocument::createNew(test::setup(2));
   UIDList apart(two->GetDocDataBase());
-  apart.Append(two->createRectangle(test::contentLayerOnFirstSpread(*two), {0, 0, 1, 1})->GetUID());
-  apart.Append(two->createRectangle(two->spreadAt(1)->QueryLayer(two->layerList()[1])->GetUID(), {0, 0, 1, 1})
-                   ->GetUID());
+  apart.Append(two->createRectangle(test::spreadLayer(*two), {0, 0, 1, 1})->GetUID());
+  apart.Append(two->createRectangle(test::spreadLayer(*two, 1, 1), {0, 0, 1, 1})->GetUID());
   EXPECT_NE(two->groupItems(apart), kSuccess);
 }
 
@@ -131,7 +130,7 @@ TEST(Geometry, FramesFitToTheirPlacedContent) {
   const auto picture = home.scratch() / "wide.jpg";
   test::writeFile(picture, test::jpegBytes(200, 100, 3));
   auto doc = IDocument::createNew({});
-  SplineItem* frame = doc->createRectangle(test::contentLayerOnFirstSpread(*doc), {10, 10, 60, 110});
+  SplineItem* frame = doc->createRectangle(test::spreadLayer(*doc), {10, 10, 60, 110});
   UID content = kInvalidUID;
   ASSERT_EQ(doc->placeFile(frame->GetUID(), picture.string(), &content), kSuccess);
   expectRect(*doc->pathBounds(content), 10, 10, 210, 110);

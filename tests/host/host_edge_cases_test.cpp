@@ -11,7 +11,7 @@ namespace {
 TEST(DocumentFileEdges, EmbeddedDataOfEveryLengthSurvivesSaveAndLoad) {
   test::TempHome home;
   auto doc = IDocument::createNew({});
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   // Three lengths cover every base64 padding.
   for (const std::string tail : {"", "x", "xy"}) {
     const auto path = home.scratch() / ("p" + std::to_string(tail.size()) + ".eps");
@@ -87,7 +87,7 @@ TEST(DocumentFileEdges, AnchorsThreadsAndUIDsAreChecked) {
 
 TEST(ModelEdges, LinesResizeAndReplaceKeepsRuns) {
   auto doc = IDocument::createNew({});
-  GraphicLine* line = doc->createGraphicLine(test::contentLayerOnFirstSpread(*doc), {0, 10}, {100, 10});
+  GraphicLine* line = doc->createGraphicLine(test::spreadLayer(*doc), {0, 10}, {100, 10});
   // A horizontal line has no height: resizing keeps it flat and scales its length.
   ASSERT_EQ(doc->setPathBounds(line->GetUID(), {10, 20, 60, 20}), kSuccess);
   EXPECT_EQ(*doc->pathBounds(line->GetUID()), (PMRect{10, 20, 60, 20}));

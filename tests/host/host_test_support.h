@@ -50,8 +50,12 @@ inline std::string jpegBytes(int width, int height, int components) {
   return b;
 }
 
-inline UID contentLayerOnFirstSpread(const IDocument& doc, int layerIndex = 1) {
-  return doc.spreadAt(0)->QueryLayer(doc.layerList()[static_cast<std::size_t>(layerIndex)])->GetUID();
+// The spread layer of the document layer at layerIndex (0: the pages layer) on
+// the spread at spreadIndex; by default the first content layer of the first spread.
+inline UID spreadLayer(const IDocument& doc, int layerIndex = 1, int spreadIndex = 0) {
+  return doc.spreadAt(spreadIndex)
+      ->QueryLayer(doc.layerList()[static_cast<std::size_t>(layerIndex)])
+      ->GetUID();
 }
 
 }  // namespace korvex::test

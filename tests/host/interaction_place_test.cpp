@@ -31,7 +31,7 @@ TEST(PlaceFitting, FillCoversTheFrameAndFitShowsAll) {
   test::writeFile(picture, test::pngBytes(200, 100, false));
   auto doc = IDocument::createNew(test::setup(1));
   IDataBase* db = doc->GetDocDataBase();
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   UID frame = kInvalidUID;
   ASSERT_EQ(placeFileInRect(*doc, layer, {0, 0}, {100, 100}, URIUtils::IDFileToURI(IDFile(picture.string())),
                             &frame),
@@ -124,7 +124,7 @@ TEST(Interaction, ActionsPlaceGunAndSelection) {
   EXPECT_EQ(activeSelection(), nullptr) << "no document, no active context";
   IDocument* doc = GetExecutionContextSession()->application()->newDocument(test::setup(1), false);
   IDataBase* db = doc->GetDocDataBase();
-  const UID a = doc->createRectangle(test::contentLayerOnFirstSpread(*doc), {0, 0, 10, 10})->GetUID();
+  const UID a = doc->createRectangle(test::spreadLayer(*doc), {0, 0, 10, 10})->GetUID();
   ActiveSelection* selection = activeSelection();
   ASSERT_NE(selection, nullptr);
   UIDList list(UIDRef(db, a));

@@ -17,7 +17,7 @@ TEST(Links, StatesFollowTheFileOnDisk) {
   const auto picture = home.scratch() / "Bild 1.png";
   test::writeFile(picture, test::pngBytes(10, 10, true));
   auto doc = IDocument::createNew({});
-  SplineItem* frame = doc->createRectangle(test::contentLayerOnFirstSpread(*doc), {0, 0, 100, 100});
+  SplineItem* frame = doc->createRectangle(test::spreadLayer(*doc), {0, 0, 100, 100});
   UID content = kInvalidUID;
   ASSERT_EQ(doc->placeFile(frame->GetUID(), picture.string(), &content), kSuccess);
   auto* link = doc->GetDocDataBase()->instantiate<ILink>(doc->linkList()[0]);
@@ -64,7 +64,7 @@ TEST(Links, PlacingReadsImageAttributesFromTheFile) {
                {"grey.jpg", test::jpegBytes(30, 20, 1), ImageColorSpace::Grey},
                {"cmyk.jpg", test::jpegBytes(30, 20, 4), ImageColorSpace::Colour}};
   auto doc = IDocument::createNew({});
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   for (const Case& c : cases) {
     const auto path = home.scratch() / c.name;
     test::writeFile(path, c.bytes);
@@ -137,7 +137,7 @@ TEST(Swatches, UsageAndDeletionReplaceEveryUse) {
   EXPECT_TRUE(doc->isSwatchUsed(redUID)) << "a tint uses its base";
   EXPECT_FALSE(doc->isSwatchUsed(blue->GetUID()));
 
-  SplineItem* item = doc->createRectangle(test::contentLayerOnFirstSpread(*doc), {0, 0, 10, 10});
+  SplineItem* item = doc->createRectangle(test::spreadLayer(*doc), {0, 0, 10, 10});
   GraphicAttributes a = item->graphicAttributes();
   a.strokeSwatch = redUID;
   item->setGraphicAttributes(a);

@@ -105,7 +105,7 @@ TEST(DocumentModel, LayersAddAndRemoveSpreadLayersWithTheirItems) {
 
 TEST(DocumentModel, HierarchyKeepsBackToFrontOrderAndRefusesCycles) {
   auto doc = IDocument::createNew({});
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   SplineItem* a = doc->createRectangle(layer, {0, 0, 10, 10});
   SplineItem* b = doc->createRectangle(layer, {20, 0, 30, 10});
   Group* g = doc->createGroup(layer, 0);
@@ -128,7 +128,7 @@ TEST(DocumentModel, DeletingItemsTakesTheirTreeLinksAndThreads) {
   test::writeFile(picture, test::pngBytes(100, 50, false));
   auto doc = IDocument::createNew({});
   IDataBase* db = doc->GetDocDataBase();
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   SplineItem* frame = doc->createRectangle(layer, {0, 0, 100, 100});
   UID content = kInvalidUID;
   ASSERT_EQ(doc->placeFile(frame->GetUID(), picture.string(), &content), kSuccess);
@@ -153,7 +153,7 @@ TEST(DocumentModel, DeletingItemsTakesTheirTreeLinksAndThreads) {
 
 TEST(DocumentModel, LabelsKeepOrderAndTreatEmptyAsAbsent) {
   auto doc = IDocument::createNew({});
-  SplineItem* item = doc->createRectangle(test::contentLayerOnFirstSpread(*doc), {0, 0, 10, 10});
+  SplineItem* item = doc->createRectangle(test::spreadLayer(*doc), {0, 0, 10, 10});
   item->setLabel("b", "2");
   item->setLabel("a", "1");
   item->setLabel("b", "3");

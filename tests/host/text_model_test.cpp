@@ -93,7 +93,7 @@ TEST(TextModel, RunQueriesAndRangeApplication) {
 
 TEST(TextModel, OwnedItemsMoveWithTheText) {
   auto doc = IDocument::createNew({});
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   ITextModel* story = doc->createStory();
   story->Insert(0, "abcdef");
   SplineItem* frame = doc->createRectangle(layer, {0, 0, 10, 10});
@@ -115,7 +115,7 @@ TEST(TextModel, OwnedItemsMoveWithTheText) {
 TEST(TextModel, FrameListFollowsThreadsAndColumns) {
   auto doc = IDocument::createNew({});
   IDataBase* db = doc->GetDocDataBase();
-  const UID layer = test::contentLayerOnFirstSpread(*doc);
+  const UID layer = test::spreadLayer(*doc);
   SplineItem* a = doc->createRectangle(layer, {0, 0, 100, 100});
   SplineItem* b = doc->createRectangle(layer, {0, 200, 100, 300});
   SplineItem* c = doc->createRectangle(layer, {0, 400, 100, 500});
