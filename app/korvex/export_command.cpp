@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "command.h"
-#include "tool_arguments.h"
 #include "host/output/pdf_export.h"
 #include "host/session.h"
+#include "tool_arguments.h"
 
 namespace korvex::cli {
 
@@ -14,7 +14,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvex export DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]";
 
-bool parseWhole(std::string_view text, int& out) { return parseWholeNumber(text, out) && out >= 1; }
+bool parseWhole(std::string_view text, int& out) {
+  return parseWholeNumber(text, out) && out >= 1;
+}
 
 // "3" or "2-5", counted from 1.
 bool parseRange(const std::string& text, int& first, int& last) {
@@ -41,7 +43,8 @@ int runExportCommand(std::span<const std::string> args) {
   std::optional<std::pair<int, int>> range;
   if (auto pages = parsed->value("--pages")) {
     int first = 0, last = 0;
-    if (!parseRange(*pages, first, last)) return usageError("--pages needs FIRST-LAST, page numbers counted from 1");
+    if (!parseRange(*pages, first, last))
+      return usageError("--pages needs FIRST-LAST, page numbers counted from 1");
     range = std::pair(first, last);
   }
 

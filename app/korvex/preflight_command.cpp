@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "command.h"
-#include "tool_arguments.h"
 #include "host/document.h"
 #include "host/output/composer_layout.h"
 #include "host/preflight/preflight.h"
 #include "host/session.h"
+#include "tool_arguments.h"
 
 namespace korvex::cli {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "command.h"
-#include "tool_arguments.h"
 #include "host/document.h"
 #include "host/output/print.h"
 #include "host/session.h"
+#include "tool_arguments.h"
 
 namespace korvex::cli {
 

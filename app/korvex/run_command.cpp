@@ -8,7 +8,6 @@
 
 #include "batch/console_progress.h"
 #include "batch/korvex_controller.h"
-#include "run/run_values.h"
 #include "command.h"
 #include "config/action_files.h"
 #include "foundation/files.h"
@@ -16,6 +15,7 @@
 #include "foundation/paths.h"
 #include "foundation/property_list.h"
 #include "plugin_session.h"
+#include "run/run_values.h"
 
 namespace korvex::cli {
 

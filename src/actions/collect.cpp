@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "docmodel/frame_content.h"
 #include "docmodel/traversal.h"
@@ -13,6 +12,7 @@
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "host/used_fonts.h"
+#include "run/run_values.h"
 #include "strings/string_table.h"
 
 namespace korvex {

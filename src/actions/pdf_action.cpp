@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "docmodel/traversal.h"
 #include "foundation/dictionary_accessors.h"
@@ -12,6 +11,7 @@
 #include "foundation/unicode.h"
 #include "foundation/workspace.h"
 #include "host/output/pdf_export.h"
+#include "run/run_values.h"
 
 namespace korvex {
 

@@ -3,7 +3,6 @@
 #include <cctype>
 
 #include "actions/pdf_action.h"
-#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "docmodel/layers.h"
 #include "docmodel/my_doc.h"
@@ -16,6 +15,7 @@
 #include "foundation/unicode.h"
 #include "host/layout.h"
 #include "host/preflight/preflight.h"
+#include "run/run_values.h"
 
 namespace korvex {
 

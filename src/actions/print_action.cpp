@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/hfs_path.h"
@@ -11,6 +10,7 @@
 #include "foundation/strings.h"
 #include "foundation/unicode.h"
 #include "host/output/print.h"
+#include "run/run_values.h"
 #include "strings/string_table.h"
 
 namespace korvex {

@@ -1,11 +1,11 @@
 #include "actions/script_and_save.h"
 
-#include "run/run_values.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "host/host_strings.h"
 #include "host/script_runner.h"
+#include "run/run_values.h"
 
 namespace korvex {
 

@@ -1,13 +1,13 @@
 #include "batch/abort_processing.h"
 
 #include "actions/preflight_action.h"
-#include "run/run_values.h"
 #include "config/settings_store.h"
 #include "docmodel/documents.h"
 #include "docmodel/frame_content.h"
 #include "docmodel/traversal.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/log.h"
+#include "run/run_values.h"
 
 namespace korvex {
 

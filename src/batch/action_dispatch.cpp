@@ -8,9 +8,9 @@
 #include "actions/print_action.h"
 #include "actions/script_and_save.h"
 #include "batch/abort_processing.h"
-#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/log.h"
+#include "run/run_values.h"
 
 namespace korvex {
 

@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "batch/action_dispatch.h"
-#include "run/run_values.h"
 #include "config/action_files.h"
 #include "config/settings_store.h"
 #include "dialogs/run_loop.h"
@@ -15,6 +14,7 @@
 #include "foundation/folder_enum.h"
 #include "foundation/paths.h"
 #include "host/database.h"
+#include "run/run_values.h"
 
 namespace korvex {
 

@@ -3,13 +3,13 @@
 #include <string>
 
 #include "batch/action_dispatch.h"
-#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/files.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "host/session.h"
+#include "run/run_values.h"
 
 namespace korvex {
 

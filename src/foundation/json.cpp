@@ -1,10 +1,9 @@
 #include "foundation/json.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <unordered_set>
 
 #include "foundation/base64.h"
@@ -34,22 +33,17 @@ Value fromJson(const Json& j, int depth) {
       for (const auto& item : j) array->append(fromJson(item, depth + 1));
       return Value(array);
     }
-    case Json::value_t::string:
-      return Value(j.get_ref<const std::string&>());
-    case Json::value_t::boolean:
-      return Value::boolean(j.get<bool>());
-    case Json::value_t::number_integer:
-      return Value(j.get<std::int64_t>());
+    case Json::value_t::string: return Value(j.get_ref<const std::string&>());
+    case Json::value_t::boolean: return Value::boolean(j.get<bool>());
+    case Json::value_t::number_integer: return Value(j.get<std::int64_t>());
     case Json::value_t::number_unsigned: {
       const auto u = j.get<std::uint64_t>();
       if (u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
         return Value(static_cast<std::int64_t>(u));
       return Value(static_cast<double>(u));
     }
-    case Json::value_t::number_float:
-      return Value(j.get<double>());
-    default:
-      return {};
+    case Json::value_t::number_float: return Value(j.get<double>());
+    default: return {};
   }
 }
 

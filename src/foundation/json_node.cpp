@@ -8,7 +8,9 @@
 
 namespace korvex {
 
-void JsonNode::fail(const std::string& problem, int code) const { throw JsonProblem{path_, problem, code}; }
+void JsonNode::fail(const std::string& problem, int code) const {
+  throw JsonProblem{path_, problem, code};
+}
 
 void JsonNode::expectObject(std::initializer_list<const char*> allowed) const {
   if (!json_->is_object()) fail("expected an object");
@@ -19,7 +21,9 @@ void JsonNode::expectObject(std::initializer_list<const char*> allowed) const {
   }
 }
 
-bool JsonNode::has(const char* key) const { return json_->is_object() && json_->contains(key); }
+bool JsonNode::has(const char* key) const {
+  return json_->is_object() && json_->contains(key);
+}
 
 JsonNode JsonNode::at(const char* key) const {
   if (!json_->is_object()) fail("expected an object");
@@ -95,7 +99,8 @@ bool JsonNode::boolean() const {
 
 std::vector<double> JsonNode::numbers(std::size_t count) const {
   if (!json_->is_array() || (count && json_->size() != count))
-    fail(count ? "expected an array of " + std::to_string(count) + " numbers" : "expected an array of numbers");
+    fail(count ? "expected an array of " + std::to_string(count) + " numbers"
+               : "expected an array of numbers");
   std::vector<double> out;
   for (std::size_t i = 0; i < json_->size(); ++i) out.push_back(at(i).number());
   return out;
@@ -104,8 +109,12 @@ std::vector<double> JsonNode::numbers(std::size_t count) const {
 std::string JsonNode::str(const char* key, const std::string& fallback) const {
   return has(key) ? at(key).string() : fallback;
 }
-double JsonNode::num(const char* key, double fallback) const { return has(key) ? at(key).number() : fallback; }
-bool JsonNode::flag(const char* key, bool fallback) const { return has(key) ? at(key).boolean() : fallback; }
+double JsonNode::num(const char* key, double fallback) const {
+  return has(key) ? at(key).number() : fallback;
+}
+bool JsonNode::flag(const char* key, bool fallback) const {
+  return has(key) ? at(key).boolean() : fallback;
+}
 
 namespace {
 

@@ -1,13 +1,14 @@
+#include "actions/script_and_save.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "actions/script_and_save.h"
-#include "run/run_values.h"
 #include "docmodel/documents.h"
 #include "foundation/log.h"
 #include "host/script_runner.h"
 #include "host/session.h"
+#include "run/run_values.h"
 #include "support/plugin_test.h"
 
 namespace korvex {
@@ -50,7 +51,8 @@ TEST_F(ScriptAndSave, ScriptNeedsAFileAndARunner) {
   EXPECT_FALSE(doJavaScript(jsx(script)));  // no runner installed at all
   EXPECT_EQ(logText(), "");                 // both fail without a word
 
-  GetExecutionContextSession()->services().add(ServiceKind::ScriptRunner, std::make_unique<FakeRunner>(0, &ran));
+  GetExecutionContextSession()->services().add(ServiceKind::ScriptRunner,
+                                               std::make_unique<FakeRunner>(0, &ran));
   EXPECT_FALSE(doJavaScript(jsx(other)));  // no runner for this type
   EXPECT_FALSE(doJavaScript(jsx((home.scratch() / "missing.sh").string())));
   EXPECT_TRUE(doJavaScript(jsx(script)));
@@ -62,7 +64,8 @@ TEST_F(ScriptAndSave, FailingScriptLogsItsError) {
   std::vector<std::string> ran;
   std::string script = (home.scratch() / "broken.sh").string();
   test::writeFile(script, "exit 3");
-  GetExecutionContextSession()->services().add(ServiceKind::ScriptRunner, std::make_unique<FakeRunner>(7, &ran));
+  GetExecutionContextSession()->services().add(ServiceKind::ScriptRunner,
+                                               std::make_unique<FakeRunner>(7, &ran));
   EXPECT_FALSE(doJavaScript(jsx(script)));
   EXPECT_NE(logText().find("Korvex::\t####\terr = 7\n"), std::string::npos);
 }

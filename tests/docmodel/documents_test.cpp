@@ -199,7 +199,8 @@ TEST_F(RedrawAndResponders, RespondersHearOnlyTheirService) {
     heard.push_back("before " + d.file.path() + " " + d.formatName + " " + std::to_string(d.uiFlags) +
                     (d.document == document ? " doc" : " other"));
   });
-  responders.add(kAfterExportSignalResponderService, [&](const ResponderSignalData&) { heard.push_back("after"); });
+  responders.add(kAfterExportSignalResponderService,
+                 [&](const ResponderSignalData&) { heard.push_back("after"); });
 
   MyDoc handle(document);
   handle.notifyResponders(kBeforeExportSignalResponderService, IDFile("/tmp/x.pdf"), "Adobe PDF", 2);

@@ -1,10 +1,11 @@
+#include "foundation/workspace.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "foundation/log.h"
-#include "foundation/workspace.h"
 #include "platform/recording_workspace.h"
 #include "platform/xdg_workspace.h"
 #include "support/temp_home.h"
@@ -111,17 +112,20 @@ TEST_F(XdgSpawnTest, MissingToolsAnswerFalseAndLog) {
 
 TEST_F(XdgSpawnTest, StartsTheNamedProgramWithThePath) {
   auto marker = home_.scratch() / "opened";
-  addProgram("fake-viewer", "echo \"$1\" > '" + marker.string() + "'");
+  // Written aside and renamed, so the test never reads a half-written marker.
+  addProgram("fake-viewer", "echo \"$1\" > '" + marker.string() + ".part' && /bin/mv '" + marker.string() +
+                                ".part' '" + marker.string() + "'");
   {
     XdgWorkspace workspace;
     EXPECT_TRUE(workspace.openPath("/x/a b.pdf", std::string("fake-viewer")));
-    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i) usleep(10000);
+    for (int i = 0; i < 1000 && !std::filesystem::exists(marker); ++i) usleep(10000);
   }
   EXPECT_EQ(test::readFile(marker), "/x/a b.pdf\n");
 }
 
 TEST_F(XdgSpawnTest, DefaultApplicationFromXdgMime) {
-  addProgram("xdg-mime", "[ \"$1 $2 $3\" = 'query default application/pdf' ] && echo org.example.Viewer.desktop");
+  addProgram("xdg-mime",
+             "[ \"$1 $2 $3\" = 'query default application/pdf' ] && echo org.example.Viewer.desktop");
   XdgWorkspace workspace;
   EXPECT_EQ(workspace.defaultApplicationForExtension("pdf"), "org.example.Viewer.desktop");
   EXPECT_EQ(workspace.defaultApplicationForExtension("txt"), std::nullopt);

@@ -82,16 +82,18 @@ class StartupTest : public ::testing::Test {
   void SetUp() override {
     setBundleResourcesPath(resources());
     setMenuManager(std::make_unique<MenuManager>());
-    setWorkspace(std::make_unique<RecordingWorkspace>());
+    formerWorkspace_ = setWorkspace(std::make_unique<RecordingWorkspace>());
     RunLoop::main().removeAllTimers();
   }
   void TearDown() override {
     RunLoop::main().removeAllTimers();
     releaseStrings();
     setMenuManager(nullptr);
-    setWorkspace(nullptr);
+    setWorkspace(std::move(formerWorkspace_));
     setBundleResourcesPath("");
   }
+
+  std::unique_ptr<Workspace> formerWorkspace_;
 };
 
 TEST_F(StartupTest, StartsInOrderAndPlacesTheMenuFromItsTimer) {

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "host/document.h"
+#include "host/host_test_support.h"
 #include "host/output/image_data.h"
 #include "pdf_inspect.h"
 #include "support/temp_home.h"
@@ -27,9 +28,7 @@ struct TestDoc {
     doc = IDocument::createNew(setup);
     doc->SetName("Test Document");
   }
-  UID layerOf(int spread = 0, int layer = 1) const {
-    return doc->spreadAt(spread)->QueryLayer(doc->layerAt(layer)->GetUID())->GetUID();
-  }
+  UID layerOf(int spread = 0, int layer = 1) const { return test::spreadLayer(*doc, layer, spread); }
   SplineItem* rect(const PMRect& r, UID fill, int spread = 0) {
     SplineItem* item = doc->createRectangle(layerOf(spread), r);
     GraphicAttributes a = item->graphicAttributes();

@@ -7,6 +7,7 @@
 
 #include "host/document.h"
 #include "host/document_file.h"
+#include "host/host_test_support.h"
 #include "host/output/composer_layout.h"
 #include "host/text_layout.h"
 #include "support/temp_home.h"
@@ -25,9 +26,7 @@ struct PreflightDoc {
     setup.pageHeight = 300;
     doc = IDocument::createNew(setup);
   }
-  UID layer(int spread) const {
-    return doc->spreadAt(spread)->QueryLayer(doc->layerAt(1)->GetUID())->GetUID();
-  }
+  UID layer(int spread) const { return test::spreadLayer(*doc, 1, spread); }
   // Items on the second page sit in the second spread (single pages).
   SplineItem* rect(const PMRect& r, int spread = 0) { return doc->createRectangle(layer(spread), r); }
   void paint(SplineItem* item, UID fill, UID stroke = kInvalidUID, PMReal weight = 0) {

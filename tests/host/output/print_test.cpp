@@ -12,6 +12,7 @@
 #include "foundation/hfs_path.h"
 #include "foundation/log.h"
 #include "host/document.h"
+#include "host/host_test_support.h"
 #include "host/output/pdf_export.h"
 #include "pdf_inspect.h"
 #include "support/temp_home.h"
@@ -48,7 +49,7 @@ std::unique_ptr<IDocument> colourDocument() {
   doc->SetName("Print Test");
   Swatch* cyan = doc->createColor("Cyan", ColorModel::Process, ColorSpace::CMYK, {1, 0, 0, 0});
   for (int i = 0; i < 2; ++i) {
-    UID layer = doc->spreadAt(i)->QueryLayer(doc->layerAt(1)->GetUID())->GetUID();
+    UID layer = test::spreadLayer(*doc, 1, i);
     SplineItem* r = doc->createRectangle(layer, {20, 20, 180, 280});
     GraphicAttributes a = r->graphicAttributes();
     a.fillSwatch = i == 0 ? doc->blackSwatch() : cyan->GetUID();

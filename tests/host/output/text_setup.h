@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/document.h"
+#include "host/host_test_support.h"
 #include "host/text_model.h"
 
 namespace korvex::test {
@@ -13,7 +14,7 @@ namespace korvex::test {
 struct TextSetup {
   std::unique_ptr<IDocument> doc = IDocument::createNew({});
   ITextModel* story = doc->createStory();
-  UID layer() const { return doc->spreadAt(0)->QueryLayer(doc->layerAt(1)->GetUID())->GetUID(); }
+  UID layer() const { return test::spreadLayer(*doc); }
   MultiColumnItem* frame(const PMRect& r, int columns = 1) {
     SplineItem* f = doc->createRectangle(layer(), r);
     MultiColumnItem* content = nullptr;
