@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "support/run_process.h"
+#include "support/scoped_env.h"
 #include "support/temp_home.h"
 
 namespace korvex {
@@ -93,24 +94,11 @@ TEST(ExportCommand, FailuresLeaveNoFile) {
 }
 
 // Sets (or with null, clears) an environment variable for the scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-  void set(const char* value) { setenv(name_, value, 1); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(StylesCommand, ListShowAddAndLanguage) {
   test::TempHome home;
-  ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
-  ScopedEnv lang("LANG", "C.UTF-8");
+  test::ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
+  test::ScopedEnv lang("LANG", "C.UTF-8");
   auto list = korvex({"styles", "list", "--pdf"});
   ASSERT_EQ(list.exitCode, 0);
   EXPECT_NE(list.out.find("[High Quality Print]\n"), std::string::npos);

@@ -17,6 +17,7 @@
 #include "shell/menu_manager.h"
 #include "shell/my_action.h"
 #include "strings/string_table.h"
+#include "support/scoped_env.h"
 #include "support/temp_home.h"
 
 namespace korvex {
@@ -29,24 +30,6 @@ std::string resources() {
   return (fs::path(KORVEX_SOURCE_DIR) / "resources").string();
 }
 
-// Sets an environment variable for the object's lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : _name(name) {
-    if (const char* old = std::getenv(name)) _old = old;
-    ::setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (_old)
-      ::setenv(_name, _old->c_str(), 1);
-    else
-      ::unsetenv(_name);
-  }
-
- private:
-  const char* _name;
-  std::optional<std::string> _old;
-};
 
 // Records what would have been opened; launches nothing.
 class RecordingWorkspace : public Workspace {
@@ -157,12 +140,12 @@ TEST_F(StartupTest, InterfaceLanguageChoosesTheStringTable) {
 
   TempHome home;
   {
-    ScopedEnv language("LANGUAGE", "de_DE");
+    test::ScopedEnv language("LANGUAGE", "de_DE");
     MyStartupShutdown().Startup();
     EXPECT_EQ(stringForKey("About"), "Über Korvex");
   }
   {
-    ScopedEnv language("LANGUAGE", "fr_FR");
+    test::ScopedEnv language("LANGUAGE", "fr_FR");
     MyStartupShutdown().Startup();
     EXPECT_EQ(stringForKey("About"), "About Korvex");
   }

@@ -9,6 +9,7 @@
 #include "host/output/paint.h"
 #include "host/output/pdf_style.h"
 #include "host/used_fonts.h"
+#include "support/scoped_env.h"
 #include "support/temp_home.h"
 #include "text_setup.h"
 
@@ -17,24 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(PdfStyles, BuiltInsFollowTheInterfaceLanguage) {
   test::TempHome home;
-  ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
+  test::ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
   for (bool german : {true, false}) {
-    ScopedEnv lang("LANG", german ? "de_DE.UTF-8" : "en_GB.UTF-8");
+    test::ScopedEnv lang("LANG", german ? "de_DE.UTF-8" : "en_GB.UTF-8");
     const PdfStyleList list = PdfStyleList::load();
     ASSERT_EQ(list.count(), 4);
     for (const auto& s : list.styles()) EXPECT_EQ(s.name[0], '[') << s.name;
