@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # foundation: property lists, XML/HTML, JSON, Unicode, regular expressions
   libplist-dev libxml2-dev nlohmann-json3-dev libicu-dev libpcre2-dev
+  # foundation: the freedesktop Trash (GIO)
+  libglib2.0-dev
   # host: fonts and text shaping
   libfontconfig-dev fontconfig fonts-dejavu-core libfreetype-dev libharfbuzz-dev
   # host: pictures, PDF writing and rasterising, PostScript
