@@ -2,7 +2,11 @@
 
 #include <gio/gio.h>
 
+#include <sys/stat.h>
+
 #include <memory>
+
+#include "foundation/log.h"
 
 namespace korvex {
 
@@ -13,6 +17,18 @@ Status moveToTrash(const std::string& path) {
   std::string reason = error ? error->message : "unknown error";
   if (error) g_error_free(error);
   return fail(path + ": can't be moved to the Trash: " + reason);
+}
+
+Status moveAsideToTrash(const std::string& path, const std::string& newcomer) {
+  struct stat there {};
+  if (::lstat(path.c_str(), &there) != 0) return {};
+  struct stat incoming {};
+  if (!newcomer.empty() && ::lstat(newcomer.c_str(), &incoming) == 0 && incoming.st_dev == there.st_dev &&
+      incoming.st_ino == there.st_ino)
+    return {};
+  Status trashed = moveToTrash(path);
+  if (trashed) MyLog("\tmoved to the Trash: %@", path);
+  return trashed;
 }
 
 }  // namespace korvex
