@@ -9,7 +9,9 @@
 #include "config/settings_store.h"
 #include "dialogs/run_loop.h"
 #include "foundation/files.h"
+#include "foundation/log.h"
 #include "plugin_session.h"
+#include "run/run_values.h"
 
 namespace korvex::cli {
 
@@ -45,6 +47,13 @@ class StopSignals {
   void (*_term)(int);
 };
 
+// A document that could not be opened or filed is in the log only; the
+// person at the terminal should know to look there.
+void reportFlaggedLog() {
+  if (getShowLog())
+    std::fprintf(stderr, "korvex: the log reports problems: %s\n", getLogPath().value_or("").c_str());
+}
+
 }  // namespace
 
 int runHotfolderCommand(std::span<const std::string> args) {
@@ -63,7 +72,8 @@ int runHotfolderCommand(std::span<const std::string> args) {
     return kExitFailed;
   }
   if (once) {
-    scanHotfolder();
+    scanHotfolderSettled();
+    reportFlaggedLog();
     return kExitOk;
   }
 
@@ -75,6 +85,7 @@ int runHotfolderCommand(std::span<const std::string> args) {
   // Short rounds, so a signal is noticed promptly between scans.
   while (!stopRequested()) {
     RunLoop::main().runUntil(RunLoop::Clock::now() + std::chrono::milliseconds(200));
+    reportFlaggedLog();
   }
   setHotfolderStopCheck(nullptr);
   std::printf("stopped\n");

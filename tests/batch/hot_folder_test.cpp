@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -42,6 +46,12 @@ struct Seen {
   std::vector<std::string> preflight;
 };
 
+// A file is taken by the second scan that sees it unchanged.
+void scanTwice() {
+  scanHotfolder();
+  scanHotfolder();
+}
+
 // Replaces the handler of "Save" with a recorder.
 void recordSaves(Seen* seen) {
   setActionHandler(
@@ -70,6 +80,9 @@ TEST_F(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
   Seen seen;
   recordSaves(&seen);
   scanHotfolder();
+  EXPECT_TRUE(fs::exists(hot / "Chain" / "a.indd"));
+  EXPECT_TRUE(seen.paths.empty());
+  scanHotfolder();
 
   fs::path out = hot / "Chain" / "Out";
   EXPECT_FALSE(fs::exists(hot / "Chain" / "a.indd"));
@@ -77,6 +90,8 @@ TEST_F(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
   EXPECT_FALSE(fs::exists(hot / "Chain" / "notes.txt"));
   EXPECT_EQ(test::readFile(out / "notes.txt"), "text");
   EXPECT_NE(test::readFile(out / "a.indd"), "an older file");
+  EXPECT_EQ(test::readFile(home.dataHome() / "Trash/files/a.indd"), "an older file");
+  EXPECT_TRUE(logHas("\tmoved to the Trash: " + (out / "a.indd").string()));
   EXPECT_TRUE(fs::exists(out / "B.INDD"));
   EXPECT_TRUE(fs::exists(hot / "Chain" / ".hidden.indd"));
   EXPECT_FALSE(fs::exists(out / ".hidden.indd"));
@@ -111,7 +126,7 @@ TEST_F(HotFolder, NothingHappensWithoutAFolderAndAStopLeavesFilesForLater) {
   scanHotfolder();
   setHotfolderStopCheck(nullptr);
   EXPECT_TRUE(fs::exists(hot / "Chain" / "one.txt"));
-  scanHotfolder();
+  scanTwice();
   EXPECT_TRUE(fs::exists(hot / "Chain" / "Out" / "one.txt"));
 }
 
@@ -122,10 +137,13 @@ TEST_F(HotFolder, UnopenableDocumentStaysInOut) {
   test::writeFile(hot / "Chain" / "broken.indd", "not a document");
   Seen seen;
   recordSaves(&seen);
-  scanHotfolder();
+  scanTwice();
   EXPECT_TRUE(seen.paths.empty());
-  EXPECT_EQ(test::readFile(hot / "Chain" / "Out" / "broken.indd"), "not a document");
+  const fs::path out = hot / "Chain" / "Out" / "broken.indd";
+  EXPECT_EQ(test::readFile(out), "not a document");
   EXPECT_EQ(getNumberOfDocs(), 0);
+  EXPECT_NE(logText().find("\t####\tcould not open: " + out.string() + ": "), std::string::npos) << logText();
+  EXPECT_TRUE(getShowLog());
 }
 
 TEST_F(HotFolder, ChangedDocumentIsSavedInOutOnlyWhenAnActionAskedForIt) {
@@ -143,15 +161,35 @@ TEST_F(HotFolder, ChangedDocumentIsSavedInOutOnlyWhenAnActionAskedForIt) {
                      if (askToSave) setSaveProject(true);
                      return true;
                    }));
-  scanHotfolder();
+  scanTwice();
   fs::path out = hot / "Chain" / "Out" / "kept.indd";
   EXPECT_EQ(fs::last_write_time(out), anHourAgo);
 
   askToSave = true;
   fs::rename(out, dropped);
-  scanHotfolder();
+  scanTwice();
   EXPECT_NE(fs::last_write_time(out), anHourAgo);
   EXPECT_EQ(getNumberOfDocs(), 0);
+}
+
+// A file another process holds in hand is its own until that process lets go
+// (or dies); then the next scan takes it.
+TEST_F(HotFolder, AClaimHeldElsewhereIsLeftAlone) {
+  fs::path hot = home.scratch() / "hot";
+  prefs()->dict()->set("Hotfolder", hot.string());
+  test::writeFile(home.dataHome() / "Korvex" / "Chain.plist", kChain);
+  const fs::path claimed = hot / "Chain" / kHotfolderWorkFolder / "held.txt";
+  test::writeFile(claimed, "in hand");
+  int held = ::open(claimed.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  scanTwice();
+  EXPECT_TRUE(fs::exists(claimed));
+  EXPECT_FALSE(fs::exists(hot / "Chain" / "Out" / "held.txt"));
+  ::close(held);
+  scanHotfolder();
+  EXPECT_FALSE(fs::exists(claimed));
+  EXPECT_EQ(test::readFile(hot / "Chain" / "Out" / "held.txt"), "in hand");
 }
 
 }  // namespace
