@@ -1,3 +1,9 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,6 +17,8 @@
 
 #include "support/run_process.h"
 #include "support/temp_home.h"
+
+extern char** environ;
 
 namespace korvex {
 namespace {
@@ -126,21 +134,71 @@ TEST_F(Hotfolder, TakesOnlySettledFilesAndNamesDocumentsItCannotOpen) {
   EXPECT_TRUE(fs::exists(out() / "growing.indd"));
 }
 
-TEST_F(Hotfolder, DocumentInHandWhenTheProcessDiedIsProcessedAgain) {
-  // What a killed process leaves: the flyer claimed, its older copy already in "Out".
+// A korvex process of its own, killed rather than finished.
+class Spawned {
+ public:
+  explicit Spawned(std::vector<std::string> args) {
+    args.insert(args.begin(), KORVEX_EXE);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&pid_, KORVEX_EXE, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Spawned() { kill(); }
+  Spawned(const Spawned&) = delete;
+  Spawned& operator=(const Spawned&) = delete;
+  bool running() const { return pid_ > 0; }
+  void kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+TEST_F(Hotfolder, DocumentsInHandWhenTheProcessDiedAreProcessedAgain) {
   dropFlyer();
-  fs::create_directories(proof() / ".korvex");
-  fs::rename(proof() / kFlyer, proof() / ".korvex" / kFlyer);
-  fs::create_directories(out());
-  fs::create_hard_link(proof() / ".korvex" / kFlyer, out() / kFlyer);
+  const fs::path examples = fs::path(KORVEX_SOURCE_DIR) / "examples";
+  std::vector<std::string> names{kFlyer};
+  for (int i = 0; i < 5; ++i) {
+    names.push_back("Flyer " + std::to_string(i) + ".indd");
+    fs::copy_file(examples / kFlyer, proof() / names.back());
+  }
+  const auto inHand = [&] {
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(proof() / ".korvex", ec))
+      if (entry.path().extension() == ".indd") return true;
+    return false;
+  };
+  {
+    Spawned killed({"hotfolder", "--once"});
+    ASSERT_TRUE(killed.running());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!inHand() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    killed.kill();
+  }
+  EXPECT_TRUE(inHand());
 
   auto run = once();
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(fs::exists(out() / "Flyer Sommerfest.pdf")) << log();
-  EXPECT_FALSE(fs::exists(proof() / ".korvex" / kFlyer));
-  for (const std::string& link : linkPaths(test::readFile(out() / kFlyer))) EXPECT_TRUE(fs::is_regular_file(link));
-  // The same file: nothing had to make room.
-  EXPECT_FALSE(fs::exists(trash() / kFlyer));
+  EXPECT_FALSE(inHand());
+  for (const std::string& name : names) {
+    EXPECT_FALSE(fs::exists(proof() / name)) << name;
+    const std::string saved = test::readFile(out() / name);
+    EXPECT_TRUE(fs::exists(out() / fs::path(name).replace_extension(".pdf"))) << name;
+    const std::vector<std::string> links = linkPaths(saved);
+    EXPECT_EQ(links.size(), 2u) << name;
+    for (const std::string& link : links) EXPECT_TRUE(fs::is_regular_file(link)) << link;
+  }
 }
 
 TEST_F(Hotfolder, NeverLeavesItsTree) {
