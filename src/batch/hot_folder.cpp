@@ -353,7 +353,9 @@ bool processSubfolder(const std::string& entry) {
                       stringByAppendingPathComponent(entry, kHotfolderWorkFolder), actionsForName(lastPathComponent(entry))};
   if (!subfolder.chain || subfolder.chain->empty()) return true;
   if (isLink(subfolder.outFolder)) return true;
-  if (!pathIsFolder(subfolder.outFolder) && !createDir(subfolder.outFolder)) return true;
+  // createDir is content with a file of that name; the documents are not.
+  if (!pathIsFolder(subfolder.outFolder) && (!createDir(subfolder.outFolder) || !pathIsFolder(subfolder.outFolder)))
+    return true;
   for (const Claim& claim : abandonedClaims(subfolder.workFolder)) {
     if (stopRequested()) return false;
     takeClaim(claim, subfolder.path, subfolder.outFolder, subfolder.chain);

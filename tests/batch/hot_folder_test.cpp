@@ -76,6 +76,9 @@ TEST_F(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
   test::writeFile(hot / "Chain" / ".hidden.indd", "hidden");
   writeDocument(hot / "NoActionFile" / "c.indd");
   test::writeFile(hot / "loose.indd", "not in a subfolder");
+  test::writeFile(home.dataHome() / "Korvex" / "Blocked.plist", kChain);
+  test::writeFile(hot / "Blocked" / "Out", "a file where the folder should be");
+  test::writeFile(hot / "Blocked" / "d.txt", "waits");
 
   Seen seen;
   recordSaves(&seen);
@@ -98,6 +101,8 @@ TEST_F(HotFolder, MovesFilesToOutAndRunsTheChainOnDocuments) {
   EXPECT_TRUE(fs::exists(hot / "NoActionFile" / "c.indd"));
   EXPECT_FALSE(fs::exists(hot / "NoActionFile" / "Out"));
   EXPECT_TRUE(fs::exists(hot / "loose.indd"));
+  EXPECT_EQ(test::readFile(hot / "Blocked" / "d.txt"), "waits");
+  EXPECT_EQ(logText().find("Blocked"), std::string::npos) << logText();
 
   // Both documents ran from "Out" with the chain's own options, and were closed.
   ASSERT_EQ(seen.paths.size(), 2u);
