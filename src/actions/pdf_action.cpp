@@ -68,8 +68,10 @@ bool saveAsPDF(IDocument* document, const std::string& path, const std::optional
                int option) {
   PdfExportProvider* exporter = provider();
   if (!exporter || !document) return false;
-  removeFile(path);
+  // The export replaces an older PDF only once the new one is complete; a
+  // different older one is kept in the Trash.
   PdfExportRequest request;
+  request.older = OlderOutput::toTrash;
   if (option > 0) request.option = option;
   const PdfExportResult result =
       exporter->exportDocument(*document, path, style.value_or(PdfExportStyle{}), request, 0);
@@ -99,7 +101,6 @@ ErrorCode saveAsPDF(MyDoc& document, const std::optional<std::string>& path,
   IDocument* doc = document.liveDocument();
   if (!exporter || !doc) return -1;
   const PdfExportStyle settings = style.value_or(PdfExportStyle{});
-  removeFile(*path);
 
   PdfExportRequest request;
   if (pages) {
@@ -153,8 +154,13 @@ bool doPDF(MyDoc& document, const DictPtr& action) {
                               ? stringByAppendingPathComponent(folder, lastPathComponent(docPath, false))
                               : stringByDeletingPathExtension(docPath);
     pdfPath += ".pdf";
-    // An unsaved document has no path: nothing to name the PDF after.
-    if (!docPath.empty() && saveAsPDF(document.liveDocument(), pdfPath, style, 0)) {
+    std::string refusal;
+    if (!docPath.empty() && checkOutputPath(pdfPath, &refusal) != kSuccess) {
+      // Named after the document, the PDF could be the document itself (Job.pdf).
+      MyLog("\t####\t%@", refusal);
+      setShowLog(true);
+    } else if (!docPath.empty() && saveAsPDF(document.liveDocument(), pdfPath, style, 0)) {
+      // An unsaved document has no path: nothing to name the PDF after.
       result = true;
       if (integerForKey(action, "Show", 0) == 1) openDocWithApp(pdfPath, std::nullopt, false);
     } else {

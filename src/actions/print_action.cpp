@@ -9,6 +9,7 @@
 #include "foundation/paths.h"
 #include "foundation/strings.h"
 #include "foundation/unicode.h"
+#include "host/output/pdf_export.h"
 #include "host/output/print.h"
 #include "run/run_values.h"
 #include "strings/string_table.h"
@@ -78,12 +79,20 @@ bool doPrint(IDocument* document, const DictPtr& action) {
   if (style->destination == kPrintToFile || style->destination == kPrintToFileSpread) {
     const std::optional<std::string> docPath = pathForDoc(document);
     if (docPath) {
-      const std::optional<std::string> hfs = hfsPathWithString(*docPath);
-      style->outputFile = stringByReplacingPathExtension(hfs.value_or(*docPath), "ps");
+      // The extension is the file name's: in the HFS form a dot in a folder
+      // name would look like one.
+      const std::string psPath = stringByReplacingPathExtension(*docPath, "ps");
+      std::string refusal;
+      if (checkOutputPath(psPath, &refusal) != kSuccess) {
+        MyLog("\t####\t%@", refusal);
+        setShowLog(true);
+        return false;
+      }
+      style->outputFile = hfsPathWithString(psPath).value_or(psPath);
     }
     MyLog("%@", style->outputFile);
   }
-  const PrintResult result = printing->print(*document, *style);
+  const PrintResult result = printing->print(*document, *style, OlderOutput::toTrash);
   if (result.error != kSuccess) {
     MyLog("\t####\t%@", result.message);
     setShowLog(true);

@@ -24,9 +24,10 @@ bool EnumPrintStyles(PrintStyleNameCallback callback, void* data);
 // default style first under its translated name.
 std::vector<std::string> printStyles(const std::vector<std::string>& exclude = {});
 
-// "Style". Never fails the chain; an unknown style or a failed print is
-// logged and flags the log. A style that prints to a file writes the
-// PostScript next to the document.
+// "Style". An unknown style or a failed print is logged and flags the log
+// without failing the chain. A style that prints to a file writes the
+// PostScript next to the document; when that name is an open document or
+// not a file, the print is refused and the chain fails.
 bool doPrint(IDocument* document, const DictPtr& action);
 
 }  // namespace korvex

@@ -16,6 +16,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// File names are bytes: one that is not UTF-8 is kept as it is, never
+// turned into replacement characters that name no file.
+std::string nameNFC(std::string_view text) {
+  return isValidUTF8(text) ? toNFC(text) : std::string(text);
+}
+
 // "/" and ":" trade places: the separator of one form is an ordinary
 // character of the other.
 std::string swapSeparators(std::string_view text) {
@@ -73,7 +79,7 @@ std::string rootVolumeName() {
     for (fs::directory_iterator it("/dev/disk/by-label", ec), end; !ec && it != end; it.increment(ec)) {
       struct stat device {};
       if (stat(it->path().c_str(), &device) == 0 && S_ISBLK(device.st_mode) && device.st_rdev == root.st_dev) {
-        std::string label = toNFC(unescapeUdev(it->path().filename().string()));
+        std::string label = nameNFC(unescapeUdev(it->path().filename().string()));
         if (!label.empty()) return label;
       }
     }
@@ -112,18 +118,18 @@ std::optional<std::string> posixToHfs(std::string_view path, const HfsVolumes& v
     return swapSeparators(volume) + ":" + swapSeparators(withoutLeadingSlashes(remainder));
   };
   for (const std::string& parent : volumes.mountParents)
-    if (auto hfs = underParent(parent, true)) return toNFC(*hfs);
-  if (auto hfs = underParent(volumes.fallbackParent, false)) return toNFC(*hfs);
-  return toNFC(swapSeparators(volumes.rootName) + ":" + swapSeparators(path.substr(1)));
+    if (auto hfs = underParent(parent, true)) return nameNFC(*hfs);
+  if (auto hfs = underParent(volumes.fallbackParent, false)) return nameNFC(*hfs);
+  return nameNFC(swapSeparators(volumes.rootName) + ":" + swapSeparators(path.substr(1)));
 }
 
 std::optional<std::string> hfsToPosix(std::string_view hfsPath, const HfsVolumes& volumes) {
   if (hfsPath.empty() || hfsPath.front() == '/' || hfsPath.front() == ':') return std::nullopt;
   std::size_t colon = hfsPath.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
-  std::string volume = toNFC(swapSeparators(hfsPath.substr(0, colon)));
+  std::string volume = nameNFC(swapSeparators(hfsPath.substr(0, colon)));
   std::string rest = swapSeparators(hfsPath.substr(colon + 1));
-  if (volume == toNFC(swapSeparators(volumes.rootName))) return toNFC("/" + rest);
+  if (volume == nameNFC(swapSeparators(volumes.rootName))) return nameNFC("/" + rest);
   std::string mount;
   for (const std::string& parent : volumes.mountParents) {
     if (!parent.empty() && isDirectory(parent + "/" + volume)) {
@@ -132,21 +138,21 @@ std::optional<std::string> hfsToPosix(std::string_view hfsPath, const HfsVolumes
     }
   }
   if (mount.empty()) mount = volumes.fallbackParent + "/" + volume;
-  if (rest.empty()) return toNFC(mount);
-  return toNFC(mount + "/" + rest);
+  if (rest.empty()) return nameNFC(mount);
+  return nameNFC(mount + "/" + rest);
 }
 
 std::optional<std::string> pathWithString(std::optional<std::string_view> text) {
   if (!text) return std::nullopt;
   if (!text->empty() && text->front() != '/')
     if (auto posix = hfsToPosix(*text)) return posix;
-  return toNFC(*text);
+  return nameNFC(*text);
 }
 
 std::optional<std::string> hfsPathWithString(std::optional<std::string_view> text) {
   if (!text) return std::nullopt;
   if (auto hfs = posixToHfs(*text)) return hfs;
-  return toNFC(*text);
+  return nameNFC(*text);
 }
 
 }  // namespace korvex

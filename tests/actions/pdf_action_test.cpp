@@ -59,10 +59,10 @@ TEST_F(PdfAction, UnknownStyleFailsWithoutAFile) {
 
 TEST_F(PdfAction, FailedExportFailsTheActionAndFlagsTheLog) {
   MyDoc doc(open("Flyer Sommerfest.indd"));
-  // A folder where the PDF should go can't be replaced by a file.
+  // A folder where the PDF should go is refused, never replaced by a file.
   fs::create_directories(jobs() / "Flyer Sommerfest.pdf");
   EXPECT_FALSE(doPDF(doc, pdf(kStyle, std::nullopt, 1)));
-  EXPECT_TRUE(logHas("\t####\tPDF export failed: " + (jobs() / "Flyer Sommerfest.pdf").string()));
+  EXPECT_TRUE(logHas("\t####\t" + (jobs() / "Flyer Sommerfest.pdf").string() + ": is a folder, not a file"));
   EXPECT_TRUE(getShowLog());
   EXPECT_TRUE(workspace().requests().empty());  // nothing to show
 }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,12 +99,68 @@ TEST_F(ActionsRun, UnknownStyleOrFailedExportStopsTheRun) {
   fs::create_directories(jobs() / "Flyer Sommerfest.pdf");  // a folder in the PDF's place
   auto result = run({kPdf}, {doc("Flyer Sommerfest.indd"), doc("Katalog Seite 12.indd")});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_TRUE(logHas("\t####\tPDF export failed: " + doc("Flyer Sommerfest.pdf"))) << log();
+  EXPECT_TRUE(logHas("\t####\t" + doc("Flyer Sommerfest.pdf") + ": is a folder, not a file")) << log();
+  EXPECT_TRUE(fs::is_directory(jobs() / "Flyer Sommerfest.pdf"));
   EXPECT_FALSE(fs::exists(jobs() / "Katalog Seite 12.pdf"));
+
+  // A failed export leaves the previous PDF as it was.
+  test::writeFile(jobs() / "Leer.indd",
+                  R"({"format": "korvex-document", "version": 1, "pageSize": [200, 300], "spreads": []})");
+  test::writeFile(jobs() / "Leer.pdf", "previous");
+  result = run({kPdf}, {doc("Leer.indd")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(logHas("\t####\tPDF export failed: " + doc("Leer.pdf"))) << log();
+  EXPECT_EQ(test::readFile(jobs() / "Leer.pdf"), "previous");
 
   result = run({str("Action", "PDF") + str("Style", "Nope")}, {doc("Katalog Seite 12.indd")});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(logHas("\t####\tinvalid PDF Style: Nope")) << log();
+}
+
+// Outputs named after a document never replace a document or anything that is not a file.
+TEST_F(ActionsRun, OutputThatIsADocumentOrNotAFileIsRefused) {
+  test::writeFile(home.dataHome() / "korvex-host/print-styles/Datei.json", R"({"destination": 1})");
+  const std::string flyer = test::readFile(doc("Flyer Sommerfest.indd"));
+  for (const auto& [name, action] : {std::pair<std::string, std::string>{"Job.pdf", kPdf},
+                                     {"Job.ps", str("Action", "Print") + str("Style", "Datei")}}) {
+    test::writeFile(jobs() / name, flyer);
+    auto result = run({action}, {doc(name)});
+    EXPECT_EQ(result.exitCode, 1) << name;
+    EXPECT_TRUE(logHas("\t####\t" + doc(name) + ": is the open document \"" + name + "\", not replaced"))
+        << log();
+    EXPECT_EQ(test::readFile(jobs() / name), flyer) << name;
+  }
+
+  ASSERT_EQ(::mkfifo((jobs() / "Katalog Seite 12.pdf").c_str(), 0600), 0);
+  auto result = run({kPdf}, {doc("Katalog Seite 12.indd")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(logHas("\t####\t" + doc("Katalog Seite 12.pdf") + ": is a fifo, not a file")) << log();
+  EXPECT_TRUE(fs::is_fifo(jobs() / "Katalog Seite 12.pdf"));
+}
+
+// Two documents of one name exported into one folder: the second's PDF takes the name, the
+// first's is kept in the Trash; an unchanged PDF exported again trashes nothing.
+TEST_F(ActionsRun, ReplacedPdfGoesToTheTrash) {
+  const fs::path out = home.scratch() / "PDF";
+  fs::create_directories(out);
+  for (const char* folder : {"A", "B"}) fs::create_directories(jobs() / folder);
+  fs::copy_file(jobs() / "Flyer Sommerfest.indd", jobs() / "A" / "Job.indd");
+  fs::copy_file(jobs() / "Katalog Seite 12.indd", jobs() / "B" / "Job.indd");
+  const std::string toOut = kPdf + str("Folder", out.string());
+  auto result = run({toOut}, {doc("A/Job.indd")});
+  ASSERT_EQ(result.exitCode, 0) << result.err << log();
+  const std::string first = test::readFile(out / "Job.pdf");
+
+  result = run({toOut}, {doc("B/Job.indd"), doc("B/Job.indd")});
+  ASSERT_EQ(result.exitCode, 0) << result.err << log();
+  const fs::path trash = home.dataHome() / "Trash" / "files";
+  EXPECT_EQ(test::readFile(trash / "Job.pdf"), first);
+  EXPECT_NE(test::readFile(out / "Job.pdf"), first);
+  EXPECT_EQ(test::readFile(out / "Job.pdf").rfind("%PDF", 0), 0u);
+  EXPECT_EQ(count(log(), "Korvex::\tmoved to the Trash: " + (out / "Job.pdf").string() + "\n"), 1u) << log();
+  EXPECT_EQ(std::distance(fs::directory_iterator(trash), fs::directory_iterator()), 1);
+  // Nothing of the staging is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
 TEST_F(ActionsRun, ShowOpensThePdfThroughTheWorkspace) {
@@ -135,6 +195,15 @@ TEST_F(ActionsRun, PrintToFileGivesPostScriptNextToTheDocument) {
   EXPECT_TRUE(logHas("\t####\tinvalid print style: Fehlt")) << log();
   EXPECT_NE(result.err.find("the log reports problems"), std::string::npos);
   EXPECT_TRUE(fs::exists(jobs() / "Flyer Sommerfest.pdf"));  // the chain went on
+
+  // No extension: ".ps" is added to the file name, not cut at a dot of a folder's name.
+  fs::create_directories(jobs() / "job.v2");
+  fs::copy(jobs() / "Links", jobs() / "job.v2" / "Links", fs::copy_options::recursive);
+  fs::copy_file(jobs() / "Flyer Sommerfest.indd", jobs() / "job.v2" / "Plakat");
+  result = run({str("Action", "Print") + str("Style", "Datei")}, {doc("job.v2/Plakat")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_EQ(test::readFile(jobs() / "job.v2" / "Plakat.ps").rfind("%!PS", 0), 0u);
+  EXPECT_FALSE(fs::exists(jobs() / "job.ps"));
 }
 
 TEST_F(ActionsRun, CollectDeliversAndCopiesOnlyChangesTheSecondTime) {
@@ -165,6 +234,43 @@ TEST_F(ActionsRun, CollectDeliversAndCopiesOnlyChangesTheSecondTime) {
   result = run({str("Action", "Collect") + str("Folder", (home.scratch() / "file").string())},
                {doc("Flyer Sommerfest.indd")});
   EXPECT_EQ(result.exitCode, 1);
+}
+
+// A delivery holds real files and stays inside its folder, whatever the names and links.
+TEST_F(ActionsRun, CollectDeliversRealFilesOnlyInsideTheDestination) {
+  const fs::path out = home.scratch() / "Auslieferung";
+  const std::string collect = str("Action", "Collect") + str("Folder", out.string()) + num("SubFolders", 1) +
+                              num("Docs", 1) + num("Fonts", 0);
+  // The logo is a link to a picture elsewhere, the photo a link to a whole folder.
+  const fs::path elsewhere = home.scratch() / "elsewhere";
+  fs::create_directories(elsewhere / "tree");
+  test::writeFile(elsewhere / "tree" / "big.bin", "not to be collected");
+  fs::rename(jobs() / "Links" / "logo-grau.png", elsewhere / "logo.png");
+  fs::create_symlink(elsewhere / "logo.png", jobs() / "Links" / "logo-grau.png");
+  fs::remove(jobs() / "Links" / "sommerfest-foto.png");
+  fs::create_directory_symlink(elsewhere / "tree", jobs() / "Links" / "sommerfest-foto.png");
+  // "...indd" would name its folder ".."; a name that is not UTF-8 stays as it is.
+  fs::copy_file(jobs() / "Flyer Sommerfest.indd", jobs() / "...indd");
+  const std::string bytes = "Fl\xFFyer";
+  fs::copy_file(jobs() / "Flyer Sommerfest.indd", jobs() / (bytes + ".indd"));
+  // An older, different logo already delivered.
+  test::writeFile(out / "...indd" / "images" / "logo-grau.png", "older");
+
+  auto result = run({collect}, {doc("...indd"), doc(bytes + ".indd")});
+  EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  for (const auto& [name, folder] : {std::pair<std::string, std::string>{"...indd", "...indd"},
+                                     {bytes + ".indd", bytes}}) {
+    const fs::path delivery = out / folder;
+    EXPECT_TRUE(fs::is_regular_file(delivery / name)) << name;
+    const fs::path logo = delivery / "images" / "logo-grau.png";
+    EXPECT_FALSE(fs::is_symlink(logo)) << name;
+    EXPECT_EQ(test::readFile(logo), test::readFile(elsewhere / "logo.png")) << name;
+    EXPECT_FALSE(fs::exists(delivery / "images" / "sommerfest-foto.png")) << name;
+  }
+  EXPECT_TRUE(logHas("\t\t#### " + doc("Links/sommerfest-foto.png") + ": is a folder, not copied")) << log();
+  EXPECT_FALSE(fs::exists(home.scratch() / "images"));
+  EXPECT_FALSE(fs::exists(out / "images"));
+  EXPECT_EQ(test::readFile(home.dataHome() / "Trash" / "files" / "logo-grau.png"), "older");
 }
 
 class PreflightRun : public ActionsRun {

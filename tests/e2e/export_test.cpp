@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <regex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/run_process.h"
 #include "support/scoped_env.h"
@@ -93,7 +98,32 @@ TEST(ExportCommand, FailuresLeaveNoFile) {
   EXPECT_NE(noFolder.err.find("no/folder/x.pdf"), std::string::npos);
 }
 
-// Sets (or with null, clears) an environment variable for the scope.
+// export, preview and print --to never replace a fifo, folder or the document with a file.
+TEST(ExportCommand, OutputThatIsNotAFileOrIsTheDocumentIsRefused) {
+  test::TempHome home;
+  const fs::path doc = home.scratch() / "Doc.indd";
+  test::writeFile(doc, kDocument);
+  const fs::path fifo = home.scratch() / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path folder = home.scratch() / "folder.jpg";
+  fs::create_directories(folder);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"export", doc.string(), fifo.string()}, "korvex: export: " + fifo.string() + ": is a fifo, not a file\n"},
+      {{"preview", doc.string(), folder.string()},
+       "korvex: preview: " + folder.string() + ": is a folder, not a file\n"},
+      {{"print", doc.string(), "--to", fifo.string()}, "korvex: print: " + fifo.string() + ": is a fifo, not a file\n"},
+      {{"export", doc.string(), doc.string()},
+       "korvex: export: " + doc.string() + ": is the open document \"Doc.indd\", not replaced\n"},
+  };
+  for (const auto& [args, line] : cases) {
+    auto r = korvex(args);
+    EXPECT_EQ(r.exitCode, 1) << args[0];
+    EXPECT_EQ(r.err, line);
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(test::readFile(doc), kDocument);
+}
 
 TEST(StylesCommand, ListShowAddAndLanguage) {
   test::TempHome home;

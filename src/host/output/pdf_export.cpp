@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "foundation/atomic_file.h"
+#include "foundation/output_file.h"
+#include "host/document.h"
 #include "host/output/page_renderer.h"
 #include "host/output/pdf_device.h"
 
@@ -18,6 +19,24 @@ std::string titleOf(const IDocument& document) {
 }
 
 }  // namespace
+
+ErrorCode checkOutputPath(const std::string& path, std::string* message) {
+  if (Status target = checkOutputTarget(path); !target) {
+    if (message) *message = target.message();
+    return kInvalidParameterError;
+  }
+  Session* session = GetExecutionContextSession();
+  Application* app = session ? session->application() : nullptr;
+  for (int i = 0; app && i < app->GetDocumentCount(); ++i) {
+    const IDocument* document = app->GetNthDocument(i);
+    const IDataBase* db = document ? document->GetDocDataBase() : nullptr;
+    if (db && sameExistingFile(path, db->GetSysFile().path())) {
+      if (message) *message = path + ": is the open document \"" + document->GetName() + "\", not replaced";
+      return kInvalidParameterError;
+    }
+  }
+  return kSuccess;
+}
 
 PdfExportResult renderPdf(const IDocument& document, const PdfExportStyle& style,
                           const PdfExportRequest& request, std::string& bytes) {
@@ -125,13 +144,15 @@ PdfExportResult PdfExportProvider::exportDocument(IDocument& document, const std
   if (path.empty()) {
     result.error = kNoFileError;
     result.message = "no output file given";
+  } else if (ErrorCode refused = checkOutputPath(path, &result.message); refused != kSuccess) {
+    result.error = refused;
   } else {
     std::string bytes;
     result = renderPdf(document, style, request, bytes);
     if (result.error == kSuccess) {
-      if (auto ec = writeFileAtomically(path, bytes)) {
+      if (Status written = writeOutputFile(path, bytes, request.older); !written) {
         result.error = kFileWriteError;
-        result.message = path + ": " + ec.message();
+        result.message = written.message();
       }
     }
   }

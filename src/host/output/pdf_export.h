@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/output_file.h"
 #include "host/output/pdf_style.h"
 #include "host/session.h"
 
@@ -26,6 +27,8 @@ struct PdfExportRequest {
   // the page-list export's extra preference); the responders see them.
   int option = 0;
   int extraPreference = -1;
+  // What becomes of an older file at the path: a run's outputs keep it in the Trash.
+  OlderOutput older = OlderOutput::replace;
 };
 
 struct PdfExportResult {
@@ -69,6 +72,11 @@ class PdfExportProvider : public Service {
 
 // The provider installed in the session's registry, installed on first ask.
 PdfExportProvider& pdfExportProvider(Session& session);
+
+// Whether an output file may be written at path: not a folder, device, fifo
+// or socket, and not the file of a document open in the session (an export
+// named after its document must never overwrite it). The refusal names the path.
+ErrorCode checkOutputPath(const std::string& path, std::string* message);
 
 // Renders without writing a file: the PDF's bytes, or the error. For callers
 // that keep the bytes (previews, print) and for the exporter itself.

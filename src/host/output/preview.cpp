@@ -12,7 +12,7 @@ extern "C" {
 #include <mupdf/fitz.h>
 }
 
-#include "foundation/atomic_file.h"
+#include "foundation/output_file.h"
 #include "host/document.h"
 #include "host/output/pdf_export.h"
 
@@ -181,7 +181,7 @@ ErrorCode encodeJpeg(const RgbImage& image, int quality, std::string& bytes, std
 }
 
 PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, double resolution, int quality,
-                                 const std::string& jpegPath) {
+                                 const std::string& jpegPath, OlderOutput older) {
   PreviewResult result;
   auto fail = [&](ErrorCode code, std::string message) {
     result.error = code;
@@ -193,6 +193,10 @@ PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, dou
     return fail(kInvalidParameterError, "no spread " + std::to_string(spreadIndex + 1) +
                                             " (the document has " +
                                             std::to_string(document.GetSpreadCount()) + ")");
+  if (ErrorCode refused = checkOutputPath(jpegPath, &result.message); refused != kSuccess) {
+    result.error = refused;
+    return result;
+  }
   if (!std::isfinite(resolution)) resolution = kMinPreviewResolution;
   resolution = std::clamp(resolution, kMinPreviewResolution, kMaxPreviewResolution);
 
@@ -214,8 +218,8 @@ PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, dou
     return fail(code, why);
   std::string jpeg;
   if (ErrorCode code = encodeJpeg(image, quality, jpeg, &why); code != kSuccess) return fail(code, why);
-  if (auto error = writeFileAtomically(jpegPath, jpeg))
-    return fail(kFileWriteError, jpegPath + ": " + error.message());
+  if (Status written = writeOutputFile(jpegPath, jpeg, older); !written)
+    return fail(kFileWriteError, written.message());
   result.width = image.width;
   result.height = image.height;
   return result;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/output_file.h"
 #include "host/host_types.h"
 
 namespace korvex {
@@ -33,8 +34,9 @@ struct PreviewResult {
 
 // Renders the spread (index from 0) at the resolution, clamped to 72…600
 // pixels per inch, and writes it to jpegPath (atomically) at the JPEG quality (1…100).
+// A path that is not a file, or is an open document, is refused.
 PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, double resolution, int quality,
-                                 const std::string& jpegPath);
+                                 const std::string& jpegPath, OlderOutput older = OlderOutput::replace);
 
 // Rasterises one page (from 0) of a PDF in RGB without alpha.
 ErrorCode rasterisePdfPage(const std::string& pdfBytes, int page, double resolution, RgbImage& image,

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "foundation/folders.h"
@@ -114,9 +115,11 @@ std::string findProgram(const std::string& name) {
   return {};
 }
 
-ErrorCode postScriptFromPdf(const std::string& pdfBytes, const std::string& psPath, std::string* message) {
+ErrorCode postScriptFromPdf(const std::string& pdfBytes, const std::string& psPath, std::string* message,
+                            OlderOutput older) {
   TemporaryFile pdf(".pdf");
-  if (!pdf.valid()) {
+  TemporaryFile ps(".ps");
+  if (!pdf.valid() || !ps.valid()) {
     if (message) *message = "can't make a temporary file in " + temporaryDirectory();
     return kFileWriteError;
   }
@@ -132,22 +135,22 @@ ErrorCode postScriptFromPdf(const std::string& pdfBytes, const std::string& psPa
     if (message) *message = "Ghostscript (gs) is not installed: no PostScript can be made";
     return kFailure;
   }
-  // Written beside the target and renamed, so a failed print leaves an older file whole.
-  const std::string partial = psPath + ".part";
+  // Made aside and put in place whole, so a failed print leaves an older file as it was.
   std::string why;
   if (!run({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=ps2write",
-            "-sOutputFile=" + escapePercent(partial), pdf.path()},
+            "-sOutputFile=" + escapePercent(ps.path()), pdf.path()},
            &why)) {
-    std::error_code ec;
-    fs::remove(partial, ec);
     if (message) *message = why;
     return kFileWriteError;
   }
-  std::error_code ec;
-  fs::rename(partial, psPath, ec);
-  if (ec) {
-    fs::remove(partial, ec);
-    if (message) *message = psPath + ": " + ec.message();
+  std::ifstream in(ps.path(), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    if (message) *message = "can't read " + ps.path();
+    return kFileWriteError;
+  }
+  if (Status written = writeOutputFile(psPath, bytes, older); !written) {
+    if (message) *message = written.message();
     return kFileWriteError;
   }
   return kSuccess;
@@ -168,7 +171,7 @@ PrintResult PrintService::print(IDocument& document, const std::string& styleNam
   return print(document, *style);
 }
 
-PrintResult PrintService::print(IDocument& document, const PrintStyle& style) {
+PrintResult PrintService::print(IDocument& document, const PrintStyle& style, OlderOutput older) {
   std::string target;
   std::string lp;
   if (style.destination == kPrintToPrinter) {
@@ -178,6 +181,8 @@ PrintResult PrintService::print(IDocument& document, const PrintStyle& style) {
     target = pathWithString(style.outputFile).value_or(std::string());
     if (target.empty())
       return failed(kInvalidParameterError, "print style \"" + style.name + "\" has no output file name");
+    std::string refusal;
+    if (ErrorCode refused = checkOutputPath(target, &refusal); refused != kSuccess) return failed(refused, refusal);
   }
 
   PdfExportStyle pdfStyle;
@@ -194,7 +199,8 @@ PrintResult PrintService::print(IDocument& document, const PrintStyle& style) {
   result.warnings = std::move(pdf.warnings);
   std::string why;
   if (style.destination != kPrintToPrinter) {
-    if (ErrorCode code = postScriptFromPdf(bytes, target, &why); code != kSuccess) return failed(code, why);
+    if (ErrorCode code = postScriptFromPdf(bytes, target, &why, older); code != kSuccess)
+      return failed(code, why);
     result.outputFile = target;
     return result;
   }

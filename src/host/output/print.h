@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/output_file.h"
 #include "host/output/print_style.h"
 #include "host/session.h"
 
@@ -34,8 +35,9 @@ class PrintService : public Service {
   void reload();
 
   // Prints under the named style; an unknown name is an error.
+  // A file destination that is not a file, or is an open document, is refused.
   PrintResult print(IDocument& document, const std::string& styleName);
-  PrintResult print(IDocument& document, const PrintStyle& style);
+  PrintResult print(IDocument& document, const PrintStyle& style, OlderOutput older = OlderOutput::replace);
 
  private:
   std::optional<PrintStyleList> styles_;
@@ -44,8 +46,10 @@ class PrintService : public Service {
 // The service installed in the session's registry, installed on first ask.
 PrintService& printService(Session& session);
 
-// PostScript (Ghostscript's ps2write) from PDF bytes, written atomically to psPath.
-ErrorCode postScriptFromPdf(const std::string& pdfBytes, const std::string& psPath, std::string* message);
+// PostScript (Ghostscript's ps2write) from PDF bytes, written to psPath only
+// once complete; an older file there is replaced or kept in the Trash.
+ErrorCode postScriptFromPdf(const std::string& pdfBytes, const std::string& psPath, std::string* message,
+                            OlderOutput older = OlderOutput::replace);
 
 // The full path of a program found in $PATH, or empty.
 std::string findProgram(const std::string& name);

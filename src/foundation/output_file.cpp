@@ -1,0 +1,243 @@
+#include "foundation/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "foundation/paths.h"
+#include "foundation/trash.h"
+
+namespace korvex {
+
+namespace {
+
+std::string reason(int error) { return std::generic_category().message(error); }
+
+const char* kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a fifo";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() { reset(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  void reset() { adopt(-1); }
+  void adopt(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// A new file beside its target under a short hidden name (a long document
+// name must not make it too long), removed unless it was renamed in.
+class StagedFile {
+ public:
+  explicit StagedFile(const std::string& target) {
+    const std::string folder = stringByDeletingLastPathComponent(target);
+    path_ = (folder.empty() ? std::string(".") : folder) + "/.korvex-XXXXXX";
+    fd_.adopt(::mkstemp(path_.data()));
+    if (fd_.get() < 0) {
+      error_ = errno;
+      path_.clear();
+    }
+  }
+  ~StagedFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  int fd() const { return fd_.get(); }
+  int error() const { return error_; }
+  const std::string& path() const { return path_; }
+  int close() {
+    if (::fsync(fd_.get()) != 0) return errno;
+    if (::close(fd_.release()) != 0) return errno;
+    return 0;
+  }
+  void installed() { path_.clear(); }
+
+ private:
+  std::string path_;
+  Descriptor fd_;
+  int error_ = 0;
+};
+
+int writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+// One read of at most the buffer's size; false on an error.
+bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (errno != EINTR) return false;
+  }
+}
+
+bool sameContent(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
+  Descriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fa.get() < 0 || fb.get() < 0) return false;
+  std::vector<char> ba(1 << 16), bb(1 << 16);
+  for (;;) {
+    std::size_t na = 0;
+    if (!readSome(fa.get(), ba, na)) return false;
+    std::size_t filled = 0;
+    // The two files are read in step: fill b's buffer to a's count.
+    while (filled < na) {
+      const ssize_t n = ::read(fb.get(), bb.data() + filled, na - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      filled += static_cast<std::size_t>(n);
+    }
+    if (na == 0) {
+      // a at its end: b must be too.
+      std::size_t more = 0;
+      return readSome(fb.get(), bb, more) && more == 0;
+    }
+    if (std::memcmp(ba.data(), bb.data(), na) != 0) return false;
+  }
+}
+
+// Where the output really goes: through a link to its target.
+std::string resolvedTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), std::free);
+  return real ? std::string(real.get()) : path;
+}
+
+// The older file at target leaves (to the Trash when asked) and the staged
+// one takes its name.
+Status install(StagedFile& staged, const std::string& target, OlderOutput older) {
+  if (int error = staged.close()) return fail(target + ": can't be written: " + reason(error));
+  struct stat there {};
+  if (older == OlderOutput::toTrash && ::lstat(target.c_str(), &there) == 0 &&
+      !sameContent(staged.path(), target)) {
+    if (Status trashed = moveAsideToTrash(target); !trashed) return trashed;
+  }
+  if (::rename(staged.path().c_str(), target.c_str()) != 0)
+    return fail(target + ": can't be written: " + reason(errno));
+  staged.installed();
+  const std::string folder = stringByDeletingLastPathComponent(target);
+  Descriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+  return {};
+}
+
+void copyUserAttributes(int from, int to) {
+  const ssize_t size = ::flistxattr(from, nullptr, 0);
+  if (size <= 0) return;
+  std::vector<char> names(static_cast<std::size_t>(size));
+  const ssize_t got = ::flistxattr(from, names.data(), names.size());
+  for (std::size_t at = 0; got > 0 && at < static_cast<std::size_t>(got);) {
+    const char* name = names.data() + at;
+    at += std::strlen(name) + 1;
+    if (std::strncmp(name, "user.", 5) != 0) continue;
+    const ssize_t length = ::fgetxattr(from, name, nullptr, 0);
+    if (length < 0) continue;
+    std::vector<char> value(static_cast<std::size_t>(length));
+    const ssize_t read = ::fgetxattr(from, name, value.data(), value.size());
+    if (read >= 0) ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(read), 0);
+  }
+}
+
+}  // namespace
+
+Status checkOutputTarget(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0) return {};
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return fail(path + ": is a broken symbolic link, not a file");
+  if (!S_ISREG(st.st_mode)) return fail(path + ": is " + kindOf(st.st_mode) + ", not a file");
+  return {};
+}
+
+bool sameExistingFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return !a.empty() && !b.empty() && ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+Status writeOutputFile(const std::string& path, std::string_view bytes, OlderOutput older) {
+  if (Status target = checkOutputTarget(path); !target) return target;
+  const std::string target = resolvedTarget(path);
+  StagedFile staged(target);
+  if (staged.fd() < 0) return fail(path + ": can't be written: " + reason(staged.error()));
+  // A replaced file keeps its permissions; a new one gets the usual ones.
+  struct stat old {};
+  const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  int error = writeAll(staged.fd(), bytes);
+  if (!error && ::fchmod(staged.fd(), mode) != 0) error = errno;
+  if (error) return fail(path + ": can't be written: " + reason(error));
+  return install(staged, target, older);
+}
+
+Status copyOutputFile(const std::string& source, const std::string& target, OlderOutput older) {
+  struct stat st {};
+  if (::stat(source.c_str(), &st) != 0) return fail(source + ": " + reason(errno));
+  // Never opened unless regular: a fifo would block, a device has no end.
+  if (!S_ISREG(st.st_mode)) return fail(source + ": is " + std::string(kindOf(st.st_mode)) + ", not copied");
+  // A folder of the same name is one more older item to keep in the Trash.
+  struct stat there {};
+  const bool folderThere = ::lstat(target.c_str(), &there) == 0 && S_ISDIR(there.st_mode);
+  if (!(folderThere && older == OlderOutput::toTrash))
+    if (Status checked = checkOutputTarget(target); !checked) return checked;
+  Descriptor in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (in.get() < 0) return fail(source + ": " + reason(errno));
+  if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return fail(source + ": is not a regular file, not copied");
+  const std::string to = resolvedTarget(target);
+  StagedFile staged(to);
+  if (staged.fd() < 0) return fail(target + ": can't be written: " + reason(staged.error()));
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    std::size_t got = 0;
+    if (!readSome(in.get(), buffer, got)) return fail(source + ": " + reason(errno));
+    if (got == 0) break;
+    if (int error = writeAll(staged.fd(), std::string_view(buffer.data(), got)))
+      return fail(target + ": can't be written: " + reason(error));
+  }
+  ::fchmod(staged.fd(), st.st_mode & 07777);
+  copyUserAttributes(in.get(), staged.fd());
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ::futimens(staged.fd(), times);
+  return install(staged, to, older);
+}
+
+}  // namespace korvex
