@@ -223,5 +223,46 @@ TEST_F(FilesTest, CopiesKeepModificationTimesOfFoldersAndFiles) {
   EXPECT_EQ(modDateForPath(path("copy/sub")), Date{1500000100});
 }
 
+TEST_F(FilesTest, MoveThatKeepsTheOlderItemInTheTrash) {
+  test::writeFile(path("a/Job.indd"), "first");
+  test::writeFile(path("b/Job.indd"), "second");
+  EXPECT_EQ(moveFileObject(path("a/Job.indd"), path("Out"), Replaced::ToTrash), path("Out/Job.indd"));
+  EXPECT_EQ(moveFileObject(path("b/Job.indd"), path("Out"), Replaced::ToTrash), path("Out/Job.indd"));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "second");
+  EXPECT_EQ(test::readFile(home_.dataHome() / "Trash/files/Job.indd"), "first");
+  EXPECT_NE(logText().find("::\tmoved to the Trash: " + path("Out/Job.indd") + "\n"), std::string::npos);
+  // Onto itself: nothing goes to the Trash.
+  EXPECT_TRUE(moveItemToPath(path("Out/Job.indd"), path("Out/Job.indd"), Replaced::ToTrash));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "second");
+  // A missing source trashes nothing.
+  EXPECT_FALSE(moveItemToPath(path("gone.indd"), path("Out/Job.indd"), Replaced::ToTrash));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "second");
+}
+
+// /dev/shm is a memory file system on Linux: a move from there crosses file systems.
+TEST_F(FilesTest, MoveAcrossFileSystems) {
+  struct stat shm {}, here {};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(dir_.c_str(), &here) != 0 || shm.st_dev == here.st_dev ||
+      ::access("/dev/shm", W_OK) != 0)
+    GTEST_SKIP() << "no writable /dev/shm on another file system";
+  const fs::path source = fs::path("/dev/shm") / ("korvex-files-test-" + std::to_string(::getpid()));
+  test::writeFile(source / "Job.indd", "moved");
+  test::writeFile(source / "Links/x.png", "x");
+  test::writeFile(path("Out/Job.indd"), "older");
+  std::string longName(250, 'L');
+  test::writeFile(source / longName, "long");
+  EXPECT_TRUE(moveItemToPath((source / "Job.indd").string(), path("Out/Job.indd"), Replaced::ToTrash));
+  EXPECT_TRUE(moveItemToPath((source / "Links").string(), path("Out/Links")));
+  EXPECT_TRUE(moveItemToPath((source / longName).string(), path(longName)));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "moved");
+  EXPECT_EQ(test::readFile(path("Out/Links/x.png")), "x");
+  EXPECT_EQ(test::readFile(path(longName)), "long");
+  EXPECT_EQ(test::readFile(home_.dataHome() / "Trash/files/Job.indd"), "older");
+  EXPECT_TRUE(fs::is_empty(source));
+  fs::remove_all(source);
+  for (const auto& entry : fs::recursive_directory_iterator(dir_))
+    EXPECT_EQ(entry.path().filename().string().find(".korvex-"), std::string::npos) << entry.path();
+}
+
 }  // namespace
 }  // namespace korvex
