@@ -130,7 +130,7 @@ enum class Written { Done, Unsupported };
 Written writeThroughUnnamedFile(const std::string& path, std::string_view bytes, mode_t mode,
                                 std::error_code& ec) {
   const std::string folder = folderOf(path);
-  FileDescriptor fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  FileDescriptor fd(openUnnamedFile(folder));
   if (fd.get() < 0) return Written::Unsupported;
   if ((ec = fillAndSync(fd.get(), bytes, mode))) return Written::Done;
   // A new file takes its name at once; an existing one is replaced by a
@@ -235,6 +235,16 @@ bool before(const struct timespec& a, const struct timespec& b) {
 std::error_code notARegularFileError() {
   static const FileErrorCategory category;
   return {1, category};
+}
+
+int openUnnamedFile(const std::string& folder) {
+  return ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
+
+std::error_code linkUnnamedFile(int fd, const std::string& path) {
+  std::error_code ec;
+  if (!linkUnnamed(fd, path, ec)) return std::make_error_code(std::errc::not_supported);
+  return ec;
 }
 
 std::string temporaryPathIn(const std::string& folder, std::string_view tag) {

@@ -33,6 +33,13 @@ std::string temporaryPathIn(const std::string& folder, std::string_view tag);
 // once per process.
 void removeStaleTemporaries(const std::string& folder);
 
+// An unnamed file in folder (O_TMPFILE) open for writing, or -1 where the
+// file system has none. The caller closes it.
+int openUnnamedFile(const std::string& folder);
+// Gives the unnamed file fd the free name path; not_supported where this
+// system can't name unnamed files.
+std::error_code linkUnnamedFile(int fd, const std::string& path);
+
 namespace detail {
 // The fallback of writeFileAtomically for file systems without unnamed files.
 std::error_code writeFileThroughTemporaryName(const std::string& path, std::string_view bytes);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -177,14 +178,67 @@ std::error_code installOver(const std::string& staged, const std::string& destin
 
 enum class Durable { No, Yes };
 
+std::error_code copyBytes(int from, int to) {
+  for (;;) {
+    ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    if (n == 0) return {};
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return lastError();
+    break;  // this pair of file systems can't: copy by hand
+  }
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    ssize_t n = ::read(from, buffer.data(), buffer.size());
+    if (n == 0) return {};
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return lastError();
+    }
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = ::write(to, buffer.data() + done, static_cast<std::size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return lastError();
+      }
+      done += w;
+    }
+  }
+}
+
+// A regular file copied into an unnamed file beside the destination and named
+// staged only when complete, so a kill during the copy leaves nothing. None:
+// the file system has no unnamed files and nothing was done.
+std::optional<std::error_code> stageFileUnnamed(const std::string& source, const struct stat& st,
+                                                const std::string& staged, Durable durable) {
+  int out = openUnnamedFile(stringByDeletingLastPathComponent(staged));
+  if (out < 0) return std::nullopt;
+  std::unique_ptr<int, void (*)(int*)> closeOut(&out, [](int* fd) { ::close(*fd); });
+  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return lastError();
+  std::unique_ptr<int, void (*)(int*)> closeIn(&in, [](int* fd) { ::close(*fd); });
+  if (std::error_code ec = copyBytes(in, out)) return ec;
+  if (::fchmod(out, st.st_mode & 07777) != 0) return lastError();
+  if (durable == Durable::Yes && ::fsync(out) != 0) return lastError();
+  std::error_code ec = linkUnnamedFile(out, staged);
+  if (ec == std::errc::not_supported) return std::nullopt;
+  if (ec) return ec;
+  copyUserAttributes(source, staged);
+  copyTimes(st, staged);
+  return std::error_code{};
+}
+
 // Copies source over destination; the error, if any, with nothing changed.
 // Durable: the copy and its folder are on disk when this returns.
 std::error_code replaceByCopy(const std::string& source, const std::string& destination,
                               Durable durable = Durable::No) {
-  if (!lstatPath(source)) return lastError();
+  std::optional<struct stat> st = lstatPath(source);
+  if (!st) return lastError();
   std::string staged = stagingPath(destination, "new");
-  std::error_code ec = copyTree(source, staged);
-  if (!ec && durable == Durable::Yes) ec = syncTree(staged);
+  std::optional<std::error_code> unnamed;
+  if (S_ISREG(st->st_mode)) unnamed = stageFileUnnamed(source, *st, staged, durable);
+  std::error_code ec = unnamed ? *unnamed : copyTree(source, staged);
+  if (!ec && !unnamed && durable == Durable::Yes) ec = syncTree(staged);
   if (!ec) ec = installOver(staged, destination);
   if (ec) {
     removeQuietly(staged);

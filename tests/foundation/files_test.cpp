@@ -1,12 +1,16 @@
 #include "foundation/files.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <iterator>
 
 #include "foundation/log.h"
 #include "support/temp_home.h"
@@ -262,6 +266,23 @@ TEST_F(FilesTest, MoveAcrossFileSystems) {
   fs::remove_all(source);
   for (const auto& entry : fs::recursive_directory_iterator(dir_))
     EXPECT_EQ(entry.path().filename().string().find(".korvex-"), std::string::npos) << entry.path();
+}
+
+TEST_F(FilesTest, CopyKilledHalfWayLeavesNothingBesideTheDestination) {
+  test::writeFile(path("big.indd"), std::string(1 << 20, 'b'));
+  test::writeFile(path("Out/big.indd"), "older");
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    const struct rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::_exit(copyItemToPath(path("big.indd"), path("Out/big.indd")) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  EXPECT_EQ(test::readFile(path("Out/big.indd")), "older");
+  EXPECT_EQ(std::distance(fs::directory_iterator(path("Out")), fs::directory_iterator()), 1);
 }
 
 }  // namespace
