@@ -31,7 +31,11 @@ void closeOpenedDocument(const UIDRef& document, const std::string& path) {
   if (getSaveProject() && document.GetDataBase()->IsModified()) {
     // Closing discards the changes; a failed save must not go unnoticed.
     const ErrorCode error = saveDocAs(document, path);
-    if (error != kSuccess) setError(stringWithFormat("\t####\tsave failed (err: %d): %@", error, path));
+    if (error != kSuccess) {
+      // The host's reason names the file and says why.
+      const std::string& reason = GetExecutionContextSession()->application()->errorMessage();
+      setError(stringWithFormat("\t####\tsave failed (err: %d): %@", error, reason.empty() ? path : reason));
+    }
   }
   closeDoc(document);
 }
@@ -44,7 +48,9 @@ void moveToDestination(const std::string& path) {
     return;
   }
   MyLog("\t%@ --> %@", path, *folder);
-  moveFileObject(path, *folder);
+  // A document of the same name filed earlier may be its owner's only copy.
+  if (!moveItemToPath(path, stringByAppendingPathComponent(*folder, lastPathComponent(path)), Replaced::ToTrash))
+    setError(stringWithFormat("\t####\tnot moved: %@", path));
 }
 
 }  // namespace
@@ -53,6 +59,8 @@ bool KorvexController::doProgress(const std::string& path) {
   MyLog("%@", std::string(62, '-'));
   MyLog("%@", path);
   DoneLine done;
+  // Where the previous document was to go says nothing about this one.
+  setDstFolder(std::nullopt);
 
   if (IDocument* open = docForPath(path)) {
     // Someone else's document: processed in place, left open, and its

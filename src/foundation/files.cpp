@@ -6,15 +6,16 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <random>
+#include <memory>
 #include <system_error>
 #include <vector>
 
+#include "foundation/atomic_file.h"
 #include "foundation/log.h"
+#include "foundation/trash.h"
 #include "foundation/paths.h"
 
 namespace korvex {
@@ -46,17 +47,13 @@ std::string describe(std::string_view what, const std::string& source, const std
   return text;
 }
 
-// A hidden, unused name in the destination's folder for staging a new item.
+// A hidden, unused name in the destination's folder for staging a new item;
+// short, so that a destination name of any length can be staged.
 std::string stagingPath(const std::string& destination, std::string_view tag) {
-  static std::atomic<unsigned> counter{0};
-  static std::mt19937 random(std::random_device{}());
-  std::string folder = stringByDeletingLastPathComponent(destination);
-  std::string name = lastPathComponent(destination);
-  if (name.size() > 80) name.resize(80);
+  const std::string folder = stringByDeletingLastPathComponent(destination);
+  removeStaleTemporaries(folder);
   for (;;) {
-    std::string candidate = "." + name + ".korvex-" + std::string(tag) + "-" + std::to_string(getpid()) + "-" +
-                            std::to_string(counter++) + "-" + std::to_string(random() % 1000000);
-    std::string path = folder.empty() ? candidate : stringByAppendingPathComponent(folder, candidate);
+    std::string path = temporaryPathIn(folder, tag);
     if (!lstatPath(path)) return path;
   }
 }
@@ -124,6 +121,33 @@ std::error_code copyTree(const std::string& source, const std::string& target) {
   return std::make_error_code(std::errc::operation_not_supported);
 }
 
+// Flushes a copied item to disk: each file, then each folder.
+std::error_code syncTree(const std::string& path) {
+  std::optional<struct stat> st = lstatPath(path);
+  if (!st) return lastError();
+  if (S_ISLNK(st->st_mode)) return {};
+  if (S_ISDIR(st->st_mode)) {
+    std::error_code ec;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+      if (std::error_code inner = syncTree(it->path().string())) return inner;
+    if (ec) return ec;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (S_ISDIR(st->st_mode) ? O_DIRECTORY : 0));
+  if (fd < 0) return lastError();
+  std::error_code ec;
+  if (::fsync(fd) != 0) ec = lastError();
+  ::close(fd);
+  return ec;
+}
+
+void syncFolderOf(const std::string& path) {
+  std::string folder = stringByDeletingLastPathComponent(path);
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 void removeQuietly(const std::string& path) {
   std::error_code ec;
   fs::remove_all(path, ec);
@@ -152,18 +176,75 @@ std::error_code installOver(const std::string& staged, const std::string& destin
   return {};
 }
 
+enum class Durable { No, Yes };
+
+std::error_code copyBytes(int from, int to) {
+  for (;;) {
+    ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    if (n == 0) return {};
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return lastError();
+    break;  // this pair of file systems can't: copy by hand
+  }
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    ssize_t n = ::read(from, buffer.data(), buffer.size());
+    if (n == 0) return {};
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return lastError();
+    }
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = ::write(to, buffer.data() + done, static_cast<std::size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return lastError();
+      }
+      done += w;
+    }
+  }
+}
+
+// A regular file copied into an unnamed file beside the destination and named
+// staged only when complete, so a kill during the copy leaves nothing. None:
+// the file system has no unnamed files and nothing was done.
+std::optional<std::error_code> stageFileUnnamed(const std::string& source, const struct stat& st,
+                                                const std::string& staged, Durable durable) {
+  int out = openUnnamedFile(stringByDeletingLastPathComponent(staged));
+  if (out < 0) return std::nullopt;
+  std::unique_ptr<int, void (*)(int*)> closeOut(&out, [](int* fd) { ::close(*fd); });
+  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return lastError();
+  std::unique_ptr<int, void (*)(int*)> closeIn(&in, [](int* fd) { ::close(*fd); });
+  if (std::error_code ec = copyBytes(in, out)) return ec;
+  if (::fchmod(out, st.st_mode & 07777) != 0) return lastError();
+  if (durable == Durable::Yes && ::fsync(out) != 0) return lastError();
+  std::error_code ec = linkUnnamedFile(out, staged);
+  if (ec == std::errc::not_supported) return std::nullopt;
+  if (ec) return ec;
+  copyUserAttributes(source, staged);
+  copyTimes(st, staged);
+  return std::error_code{};
+}
+
 // Copies source over destination; the error, if any, with nothing changed.
-std::error_code replaceByCopy(const std::string& source, const std::string& destination) {
-  if (!lstatPath(source)) return lastError();
+// Durable: the copy and its folder are on disk when this returns.
+std::error_code replaceByCopy(const std::string& source, const std::string& destination,
+                              Durable durable = Durable::No) {
+  std::optional<struct stat> st = lstatPath(source);
+  if (!st) return lastError();
   std::string staged = stagingPath(destination, "new");
-  if (std::error_code ec = copyTree(source, staged)) {
+  std::optional<std::error_code> unnamed;
+  if (S_ISREG(st->st_mode)) unnamed = stageFileUnnamed(source, *st, staged, durable);
+  std::error_code ec = unnamed ? *unnamed : copyTree(source, staged);
+  if (!ec && !unnamed && durable == Durable::Yes) ec = syncTree(staged);
+  if (!ec) ec = installOver(staged, destination);
+  if (ec) {
     removeQuietly(staged);
     return ec;
   }
-  if (std::error_code ec = installOver(staged, destination)) {
-    removeQuietly(staged);
-    return ec;
-  }
+  if (durable == Durable::Yes) syncFolderOf(destination);
   return {};
 }
 
@@ -173,8 +254,8 @@ std::error_code replaceByMove(const std::string& source, const std::string& dest
   int error = errno;
   if (error == EXDEV) {
     // Another file system: copy beside the destination, put it in place,
-    // then remove the source.
-    if (std::error_code ec = replaceByCopy(source, destination)) return ec;
+    // then remove the source, but only once the copy is safely on disk.
+    if (std::error_code ec = replaceByCopy(source, destination, Durable::Yes)) return ec;
     std::error_code ec;
     fs::remove_all(source, ec);
     if (ec) logError(describe("removed after moving", source, std::nullopt, ec));
@@ -292,7 +373,17 @@ std::optional<std::string> removeItemAtPath(const std::string& path) {
   return description;
 }
 
-bool moveItemToPath(const std::string& source, const std::string& destination) {
+bool moveItemToPath(const std::string& source, const std::string& destination, Replaced replaced) {
+  if (replaced == Replaced::ToTrash) {
+    if (!lstatPath(source)) {
+      logError(describe("moved", source, destination, lastError()));
+      return false;
+    }
+    if (Status trashed = moveAsideToTrash(destination, source); !trashed) {
+      logError(trashed.message());
+      return false;
+    }
+  }
   if (std::error_code ec = replaceByMove(source, destination)) {
     logError(describe("moved", source, destination, ec));
     return false;
@@ -308,9 +399,9 @@ bool copyItemToPath(const std::string& source, const std::string& destination) {
   return true;
 }
 
-std::string moveFileObject(const std::string& source, const std::string& folder) {
+std::string moveFileObject(const std::string& source, const std::string& folder, Replaced replaced) {
   std::string target = stringByAppendingPathComponent(folder, lastPathComponent(source));
-  if (createDir(folder)) moveItemToPath(source, target);
+  if (createDir(folder)) moveItemToPath(source, target, replaced);
   return target;
 }
 

@@ -7,9 +7,10 @@
 // (logError) and reported by the result where there is one.
 //
 // Replacing is safe: copies and moves that replace an item first put the new
-// item beside the destination under a hidden temporary name and then rename
-// it over the destination, so a failure leaves both the source and the
-// destination as they were. Copies keep the source's modification time,
+// item beside the destination under a short hidden temporary name and then
+// rename it over the destination, so a failure leaves both the source and the
+// destination as they were (a killed process's temporaries are removed the
+// next time one is staged in that folder, see atomic_file.h). Copies keep the source's modification time,
 // permissions and user extended attributes (Finder labels among them).
 
 #include <cstdint>
@@ -58,16 +59,27 @@ bool removeFile(const std::string& path);
 // An error is logged and its description returned.
 std::optional<std::string> removeItemAtPath(const std::string& path);
 
+// What becomes of an item that a move replaces.
+enum class Replaced {
+  Destroyed,  // gone for good
+  ToTrash,    // into the user's Trash first (moveAsideToTrash), and the log
+              // says so; when that fails nothing is moved. Where the older
+              // item may be someone's only copy (documents filed by a run).
+};
+
 // Moves / copies the source to the destination path, replacing whatever is
 // there. True on success; on failure the error is logged and source and
-// destination are as they were.
-bool moveItemToPath(const std::string& source, const std::string& destination);
+// destination are as they were. A move to another file system copies, puts
+// the copy on disk (file and folder synced) and only then removes the source.
+bool moveItemToPath(const std::string& source, const std::string& destination,
+                    Replaced replaced = Replaced::Destroyed);
 bool copyItemToPath(const std::string& source, const std::string& destination);
 
 // folder / the source's last component: the folder is created with its
 // parents when missing, the item moved / copied there replacing an item of
 // the same name. The new path is returned whether or not that succeeded.
-std::string moveFileObject(const std::string& source, const std::string& folder);
+std::string moveFileObject(const std::string& source, const std::string& folder,
+                           Replaced replaced = Replaced::Destroyed);
 std::string copyFileObject(const std::string& source, const std::string& folder);
 
 }  // namespace korvex

@@ -91,6 +91,7 @@ ErrorCode Application::finishSave(ErrorCode code) {
 }
 
 ErrorCode Application::saveDocument(IDocument* document) {
+  errorMessage_.clear();
   if (!isOpen(document)) return finishSave(kInvalidParameterError);
   const IDFile& file = document->GetDocDataBase()->GetSysFile();
   if (file.empty()) return finishSave(kNoFileError);
@@ -100,6 +101,7 @@ ErrorCode Application::saveDocument(IDocument* document) {
 }
 
 ErrorCode Application::saveDocumentAs(IDocument* document, const std::string& path) {
+  errorMessage_.clear();
   if (!isOpen(document) || path.empty()) return finishSave(kInvalidParameterError);
   std::error_code ec;
   const std::string absolute = std::filesystem::absolute(path, ec).lexically_normal().string();
@@ -115,6 +117,7 @@ ErrorCode Application::saveDocumentAs(IDocument* document, const std::string& pa
 }
 
 ErrorCode Application::saveDocumentCopy(IDocument* document, const std::string& path) {
+  errorMessage_.clear();
   if (!isOpen(document) || path.empty()) return finishSave(kInvalidParameterError);
   return finishSave(saveDocumentFile(*document, path, &errorMessage_));
 }

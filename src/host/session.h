@@ -81,7 +81,8 @@ class Application {
   IDocument* adoptDocument(std::unique_ptr<IDocument> document, bool withWindow);
   const std::string& errorMessage() const { return errorMessage_; }
 
-  // Saves set the global error code as well as returning it.
+  // Saves set the global error code as well as returning it; a failed
+  // save's reason, where it has one, is in errorMessage.
   ErrorCode saveDocument(IDocument* document);
   ErrorCode saveDocumentAs(IDocument* document, const std::string& path);
   ErrorCode saveDocumentCopy(IDocument* document, const std::string& path);

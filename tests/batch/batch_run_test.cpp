@@ -187,8 +187,9 @@ TEST_F(BatchTest, DestinationFolderReceivesTheClosedDocument) {
   EXPECT_EQ(run({a, b}, chainOf({"Preflight"})), RunOutcome::Failed);
   EXPECT_FALSE(fs::exists(a));
   EXPECT_TRUE(loadDocumentFile((errors / "a.indd").string()).document) << "the older file is replaced";
-  EXPECT_EQ(logLines(),
-            (Lines{kSeparator, a, "action: Preflight", "\t" + a + " --> " + errors.string(), "...done"}));
+  EXPECT_EQ(test::readFile(home.dataHome() / "Trash/files/a.indd"), "older") << "and kept in the Trash";
+  EXPECT_EQ(logLines(), (Lines{kSeparator, a, "action: Preflight", "\t" + a + " --> " + errors.string(),
+                               "\tmoved to the Trash: " + (errors / "a.indd").string(), "...done"}));
   EXPECT_FALSE(getShowLog());
 
   // A missing folder and a file are no destination: the file stays.

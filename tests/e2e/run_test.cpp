@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,79 @@ TEST_F(RunCommand, NonDictionaryElementFailsTheDocument) {
   Lines lines = log();
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[lines.size() - 2], "T: Korvex::\t####\taction not supported");
+}
+
+// Documents filed into an error folder: each document's own outcome decides,
+// and a document of the same name filed earlier goes to the Trash, not away.
+TEST_F(RunCommand, FilingIntoTheErrorFolder) {
+  const fs::path examples = fs::path(KORVEX_SOURCE_DIR) / "examples";
+  const fs::path jobs = home.scratch() / "Jobs", again = home.scratch() / "Again";
+  const fs::path errors = home.scratch() / "Fehler";
+  for (const fs::path& folder : {jobs, again}) {
+    fs::create_directories(folder);
+    fs::copy(examples / "Links", folder / "Links", fs::copy_options::recursive);
+    for (const char* name : {"Flyer Sommerfest.indd", "Katalog Seite 12.indd"})
+      fs::copy_file(examples / name, folder / name);
+  }
+  test::writeFile(again / "Flyer Sommerfest.indd", test::readFile(again / "Flyer Sommerfest.indd") + "\n\n");
+  const std::string firstFlyer = test::readFile(jobs / "Flyer Sommerfest.indd");
+  const std::string secondFlyer = test::readFile(again / "Flyer Sommerfest.indd");
+  fs::create_directories(errors);
+  // The catalogue misses a picture: the check before each action skips its Preflight.
+  test::writeFile(home.dataHome() / "Tamrisk/Korvex.plist",
+                  plist("<dict><key>Options</key><dict><key>modifiedLinks</key><integer>1</integer></dict></dict>"));
+  const std::string chain = chainFile(
+      "preflight.plist", "<array><dict><key>Action</key><string>Preflight</string>"
+                         "<key>PreflightProfile</key><string>[Basic]</string><key>ErrorFolder</key><string>" +
+                             errors.string() + "</string></dict></array>");
+
+  const std::string flyer = (jobs / "Flyer Sommerfest.indd").string();
+  const std::string catalogue = (jobs / "Katalog Seite 12.indd").string();
+  const std::string flyerAgain = (again / "Flyer Sommerfest.indd").string();
+  auto result = korvex({"run", "--chain", chain, flyer, catalogue, flyerAgain});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+
+  // The flyers have no "Text" layer and fail; the catalogue's Preflight was skipped.
+  EXPECT_TRUE(fs::exists(catalogue));
+  EXPECT_FALSE(fs::exists(errors / "Katalog Seite 12.indd"));
+  EXPECT_FALSE(fs::exists(flyer));
+  EXPECT_FALSE(fs::exists(flyerAgain));
+  EXPECT_EQ(test::readFile(errors / "Flyer Sommerfest.indd"), secondFlyer);
+  EXPECT_EQ(test::readFile(home.dataHome() / "Trash/files/Flyer Sommerfest.indd"), firstFlyer);
+  const std::string moved = (errors / "Flyer Sommerfest.indd").string();
+  Lines lines = log();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::\tmoved to the Trash: " + moved), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::\t" + catalogue + " --> " + errors.string()), 0);
+}
+
+// Save replaces the document whole: through a symbolic link, under a name of
+// any length, and a save killed half-way leaves the old document and nothing else.
+TEST_F(RunCommand, SavingThroughLinksLongNamesAndKills) {
+  const fs::path jobs = home.scratch() / "jobs", desk = home.scratch() / "desk";
+  test::writeFile(jobs / "Job.indd", kMinimalDocument);
+  fs::create_directories(desk);
+  fs::create_symlink("../jobs/Job.indd", desk / "Job.indd");
+  const std::string longName = std::string(245, 'x') + ".indd";
+  test::writeFile(jobs / longName, kMinimalDocument);
+  const std::string save = chainFile("save.plist", "<array>" + actionDict("Save") + "</array>");
+
+  auto result = korvex({"run", "--chain", save, (desk / "Job.indd").string(), (jobs / longName).string()});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err.find("problems"), std::string::npos) << result.err;
+  EXPECT_TRUE(fs::is_symlink(desk / "Job.indd"));
+  const std::string saved = test::readFile(jobs / "Job.indd");
+  EXPECT_NE(saved, kMinimalDocument);
+  EXPECT_EQ(test::readFile(jobs / longName), saved);
+  EXPECT_EQ(std::distance(fs::directory_iterator(jobs), fs::directory_iterator()), 2);
+
+  // A file-size limit below the document's size kills korvex in the middle of the save.
+  test::writeFile(jobs / "Job.indd", kMinimalDocument);
+  result = test::runProcess("/usr/bin/prlimit", {"--fsize=" + std::to_string(saved.size() / 2), KORVEX_EXE, "run",
+                                                 "--chain", save, (jobs / "Job.indd").string()});
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_EQ(log().back(), "T: Korvex::action: Save") << "killed while saving";
+  EXPECT_EQ(test::readFile(jobs / "Job.indd"), kMinimalDocument);
+  EXPECT_EQ(std::distance(fs::directory_iterator(jobs), fs::directory_iterator()), 2);
 }
 
 }  // namespace

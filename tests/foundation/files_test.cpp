@@ -1,12 +1,16 @@
 #include "foundation/files.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <iterator>
 
 #include "foundation/log.h"
 #include "support/temp_home.h"
@@ -221,6 +225,64 @@ TEST_F(FilesTest, CopiesKeepModificationTimesOfFoldersAndFiles) {
   EXPECT_TRUE(copyItemToPath(path("tree"), path("copy")));
   EXPECT_EQ(modDateForPath(path("copy/sub/f")), Date{1500000000});
   EXPECT_EQ(modDateForPath(path("copy/sub")), Date{1500000100});
+}
+
+TEST_F(FilesTest, MoveThatKeepsTheOlderItemInTheTrash) {
+  test::writeFile(path("a/Job.indd"), "first");
+  test::writeFile(path("b/Job.indd"), "second");
+  EXPECT_EQ(moveFileObject(path("a/Job.indd"), path("Out"), Replaced::ToTrash), path("Out/Job.indd"));
+  EXPECT_EQ(moveFileObject(path("b/Job.indd"), path("Out"), Replaced::ToTrash), path("Out/Job.indd"));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "second");
+  EXPECT_EQ(test::readFile(home_.dataHome() / "Trash/files/Job.indd"), "first");
+  EXPECT_NE(logText().find("::\tmoved to the Trash: " + path("Out/Job.indd") + "\n"), std::string::npos);
+  // Onto itself: nothing goes to the Trash.
+  EXPECT_TRUE(moveItemToPath(path("Out/Job.indd"), path("Out/Job.indd"), Replaced::ToTrash));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "second");
+  // A missing source trashes nothing.
+  EXPECT_FALSE(moveItemToPath(path("gone.indd"), path("Out/Job.indd"), Replaced::ToTrash));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "second");
+}
+
+// /dev/shm is a memory file system on Linux: a move from there crosses file systems.
+TEST_F(FilesTest, MoveAcrossFileSystems) {
+  struct stat shm {}, here {};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(dir_.c_str(), &here) != 0 || shm.st_dev == here.st_dev ||
+      ::access("/dev/shm", W_OK) != 0)
+    GTEST_SKIP() << "no writable /dev/shm on another file system";
+  const fs::path source = fs::path("/dev/shm") / ("korvex-files-test-" + std::to_string(::getpid()));
+  test::writeFile(source / "Job.indd", "moved");
+  test::writeFile(source / "Links/x.png", "x");
+  test::writeFile(path("Out/Job.indd"), "older");
+  std::string longName(250, 'L');
+  test::writeFile(source / longName, "long");
+  EXPECT_TRUE(moveItemToPath((source / "Job.indd").string(), path("Out/Job.indd"), Replaced::ToTrash));
+  EXPECT_TRUE(moveItemToPath((source / "Links").string(), path("Out/Links")));
+  EXPECT_TRUE(moveItemToPath((source / longName).string(), path(longName)));
+  EXPECT_EQ(test::readFile(path("Out/Job.indd")), "moved");
+  EXPECT_EQ(test::readFile(path("Out/Links/x.png")), "x");
+  EXPECT_EQ(test::readFile(path(longName)), "long");
+  EXPECT_EQ(test::readFile(home_.dataHome() / "Trash/files/Job.indd"), "older");
+  EXPECT_TRUE(fs::is_empty(source));
+  fs::remove_all(source);
+  for (const auto& entry : fs::recursive_directory_iterator(dir_))
+    EXPECT_EQ(entry.path().filename().string().find(".korvex-"), std::string::npos) << entry.path();
+}
+
+TEST_F(FilesTest, CopyKilledHalfWayLeavesNothingBesideTheDestination) {
+  test::writeFile(path("big.indd"), std::string(1 << 20, 'b'));
+  test::writeFile(path("Out/big.indd"), "older");
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_DFL);
+    const struct rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::_exit(copyItemToPath(path("big.indd"), path("Out/big.indd")) ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  EXPECT_EQ(test::readFile(path("Out/big.indd")), "older");
+  EXPECT_EQ(std::distance(fs::directory_iterator(path("Out")), fs::directory_iterator()), 1);
 }
 
 }  // namespace
