@@ -18,7 +18,10 @@ IDocumentLayer* IDocument::createPagesLayer(UID uid) {
   if (!layers_.empty()) return nullptr;
   auto* pages = uid == kInvalidUID ? database_->create<IDocumentLayer>("Pages", true)
                                    : database_->createWithUID<IDocumentLayer>(uid, "Pages", true);
-  if (pages) layers_.push_back(pages->GetUID());
+  if (pages) {
+    layers_.push_back(pages->GetUID());
+    layerIndexes_.clear();
+  }
   return pages;
 }
 
@@ -97,15 +100,18 @@ std::unique_ptr<IDocument> IDocument::createNew(const DocumentSetup& setup) {
   if (doc->GetLayerCount() < 2) doc->createLayer("Layer 1");
   doc->activeLayer_ = doc->layers_[1];
   // Facing pages: a single right-hand first page, then pairs.
+  // Places are kept as the spreads are made: createSpread and addPage would look at all before.
   int made = 0;
+  PMReal bottom = -kSpreadGap;
   while (made < setup.pages) {
-    ISpread* spread = doc->createSpread();
+    ISpread* spread = doc->createSpreadAt(bottom + kSpreadGap);
     const int onSpread = setup.facingPages && made > 0 ? std::min(2, setup.pages - made) : 1;
     for (int i = 0; i < onSpread; ++i) {
-      Page* page = doc->addPage(spread, setup.pageWidth, setup.pageHeight);
+      Page* page = doc->addPageAt(spread, i * setup.pageWidth, setup.pageWidth, setup.pageHeight);
       page->setMargins(setup.margins);
       page->setName(std::to_string(++made));
     }
+    bottom = std::max(bottom, spreadBottom(*spread));
   }
   doc->database_->SetModified(false);
   return doc;

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "host/database.h"
 #include "host/layout.h"
 #include "host/link.h"
+#include "host/name_index.h"
 #include "host/page_item.h"
 #include "host/styles.h"
 #include "host/swatch.h"
@@ -83,6 +85,15 @@ class IDocument : public HostObject {
   // A spread with one spread layer per document layer (their UIDs may be given, in layer order).
   ISpread* createSpread(int index = -1, UID uid = kInvalidUID, const std::vector<UID>& spreadLayerUIDs = {});
   Page* addPage(ISpread* spread, PMReal width, PMReal height, UID uid = kInvalidUID);
+  // For the file loader and for building many spreads: the place is given
+  // (top of the spread on the pasteboard, left of the page in its spread)
+  // instead of found by a walk over every spread or page already there.
+  ISpread* createSpreadAt(PMReal top, int index = -1, UID uid = kInvalidUID,
+                          const std::vector<UID>& spreadLayerUIDs = {});
+  Page* addPageAt(ISpread* spread, PMReal left, PMReal width, PMReal height, UID uid = kInvalidUID);
+  // Where createSpread puts a spread below one of the given pasteboard bottom
+  // (its pages' bottom, or its top when it has none).
+  static PMReal spreadBottom(const ISpread& spread);
   ErrorCode deleteSpread(UID spread);
   std::vector<Page*> pages() const;
   int GetPageCount() const;
@@ -191,6 +202,9 @@ class IDocument : public HostObject {
     preflightProfile_ = std::move(name);
   }
 
+  // Layers and swatches tell their document when they are renamed.
+  void nameChanged() const;
+
   IUsedFontList usedFontList() const;
   // The UID of the font family object for a family name, made on first use.
   // Font families are derived from the text and not saved; making one is no change.
@@ -227,6 +241,8 @@ class IDocument : public HostObject {
   BaselineGrid baselineGrid_;
   XMLElement xmlRoot_{"Root", {}, {}, {}};
   mutable std::map<std::string, UID> fontFamilies_;
+  NameIndex layerNames_, swatchNames_, languageNames_;
+  mutable std::unordered_map<UID, int> layerIndexes_;  // empty: to be rebuilt
   std::string preflightProfile_;
 };
 

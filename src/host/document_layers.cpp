@@ -10,15 +10,24 @@ IDocumentLayer* IDocument::layerAt(int index) const {
 }
 
 IDocumentLayer* IDocument::findLayer(const std::string& name) const {
-  for (UID uid : layers_)
-    if (auto* layer = database_->instantiate<IDocumentLayer>(uid); layer && layer->GetName() == name)
-      return layer;
-  return nullptr;
+  const UID found = layerNames_.find(layers_, name, [&](UID uid) -> const std::string* {
+    auto* layer = database_->instantiate<IDocumentLayer>(uid);
+    return layer ? &layer->GetName() : nullptr;
+  });
+  return database_->instantiate<IDocumentLayer>(found);
 }
 
 int IDocument::layerIndex(UID layer) const {
-  auto it = std::find(layers_.begin(), layers_.end(), layer);
-  return it == layers_.end() ? -1 : static_cast<int>(it - layers_.begin());
+  // Asked for every page item made; the list changes only with layers made or deleted.
+  if (layerIndexes_.empty())
+    for (std::size_t i = 0; i < layers_.size(); ++i) layerIndexes_.emplace(layers_[i], static_cast<int>(i));
+  auto it = layerIndexes_.find(layer);
+  return it == layerIndexes_.end() ? -1 : it->second;
+}
+
+void IDocument::nameChanged() const {
+  layerNames_.invalidate();
+  swatchNames_.invalidate();
 }
 
 IDocumentLayer* IDocument::createLayer(const std::string& name, int index, UID uid) {
@@ -27,7 +36,9 @@ IDocumentLayer* IDocument::createLayer(const std::string& name, int index, UID u
                                    : database_->createWithUID<IDocumentLayer>(uid, name);
   if (!layer) return nullptr;
   if (index < 1 || index > GetLayerCount()) index = GetLayerCount();
+  if (index != GetLayerCount()) layerNames_.invalidate();
   layers_.insert(layers_.begin() + index, layer->GetUID());
+  layerIndexes_.clear();
   for (UID s : spreads_) {
     auto* spread = database_->instantiate<ISpread>(s);
     auto* sl = database_->create<ISpreadLayer>(layer->GetUID());
@@ -50,6 +61,8 @@ ErrorCode IDocument::deleteLayer(UID layer) {
     }
   }
   layers_.erase(layers_.begin() + index);
+  layerIndexes_.clear();
+  layerNames_.invalidate();
   database_->destroy(layer);
   if (activeLayer_ == layer) activeLayer_ = layers_.size() > 1 ? layers_[1] : kInvalidUID;
   touch();

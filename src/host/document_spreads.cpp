@@ -14,17 +14,22 @@ int IDocument::spreadIndex(UID spread) const {
   return it == spreads_.end() ? -1 : static_cast<int>(it - spreads_.begin());
 }
 
+PMReal IDocument::spreadBottom(const ISpread& spread) {
+  return spread.GetNumPages() ? spread.GetPagesBounds(true).bottom : spread.transform().ty;
+}
+
 PMRect IDocument::nextSpreadPlace() const {
   PMReal bottom = -kSpreadGap;
-  for (UID s : spreads_) {
-    auto* spread = database_->instantiate<ISpread>(s);
-    const PMRect r = spread->GetPagesBounds(true);
-    bottom = std::max(bottom, spread->GetNumPages() ? r.bottom : spread->transform().ty);
-  }
+  for (UID s : spreads_) bottom = std::max(bottom, spreadBottom(*database_->instantiate<ISpread>(s)));
   return {0, bottom + kSpreadGap, 0, bottom + kSpreadGap};
 }
 
 ISpread* IDocument::createSpread(int index, UID uid, const std::vector<UID>& spreadLayerUIDs) {
+  if (!spreadLayerUIDs.empty() && spreadLayerUIDs.size() != layers_.size()) return nullptr;
+  return createSpreadAt(nextSpreadPlace().top, index, uid, spreadLayerUIDs);
+}
+
+ISpread* IDocument::createSpreadAt(PMReal top, int index, UID uid, const std::vector<UID>& spreadLayerUIDs) {
   if (!spreadLayerUIDs.empty() && spreadLayerUIDs.size() != layers_.size()) return nullptr;
   auto* spread = uid == kInvalidUID ? database_->create<ISpread>() : database_->createWithUID<ISpread>(uid);
   if (!spread) return nullptr;
@@ -38,8 +43,7 @@ ISpread* IDocument::createSpread(int index, UID uid, const std::vector<UID>& spr
     }
     spread->addChild(sl);
   }
-  const PMRect place = nextSpreadPlace();
-  spread->setTransform(PMMatrix::translation(0, place.top));
+  spread->setTransform(PMMatrix::translation(0, top));
   if (index < 0 || index > GetSpreadCount()) index = GetSpreadCount();
   spreads_.insert(spreads_.begin() + index, spread->GetUID());
   touch();
@@ -47,16 +51,21 @@ ISpread* IDocument::createSpread(int index, UID uid, const std::vector<UID>& spr
 }
 
 Page* IDocument::addPage(ISpread* spread, PMReal width, PMReal height, UID uid) {
+  if (!spread) return nullptr;
+  // Pages sit side by side from the spread's origin.
+  PMReal x = 0;
+  for (Page* p : spread->pages()) x = std::max(x, p->transform().tx + p->width());
+  return addPageAt(spread, x, width, height, uid);
+}
+
+Page* IDocument::addPageAt(ISpread* spread, PMReal left, PMReal width, PMReal height, UID uid) {
   if (!spread || !(width > 0) || !(height > 0)) return nullptr;
   ISpreadLayer* layer = spread->pagesLayer();
   if (!layer) return nullptr;
   auto* page = uid == kInvalidUID ? database_->create<Page>(width, height)
                                   : database_->createWithUID<Page>(uid, width, height);
   if (!page) return nullptr;
-  // Pages sit side by side from the spread's origin.
-  PMReal x = 0;
-  for (Page* p : spread->pages()) x = std::max(x, p->transform().tx + p->width());
-  page->setTransform(PMMatrix::translation(x, 0));
+  page->setTransform(PMMatrix::translation(left, 0));
   layer->addChild(page);
   touch();
   return page;

@@ -39,9 +39,10 @@ ErrorCode IDocument::createStyle(StyleKind kind, const std::string& name, UID ba
 }
 
 UID IDocument::findLanguage(const std::string& name) const {
-  for (UID uid : languages_)
-    if (auto* l = database_->instantiate<Language>(uid); l && l->name() == name) return uid;
-  return kInvalidUID;
+  return languageNames_.find(languages_, name, [&](UID uid) -> const std::string* {
+    const auto* l = database_->instantiate<Language>(uid);
+    return l ? &l->name() : nullptr;
+  });
 }
 
 UID IDocument::addLanguage(const std::string& name, UID uid) {

@@ -10,9 +10,10 @@ Swatch* IDocument::swatch(UID uid) const {
 }
 
 Swatch* IDocument::findSwatch(const std::string& name) const {
-  for (UID uid : swatches_)
-    if (Swatch* s = swatch(uid); s && s->name() == name) return s;
-  return nullptr;
+  return swatch(swatchNames_.find(swatches_, name, [&](UID uid) -> const std::string* {
+    const Swatch* s = swatch(uid);
+    return s ? &s->name() : nullptr;
+  }));
 }
 
 Swatch* IDocument::createColor(const std::string& name, ColorModel model, ColorSpace space,
@@ -108,6 +109,7 @@ ErrorCode IDocument::deleteSwatch(UID swatchUID, UID replacement) {
   Swatch* r = swatch(replacement);
   if (!r || replacement == swatchUID) return kInvalidParameterError;
   // Tints of the deleted colour become tints of the replacement, or plain uses of it.
+  swatchNames_.invalidate();
   const std::vector<UID> all = swatches_;
   for (UID t : all) {
     Swatch* tint = swatch(t);

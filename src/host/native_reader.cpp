@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <unordered_map>
 #include <nlohmann/json.hpp>
 
 #include "foundation/base64.h"
@@ -111,11 +112,7 @@ class Reader {
     for (StyleKind kind : kStyleKinds) styles(r, kind, basedOn);
     doc_->addMissingEssentials();
     // Parents are resolved once every style, the defaults too, exists.
-    for (auto& [n, s] : basedOn) {
-      const UID parent = doc_->findStyle(s->kind(), n.at("basedOn").string());
-      if (parent == kInvalidUID) n.at("basedOn").fail("unknown style \"" + n.at("basedOn").string() + "\"");
-      if (s->setBasedOn(parent)) n.at("basedOn").fail("styles based on each other in a circle");
-    }
+    resolveBasedOn(basedOn);
     for (const Node& n : r.array("languages")) {
       n.expectObject({"uid", "name"});
       if (!doc_->addLanguage(n.at("name").string(), uidOf(n)) ||
@@ -220,6 +217,66 @@ class Reader {
           s->setProperty(k, Node(v, props.path() + Node::member(k)).string());
       }
       if (n.has("basedOn")) basedOn.emplace_back(n, s);
+    }
+  }
+
+  // Sets every parent as setting them one by one in file order would, failing
+  // on the same entry, but without walking a chain of parents per style.
+  void resolveBasedOn(const std::vector<std::pair<Node, Style*>>& basedOn) {
+    const std::size_t count = basedOn.size();
+    std::vector<UID> parents(count, kInvalidUID);
+    std::unordered_map<UID, std::size_t> entryOf;
+    std::size_t firstUnknown = count;
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto& [n, s] = basedOn[i];
+      parents[i] = doc_->findStyle(s->kind(), n.at("basedOn").string());
+      if (parents[i] == kInvalidUID && firstUnknown == count) firstUnknown = i;
+      entryOf.emplace(s->GetUID(), i);
+    }
+    // Each style has one parent, so the styles form chains that may end in a
+    // circle. In file order, a circle is refused on the entry that closes it:
+    // its member that comes last in the file.
+    auto parentOf = [&](UID style) {
+      if (auto it = entryOf.find(style); it != entryOf.end()) return parents[it->second];
+      const Style* st = db_->instantiate<Style>(style);
+      return st ? st->basedOn() : kInvalidUID;
+    };
+    enum : char { kNew, kOnPath, kDone };
+    std::vector<char> state(count, kNew);
+    std::vector<std::size_t> parentsFirst, path;
+    std::size_t firstCircle = count;
+    for (std::size_t i = 0; i < count; ++i) {
+      path.clear();
+      for (std::size_t at = i; state[at] == kNew;) {
+        state[at] = kOnPath;
+        path.push_back(at);
+        auto next = entryOf.find(parentOf(basedOn[at].second->GetUID()));
+        // A parent outside the list (a default style) already has its own parent set.
+        if (next == entryOf.end()) break;
+        if (state[next->second] == kOnPath) {
+          std::size_t closing = next->second;
+          for (auto k = std::find(path.begin(), path.end(), next->second); k != path.end(); ++k)
+            closing = std::max(closing, *k);
+          firstCircle = std::min(firstCircle, closing);
+          break;
+        }
+        at = next->second;
+      }
+      for (auto k = path.rbegin(); k != path.rend(); ++k) {
+        state[*k] = kDone;
+        parentsFirst.push_back(*k);
+      }
+    }
+    if (firstUnknown < firstCircle) {
+      const Node n = basedOn[firstUnknown].first.at("basedOn");
+      n.fail("unknown style \"" + n.string() + "\"");
+    }
+    if (firstCircle < count) basedOn[firstCircle].first.at("basedOn").fail("styles based on each other in a circle");
+    // Children before their parents: each check of the chain stops at the
+    // parent, whose own parent is not set yet.
+    for (auto k = parentsFirst.rbegin(); k != parentsFirst.rend(); ++k) {
+      const auto& [n, s] = basedOn[*k];
+      if (s->setBasedOn(parents[*k])) n.at("basedOn").fail("styles based on each other in a circle");
     }
   }
 
@@ -334,9 +391,12 @@ class Reader {
       for (std::size_t i = 0; i < list.json().size(); ++i)
         layerUIDs.push_back(static_cast<UID>(list.at(i).integer(1, 0xFFFFFFFEll)));
     }
-    ISpread* s = doc_->createSpread(-1, uidOf(n), layerUIDs);
+    // Places below the spreads before and beside the pages before are kept as
+    // they are read: asking the document would walk all of them every time.
+    ISpread* s = doc_->createSpreadAt(spreadsBottom_ + kSpreadGap, -1, uidOf(n), layerUIDs);
     if (!s) n.fail("duplicate uid");
     if (n.has("transform")) s->setTransform(matrixFrom(n.at("transform")));
+    PMReal pagesRight = 0;
     for (const Node& p : n.array("pages")) {
       p.expectObject({"uid", "name", "size", "transform", "margins", "columns"});
       PMReal w = doc_->defaultPageWidth(), h = doc_->defaultPageHeight();
@@ -345,10 +405,12 @@ class Reader {
         if (!(size[0] > 0) || !(size[1] > 0)) p.at("size").fail("page size must be positive");
         w = size[0], h = size[1];
       }
-      Page* page = doc_->addPage(s, w, h, uidOf(p));
+      Page* page = doc_->addPageAt(s, pagesRight, w, h, uidOf(p));
       if (!page) p.fail("duplicate uid");
-      page->setName(p.str("name", std::to_string(doc_->GetPageCount())));
+      ++pageCount_;
+      page->setName(p.has("name") ? p.at("name").string() : std::to_string(pageCount_));
       if (p.has("transform")) page->setTransform(matrixFrom(p.at("transform")));
+      pagesRight = std::max(pagesRight, page->transform().tx + page->width());
       if (p.has("margins")) {
         const auto m = p.at("margins").numbers(4);
         if (page->setMargins({m[0], m[1], m[2], m[3]})) p.at("margins").fail("margins must not be negative");
@@ -365,8 +427,13 @@ class Reader {
       IDocumentLayer* l = doc_->findLayer(layerName);
       if (!l || l->isPagesLayer())
         (it.has("layer") ? it.at("layer") : it).fail("unknown layer \"" + layerName + "\"");
-      item(it, s->QueryLayer(l->GetUID())->GetUID(), 1);
+      // Spread layers are in the order of the document's layers.
+      const UID spreadLayer = s->GetChildUID(doc_->layerIndex(l->GetUID()));
+      auto* sl = db_->instantiate<ISpreadLayer>(spreadLayer);
+      item(it, sl && sl->documentLayerUID() == l->GetUID() ? spreadLayer : s->QueryLayer(l->GetUID())->GetUID(),
+           1);
     }
+    spreadsBottom_ = std::max(spreadsBottom_, IDocument::spreadBottom(*s));
   }
 
   static constexpr std::initializer_list<const char*> kItemKeys = {
@@ -638,6 +705,8 @@ class Reader {
   IDataBase* db_ = nullptr;
   std::map<std::string, UID> stories_;
   std::vector<PendingText> pendingText_;
+  PMReal spreadsBottom_ = -kSpreadGap;
+  int pageCount_ = 0;
 };
 
 }  // namespace

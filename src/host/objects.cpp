@@ -222,6 +222,7 @@ int TextColumn::TextSpan() const {
 ErrorCode IDocumentLayer::SetName(std::string name) {
   if (name.empty()) return kInvalidParameterError;
   name_ = std::move(name);
+  if (const IDocument* doc = GetDataBase() ? GetDataBase()->document() : nullptr) doc->nameChanged();
   markModified();
   return kSuccess;
 }
@@ -334,6 +335,7 @@ std::string validateColorComponents(ColorSpace space, const std::vector<double>&
 ErrorCode Swatch::setName(std::string name) {
   if (reserved_ || name.empty()) return kInvalidParameterError;
   name_ = std::move(name);
+  if (const IDocument* doc = GetDataBase() ? GetDataBase()->document() : nullptr) doc->nameChanged();
   markModified();
   return kSuccess;
 }
@@ -361,12 +363,14 @@ ErrorCode Swatch::setTint(UID base, double percent) {
 
 void StyleGroup::remove(UID style) {
   styles_.erase(std::remove(styles_.begin(), styles_.end(), style), styles_.end());
+  names_.invalidate();
 }
 
 UID StyleGroup::FindByName(const IDataBase& db, const std::string& name) const {
-  for (UID uid : styles_)
-    if (auto* style = db.instantiate<Style>(uid); style && style->name() == name) return uid;
-  return kInvalidUID;
+  return names_.find(styles_, name, [&](UID uid) -> const std::string* {
+    const auto* style = db.instantiate<Style>(uid);
+    return style ? &style->name() : nullptr;
+  });
 }
 
 ErrorCode Style::setBasedOn(UID parent) {

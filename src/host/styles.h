@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/host_object.h"
+#include "host/name_index.h"
 
 namespace korvex {
 
@@ -49,6 +50,7 @@ class StyleGroup {
  private:
   StyleKind kind_;
   std::vector<UID> styles_;
+  NameIndex names_;  // style names never change
 };
 
 class Language : public HostObject {

@@ -1,6 +1,7 @@
 #include "host/text_model.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "host/database.h"
 #include "host/page_item.h"
@@ -82,104 +83,95 @@ std::string utf32ToUtf8(std::u32string_view text) {
 
 // --- runs
 
-int RunList::totalLength() const {
-  int n = 0;
-  for (const Run& r : runs_) n += r.length;
-  return n;
-}
-
 std::optional<AttributeRun> RunList::runAt(int position) const {
-  if (position < 0) return std::nullopt;
-  int start = 0;
-  for (const Run& r : runs_) {
-    if (position < start + r.length) return AttributeRun{r.value, position, start + r.length - position};
-    start += r.length;
-  }
-  return std::nullopt;
+  if (position < 0 || position >= total_) return std::nullopt;
+  auto next = starts_.upper_bound(position);
+  const auto run = std::prev(next);
+  const int end = next == starts_.end() ? total_ : next->first;
+  return AttributeRun{run->second, position, end - position};
 }
 
-void RunList::merge() {
-  std::vector<Run> merged;
-  merged.reserve(runs_.size());
-  for (Run& r : runs_) {
-    if (r.length <= 0) continue;
-    if (!merged.empty() && merged.back().value == r.value)
-      merged.back().length += r.length;
-    else
-      merged.push_back(std::move(r));
+const std::vector<RunList::Run>& RunList::runs() const {
+  if (!listed_) {
+    list_.clear();
+    list_.reserve(starts_.size());
+    for (auto it = starts_.begin(); it != starts_.end(); ++it) {
+      const auto next = std::next(it);
+      list_.push_back({(next == starts_.end() ? total_ : next->first) - it->first, it->second});
+    }
+    listed_ = true;
   }
-  runs_ = std::move(merged);
+  return list_;
+}
+
+RunList::Starts::iterator RunList::containing(int position) {
+  return std::prev(starts_.upper_bound(position));
+}
+
+// Merges the run with the one before it when both have the same value.
+void RunList::joinAt(Starts::iterator run) {
+  if (run == starts_.end() || run == starts_.begin()) return;
+  if (std::prev(run)->second == run->second) starts_.erase(run);
 }
 
 void RunList::assign(int start, int length, const AttributeValue& value) {
-  const int total = totalLength();
-  start = std::clamp(start, 0, total);
-  const int end = std::clamp(start + std::max(length, 0), start, total);
+  start = std::clamp(start, 0, total_);
+  const int end = std::clamp(start + std::max(length, 0), start, total_);
   if (start == end) return;
-  std::vector<Run> out;
-  out.reserve(runs_.size() + 2);
-  int pos = 0;
-  bool placed = false;
-  for (const Run& r : runs_) {
-    const int rs = pos, re = pos + r.length;
-    pos = re;
-    if (re <= start || rs >= end) {
-      if (rs >= end && !placed) {
-        out.push_back({end - start, value});
-        placed = true;
-      }
-      out.push_back(r);
-      continue;
-    }
-    if (rs < start) out.push_back({start - rs, r.value});
-    if (!placed) {
-      out.push_back({end - start, value});
-      placed = true;
-    }
-    if (re > end) out.push_back({re - end, r.value});
-  }
-  if (!placed) out.push_back({end - start, value});
-  runs_ = std::move(out);
-  merge();
+  // The run holding end goes on after the new one with its old value.
+  if (end < total_ && !starts_.count(end)) starts_.emplace(end, containing(end)->second);
+  if (!starts_.count(start)) starts_.emplace(start, containing(start)->second);
+  auto first = starts_.find(start);
+  starts_.erase(std::next(first), starts_.lower_bound(end));
+  first->second = value;
+  joinAt(starts_.lower_bound(end));
+  joinAt(first);
+  changed();
 }
 
 void RunList::insert(int position, int length) {
   if (length <= 0) return;
-  if (runs_.empty()) {
-    runs_.push_back({length, std::monostate{}});
+  changed();
+  if (starts_.empty()) {
+    starts_.emplace(0, std::monostate{});
+    total_ = length;
     return;
   }
-  // The run holding the character before the insertion point grows.
-  int pos = 0;
+  // The run holding the character before the insertion point grows: every
+  // run after it starts later.
   const int anchor = position > 0 ? position - 1 : 0;
-  for (Run& r : runs_) {
-    if (anchor < pos + r.length) {
-      r.length += length;
-      return;
-    }
-    pos += r.length;
-  }
-  runs_.back().length += length;
+  Starts shifted;
+  for (auto& [start, value] : starts_)
+    shifted.emplace_hint(shifted.end(), start > anchor ? start + length : start, std::move(value));
+  starts_ = std::move(shifted);
+  total_ += length;
 }
 
 void RunList::erase(int position, int length) {
-  int pos = 0;
-  const int end = position + length;
-  for (Run& r : runs_) {
-    const int rs = pos, re = pos + r.length;
-    pos = re;
-    const int cut = std::max(0, std::min(re, end) - std::max(rs, position));
-    r.length -= cut;
+  position = std::clamp(position, 0, total_);
+  const int end = std::clamp(position + std::max(length, 0), position, total_);
+  if (position == end) return;
+  changed();
+  const int removed = end - position;
+  // What remains of a run that began inside the range begins at its end.
+  if (end < total_ && !starts_.count(end)) {
+    auto holder = containing(end);
+    if (holder->first >= position) starts_.emplace(end, holder->second);
   }
-  merge();
+  starts_.erase(starts_.lower_bound(position), starts_.lower_bound(end));
+  Starts shifted;
+  for (auto& [start, value] : starts_)
+    shifted.emplace_hint(shifted.end(), start >= end ? start - removed : start, std::move(value));
+  starts_ = std::move(shifted);
+  total_ -= removed;
+  joinAt(starts_.find(position));
 }
 
 void RunList::resize(int total) {
-  const int now = totalLength();
-  if (total > now)
-    insert(now, total - now);
-  else if (total < now)
-    erase(total, now - total);
+  if (total > total_)
+    insert(total_, total - total_);
+  else if (total < total_)
+    erase(total, total_ - total);
 }
 
 // --- story
@@ -284,7 +276,7 @@ ErrorCode ITextModel::ApplyAttributes(int start, int length,
     if (!fitsClass(cls, value)) return kInvalidParameterError;
   for (const auto& [cls, value] : values) {
     RunList& runs = runs_[cls];
-    if (runs.runs().empty()) runs.resize(TotalLength());
+    if (runs.totalLength() == 0) runs.resize(TotalLength());
     runs.assign(start, length, value);
   }
   markModified();
@@ -322,8 +314,7 @@ ErrorCode ITextModel::attachOwnedItem(int position, UID inlineItem) {
 
 ErrorCode ITextModel::threadFrame(UID multiColumnItem, int index) {
   if (!GetDataBase()->instantiate<MultiColumnItem>(multiColumnItem)) return kInvalidParameterError;
-  if (std::find(frames_.begin(), frames_.end(), multiColumnItem) != frames_.end())
-    return kInvalidParameterError;
+  if (!threaded_.insert(multiColumnItem).second) return kInvalidParameterError;
   if (index < 0 || index > static_cast<int>(frames_.size())) index = static_cast<int>(frames_.size());
   frames_.insert(frames_.begin() + index, multiColumnItem);
   markModified();
@@ -334,6 +325,7 @@ ErrorCode ITextModel::unthreadFrame(UID multiColumnItem) {
   auto it = std::find(frames_.begin(), frames_.end(), multiColumnItem);
   if (it == frames_.end()) return kObjectNotFoundError;
   frames_.erase(it);
+  threaded_.erase(multiColumnItem);
   markModified();
   return kSuccess;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -47,18 +48,27 @@ class RunList {
     friend bool operator==(const Run&, const Run&) = default;
   };
 
-  int totalLength() const;
+  int totalLength() const { return total_; }
   std::optional<AttributeRun> runAt(int position) const;
   void assign(int start, int length, const AttributeValue& value);
   // New characters take the value of the character before them (or after, at 0).
   void insert(int position, int length);
   void erase(int position, int length);
   void resize(int totalLength);
-  const std::vector<Run>& runs() const { return runs_; }
+  // In text order, no two neighbours with the same value, none empty.
+  const std::vector<Run>& runs() const;
 
  private:
-  void merge();
-  std::vector<Run> runs_;
+  // Each run by its first character; a run ends where the next one starts.
+  // Finding and changing a run is logarithmic in the number of runs.
+  using Starts = std::map<int, AttributeValue>;
+  Starts::iterator containing(int position);
+  void joinAt(Starts::iterator run);
+  void changed() { listed_ = false; }
+  Starts starts_;
+  int total_ = 0;
+  mutable std::vector<Run> list_;
+  mutable bool listed_ = true;
 };
 
 class ITextModel : public HostObject {
@@ -115,6 +125,7 @@ class ITextModel : public HostObject {
   std::map<AttributeClass, RunList> runs_;
   std::map<int, UID> owned_;
   std::vector<UID> frames_;
+  std::unordered_set<UID> threaded_;  // frames_ as a set: a long thread is checked in constant time
 };
 
 std::u32string utf8ToUtf32(std::string_view utf8);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "host/document.h"
 #include "host/used_fonts.h"
 #include "host_test_support.h"
@@ -89,6 +91,60 @@ TEST(TextModel, RunQueriesAndRangeApplication) {
   EXPECT_NE(story->ApplyAttributes(0, 1, Values{{AttributeClass::kTextColor, std::string("Black")}}),
             kSuccess)
       << "each class takes its own kind of value";
+}
+
+// Random edits of a run list against one value per character.
+TEST(TextModel, RunListAgreesWithAValuePerCharacter) {
+  std::mt19937 random(20261207);
+  auto pick = [&](int from, int to) { return std::uniform_int_distribution<int>(from, to)(random); };
+  auto value = [](int v) { return v < 0 ? AttributeValue() : AttributeValue(double(v)); };
+  RunList list;
+  std::vector<int> reference;
+  for (int step = 0; step < 3000; ++step) {
+    const int total = static_cast<int>(reference.size());
+    const int op = total > 150 ? pick(1, 2) : pick(0, 3);
+    if (op == 0 || op == 3) {
+      // New characters take the value before them (after them at 0; none in an empty list).
+      const int at = pick(0, total), count = pick(1, 5);
+      const int v = total == 0 ? -1 : reference[static_cast<std::size_t>(at > 0 ? at - 1 : 0)];
+      list.insert(at, count);
+      reference.insert(reference.begin() + at, static_cast<std::size_t>(count), v);
+    } else if (op == 1) {
+      const int at = pick(-2, total + 2), count = pick(-1, 20), v = pick(-1, 2);
+      list.assign(at, count, value(v));
+      const int from = std::clamp(at, 0, total), to = std::clamp(from + std::max(count, 0), from, total);
+      std::fill(reference.begin() + from, reference.begin() + to, v);
+    } else {
+      const int at = pick(0, total), count = pick(0, total > 100 ? 40 : 8);
+      list.erase(at, count);
+      reference.erase(reference.begin() + at, reference.begin() + std::min(total, at + count));
+    }
+    ASSERT_EQ(list.totalLength(), static_cast<int>(reference.size())) << "step " << step;
+    std::vector<int> expanded;
+    const RunList::Run* before = nullptr;
+    for (const RunList::Run& r : list.runs()) {
+      ASSERT_GT(r.length, 0) << "step " << step;
+      if (before) {
+        ASSERT_NE(before->value, r.value) << "neighbours with one value are one run, step " << step;
+      }
+      before = &r;
+      const int v = std::holds_alternative<double>(r.value) ? static_cast<int>(std::get<double>(r.value)) : -1;
+      expanded.insert(expanded.end(), static_cast<std::size_t>(r.length), v);
+    }
+    ASSERT_EQ(expanded, reference) << "step " << step;
+    if (!reference.empty()) {
+      const int at = pick(0, static_cast<int>(reference.size()) - 1);
+      int end = at;
+      while (end < static_cast<int>(reference.size()) && reference[end] == reference[at]) ++end;
+      const auto run = list.runAt(at);
+      ASSERT_TRUE(run);
+      EXPECT_EQ(run->value, value(reference[at]));
+      EXPECT_EQ(run->start, at);
+      EXPECT_EQ(run->length, end - at);
+    }
+    EXPECT_FALSE(list.runAt(static_cast<int>(reference.size())));
+    EXPECT_FALSE(list.runAt(-1));
+  }
 }
 
 TEST(TextModel, OwnedItemsMoveWithTheText) {

@@ -166,7 +166,7 @@ struct Piece {
 };
 
 struct Line {
-  std::vector<const Piece*> pieces;
+  std::vector<Piece> pieces;
   int start = 0, end = 0;
   PMReal width = 0, ascent = 0, descent = 0, leading = 0;
   bool lastOfParagraph = false;
@@ -298,8 +298,20 @@ ComposedStory Composer::compose(UID storyUID) {
     return cs;
   };
 
+  // Where the runs that make the style at pos end: the style is the same up to there.
+  auto styleEnd = [&](int pos) {
+    int until = end;
+    for (AttributeClass cls : {AttributeClass::kParagraphStyle, AttributeClass::kFontFamily,
+                               AttributeClass::kFontStyle, AttributeClass::kPointSize, AttributeClass::kTextColor,
+                               AttributeClass::kTextTint})
+      if (auto run = story->QueryRun(cls, pos)) until = std::min(until, pos + run->length);
+    return std::max(until, pos + 1);
+  };
+
   hb_buffer_t* buffer = hb_buffer_create();
-  auto shape = [&](int from, int to, const CharStyle& cs) {
+  // perChar, when given, receives each character's share of the width (a
+  // cluster's width goes to its first character); perChar[0] is from's.
+  auto shape = [&](int from, int to, const CharStyle& cs, PMReal* perChar) {
     Segment seg;
     seg.style = cs;
     seg.face = fonts_.get(cs.family, cs.style).face;
@@ -338,12 +350,15 @@ ComposedStory Composer::compose(UID storyUID) {
               inl && inl->GetChildCount() > 0 ? db->instantiate<PageItem>(inl->GetChildUID(0)) : nullptr;
           if (frame && frame->path()) {
             seg.anchors.emplace_back(x, owned->second);
-            x += frame->path()->bounds(frame->innerToPasteboard()).width();
+            const PMReal w = frame->path()->bounds(frame->innerToPasteboard()).width();
+            if (perChar) perChar[cluster - static_cast<unsigned>(from)] += w;
+            x += w;
           }
         }
         continue;
       }
       if (g.text == U" ") ++seg.spaces;
+      if (perChar) perChar[cluster - static_cast<unsigned>(from)] += pos[i].x_advance * scale;
       x += pos[i].x_advance * scale;
       seg.glyphs.push_back(std::move(g));
     }
@@ -386,14 +401,14 @@ ComposedStory Composer::compose(UID storyUID) {
     if (para.alignment == Alignment::Right) x += room;
     if (para.alignment == Alignment::Justify && !line.lastOfParagraph && room > 0) {
       int spaces = 0;
-      for (const Piece* p : line.pieces)
-        for (const Segment& s : p->segments) spaces += s.spaces;
+      for (const Piece& p : line.pieces)
+        for (const Segment& s : p.segments) spaces += s.spaces;
       // The line's last space doesn't count: it hangs at the end.
-      if (!line.pieces.empty() && line.pieces.back()->trailingSpace > 0) --spaces;
+      if (!line.pieces.empty() && line.pieces.back().trailingSpace > 0) --spaces;
       if (spaces > 0) extraPerSpace = room / spaces;
     }
-    for (const Piece* p : line.pieces) {
-      for (const Segment& s : p->segments) {
+    for (const Piece& p : line.pieces) {
+      for (const Segment& s : p.segments) {
         GlyphRun run{s.face, s.style.size, s.style.color, s.style.tint, {x, baseline}, {}};
         PMReal shift = 0;
         for (const PositionedGlyph& g : s.glyphs) {
@@ -411,21 +426,24 @@ ComposedStory Composer::compose(UID storyUID) {
     return true;
   };
 
+  // A piece of up to this many characters is shaped whole before it is known to fit.
+  constexpr int kShortPiece = 256;
+  std::vector<PMReal> perChar;
   for (int paraStart = 0; paraStart < end && !overset;) {
     int paraEnd = paraStart;
     while (paraEnd < end && !isParagraphEnd(chars[paraEnd])) ++paraEnd;
     const ParaStyle& para = paraAt(paraStart);
 
     // Pieces of the paragraph, each shaped in its style runs.
-    auto makePiece = [&](int s, int e) {
+    auto makePiece = [&](int s, int e, PMReal* widths) {
       Piece piece;
       piece.start = s;
       piece.end = e;
       for (int k = s; k < e;) {
         const CharStyle cs = styleAt(k);
-        int m = k + 1;
-        while (m < e && styleAt(m) == cs) ++m;
-        Segment seg = shape(k, m, cs);
+        int m = std::min(e, styleEnd(k));
+        while (m < e && styleAt(m) == cs) m = std::min(e, styleEnd(m));
+        Segment seg = shape(k, m, cs, widths ? widths + (k - s) : nullptr);
         if (seg.face) {
           piece.ascent = std::max(piece.ascent, seg.face->ascender() * cs.size);
           piece.descent = std::max(piece.descent, -seg.face->descender() * cs.size);
@@ -442,44 +460,92 @@ ComposedStory Composer::compose(UID storyUID) {
       return piece;
     };
     const PMReal width = areaIndex < areas.size() ? areas[areaIndex].rect.width() : 0;
-    std::vector<Piece> pieces;
-    for (int s = paraStart; s < paraEnd;) {
-      int e = s;
-      while (e < paraEnd && chars[e] != U' ' && chars[e] != U'-') ++e;
-      while (e < paraEnd && (chars[e] == U' ' || chars[e] == U'-')) ++e;
-      Piece piece = makePiece(s, e);
-      // A word wider than the column is broken where it stops fitting.
-      while (piece.width - piece.trailingSpace > width + 0.001 && piece.end - piece.start > 1 && width > 0) {
-        int fit = piece.start + 1;
-        for (int k = piece.start + 2; k < piece.end; ++k) {
-          Piece head = makePiece(piece.start, k);
-          if (head.width - head.trailingSpace > width + 0.001) break;
-          fit = k;
-        }
-        pieces.push_back(makePiece(piece.start, fit));
-        piece = makePiece(fit, piece.end);
-      }
-      pieces.push_back(std::move(piece));
-      s = e;
-    }
+    auto tooWide = [&](const Piece& p) { return p.width - p.trailingSpace > width + 0.001; };
 
+    // Lines are placed as soon as they are full, so that nothing is made for
+    // text past the last column.
     auto leadingOf = [&](PMReal size) { return para.leading ? *para.leading : size * 1.2; };
-    std::vector<Line> lines;
     Line line;
     line.start = paraStart;
-    for (const Piece& piece : pieces) {
+    auto finish = [&](Line& l) {
+      if (!l.pieces.empty() && l.pieces.back().trailingSpace > 0) l.width -= l.pieces.back().trailingSpace;
+      if (place(l, para)) return true;
+      overset = true;
+      result.oversetStart = l.start;
+      return false;
+    };
+    auto add = [&](Piece&& piece) {
       if (!line.pieces.empty() && line.width + piece.width - piece.trailingSpace > width + 0.001) {
         line.end = piece.start;
-        lines.push_back(line);
+        if (!finish(line)) return false;
         line = Line{};
         line.start = piece.start;
       }
-      line.pieces.push_back(&piece);
       line.width += piece.width;
       line.ascent = std::max(line.ascent, piece.ascent);
       line.descent = std::max(line.descent, piece.descent);
       line.leading = std::max(line.leading, leadingOf(piece.size));
+      line.pieces.push_back(std::move(piece));
+      return true;
+    };
+
+    // A word wider than the column is broken where it stops fitting. The
+    // break is looked for in a stretch about twice as long as the last line
+    // had, shaped once; the widths of its beginnings then only add up. Each
+    // beginning is confirmed shaped on its own, as it will be set.
+    auto breakWord = [&](int from, int to) {
+      int window = 64;
+      while (true) {
+        const int stop = std::min(to, from + window);
+        perChar.assign(static_cast<std::size_t>(stop - from), 0);
+        Piece stretch = makePiece(from, stop, perChar.data());
+        if (stop == to && (!tooWide(stretch) || to - from <= 1)) return add(std::move(stretch));
+        // The first beginning [from, k) that is too wide, 2 characters or more, short of the whole.
+        int fit = -1;
+        PMReal sum = perChar[0];
+        for (int k = from + 2; k <= std::min(stop, to - 1); ++k) {
+          sum += perChar[static_cast<std::size_t>(k - 1 - from)];
+          const PMReal trailing = chars[k - 1] == U' ' ? perChar[static_cast<std::size_t>(k - 1 - from)] : 0;
+          if (sum - trailing > width + 0.001) {
+            fit = k - 1;
+            break;
+          }
+        }
+        if (fit < 0 && stop < to) {
+          window *= 2;
+          continue;
+        }
+        if (fit < 0) fit = to - 1;
+        Piece head = makePiece(from, fit, nullptr);
+        while (fit > from + 1 && tooWide(head)) head = makePiece(from, --fit, nullptr);
+        while (fit + 1 < to) {
+          Piece longer = makePiece(from, fit + 1, nullptr);
+          if (tooWide(longer)) break;
+          head = std::move(longer);
+          ++fit;
+        }
+        if (!add(std::move(head))) return false;
+        window = std::max(64, 2 * (fit - from));
+        from = fit;
+      }
+    };
+
+    for (int s = paraStart; s < paraEnd && !overset;) {
+      int e = s;
+      while (e < paraEnd && chars[e] != U' ' && chars[e] != U'-') ++e;
+      while (e < paraEnd && (chars[e] == U' ' || chars[e] == U'-')) ++e;
+      if (e - s > kShortPiece && width > 0) {
+        breakWord(s, e);
+      } else {
+        Piece piece = makePiece(s, e, nullptr);
+        if (tooWide(piece) && e - s > 1 && width > 0)
+          breakWord(s, e);
+        else
+          add(std::move(piece));
+      }
+      s = e;
     }
+    if (overset) break;
     // An empty paragraph still takes a line of the size at its return.
     if (line.pieces.empty()) {
       const CharStyle cs = styleAt(paraStart);
@@ -490,15 +556,7 @@ ComposedStory Composer::compose(UID storyUID) {
     }
     line.end = paraEnd < end ? paraEnd + 1 : paraEnd;
     line.lastOfParagraph = true;
-    lines.push_back(line);
-    for (Line& l : lines) {
-      if (!l.pieces.empty() && l.pieces.back()->trailingSpace > 0) l.width -= l.pieces.back()->trailingSpace;
-      if (!place(l, para)) {
-        overset = true;
-        result.oversetStart = l.start;
-        break;
-      }
-    }
+    if (!finish(line)) break;
     paraStart = paraEnd < end ? paraEnd + 1 : paraEnd;
   }
   hb_buffer_destroy(buffer);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "host/document.h"
@@ -154,6 +155,50 @@ TEST(Composer, WordsWiderThanTheColumnAreBroken) {
   }
   EXPECT_GT(baselines.size(), 2u);
   EXPECT_EQ(utf32ToUtf8(shown), "Donaudampfschifffahrtsgesellschaftskapitän") << "nothing lost or doubled";
+}
+
+TEST(Composer, LongWordsAreBrokenLineByLineUpToTheLastColumn) {
+  // Monospaced 10 points: 6.02 points a character, 9 to a 60-point line.
+  auto lines = [](const ComposedColumn& column) {
+    std::map<double, std::u32string> byBaseline;
+    for (const auto& run : column.runs) {
+      EXPECT_LE(run.origin.x + run.glyphs.back().x, 60);
+      for (const auto& g : run.glyphs) byBaseline[run.origin.y] += g.text;
+    }
+    std::vector<std::u32string> out;
+    for (auto& [y, text] : byBaseline) out.push_back(text);
+    return out;
+  };
+  std::string word;
+  for (int i = 0; i < 1000; ++i) word += static_cast<char>('a' + i % 26);
+  test::TextSetup t;
+  t.text(word + " end", "DejaVu Sans Mono");
+  // Sizes change inside the word: breaks fall across style runs too.
+  for (int at = 500; at < 700; at += 14)
+    t.story->ApplyAttributes(at, 7, {{AttributeClass::kPointSize, 8.0}});
+  t.frame({0, 0, 60, 2000});
+  Composer composer(*t.doc);
+  const ComposedStory& story = composer.story(t.story->GetUID());
+  EXPECT_FALSE(story.overset);
+  const auto set = lines(story.columns.at(0));
+  std::u32string shown;
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    shown += set[i];
+    if (i < 50) EXPECT_EQ(set[i].size(), 9u) << "line " << i << " holds what fits";
+  }
+  EXPECT_EQ(utf32ToUtf8(shown), word + " end") << "nothing lost or doubled";
+
+  // A word far longer than the frame holds: set up to the frame's end, the rest is overset.
+  test::TextSetup huge;
+  huge.text(std::string(300000, 'x'), "DejaVu Sans Mono");
+  huge.frame({0, 0, 60, 120});
+  Composer c2(*huge.doc);
+  const ComposedStory& over = c2.story(huge.story->GetUID());
+  ASSERT_TRUE(over.overset);
+  const auto shownLines = lines(over.columns.at(0));
+  EXPECT_EQ(shownLines.size(), 10u) << "12-point lines in 120 points";
+  EXPECT_EQ(over.oversetStart, 90);
+  EXPECT_EQ(over.columns[0].span, 90);
 }
 
 TEST(Composer, AlignmentAndVerticalJustification) {
