@@ -184,7 +184,9 @@ TEST(Composer, LongWordsAreBrokenLineByLineUpToTheLastColumn) {
   std::u32string shown;
   for (std::size_t i = 0; i < set.size(); ++i) {
     shown += set[i];
-    if (i < 50) EXPECT_EQ(set[i].size(), 9u) << "line " << i << " holds what fits";
+    if (i < 50) {
+      EXPECT_EQ(set[i].size(), 9u) << "line " << i << " holds what fits";
+    }
   }
   EXPECT_EQ(utf32ToUtf8(shown), word + " end") << "nothing lost or doubled";
 
