@@ -9,6 +9,7 @@
 #include "docmodel/traversal.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/files.h"
+#include "foundation/folder_values.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "host/used_fonts.h"
@@ -73,7 +74,7 @@ std::vector<std::string> fontFiles(IDocument* document) {
 
 bool collectDocResources(IDocument* document, const DictPtr& action) {
   const std::string docPath = pathForDoc(document).value_or("");
-  std::optional<std::string> folder = stringForKey(action, "Folder");
+  std::optional<std::string> folder = folderForKey(action, "Folder");
   if (folder && !folder->empty() && flag(action, "SubFolders", 0) && !docPath.empty())
     folder = stringByAppendingPathComponent(*folder, lastPathComponent(docPath, false));
   if (folder && !folder->empty()) createDir(*folder);

@@ -174,5 +174,46 @@ TEST(InputFiles, DocumentsAndStyleFilesMustBeRegularFiles) {
   EXPECT_EQ(longName.err, "korvex: styles: the name is longer than 200 bytes\n");
 }
 
+TEST(InputFiles, FolderValuesThatAreNoAbsolutePathNameNoFolder) {
+  test::TempHome home;
+  const fs::path jobs = home.scratch() / "Jobs";
+  fs::create_directories(jobs);
+  const fs::path examples = fs::path(KORVEX_SOURCE_DIR) / "examples";
+  fs::copy(examples / "Links", jobs / "Links", fs::copy_options::recursive);
+  fs::copy_file(examples / "Flyer Sommerfest.indd", jobs / "Flyer Sommerfest.indd");
+  const std::string doc = (jobs / "Flyer Sommerfest.indd").string();
+  // A working folder where the values would land if taken as relative paths.
+  const fs::path work = home.scratch() / "work";
+  fs::create_directories(work / "out");
+  auto runChain = [&](const std::string& action) {
+    const std::string chain = (home.scratch() / "chain.plist").string();
+    test::writeFile(chain, plist("<array><dict>" + action + "</dict></array>"));
+    fs::current_path(work);
+    auto result = korvex({"run", "--chain", chain, doc});
+    fs::current_path(home.root());
+    return result;
+  };
+  const std::string log = (home.documents() / "Tamrisk/Korvex.txt").string();
+
+  for (const std::string value : {"<true/>", "<integer>1</integer>", "<real>3.5</real>", "<string>out</string>"}) {
+    auto collect = runChain("<key>Action</key><string>Collect</string><key>Folder</key>" + value +
+                            "<key>Docs</key><integer>1</integer><key>Picts</key><integer>0</integer>"
+                            "<key>Fonts</key><integer>0</integer>");
+    EXPECT_EQ(collect.exitCode, 1) << value;
+    EXPECT_NE(test::readFile(log).find("\t\t####\tdestination folder not found: \n"), std::string::npos) << value;
+    EXPECT_FALSE(fs::exists(work / "1")) << value;
+    EXPECT_FALSE(fs::exists(work / "3.5")) << value;
+    EXPECT_FALSE(fs::exists(work / "out/Flyer Sommerfest.indd")) << value;
+  }
+
+  // The PDF goes next to the document, as for any "Folder" that is no folder.
+  auto pdf = runChain(
+      "<key>Action</key><string>PDF</string><key>Style</key><string>[High Quality Print]</string>"
+      "<key>Folder</key><string>out</string>");
+  EXPECT_EQ(pdf.exitCode, 0) << pdf.err;
+  EXPECT_TRUE(fs::exists(jobs / "Flyer Sommerfest.pdf"));
+  EXPECT_FALSE(fs::exists(work / "out/Flyer Sommerfest.pdf"));
+}
+
 }  // namespace
 }  // namespace korvex
