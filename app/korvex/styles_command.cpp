@@ -5,10 +5,10 @@
 
 #include "command.h"
 #include "foundation/read_file.h"
-#include "host/user_style_store.h"
 #include "host/output/pdf_export.h"
 #include "host/output/print.h"
 #include "host/session.h"
+#include "host/user_style_store.h"
 
 namespace korvex::cli {
 

@@ -226,7 +226,8 @@ std::string xmlProblem(xmlParserCtxtPtr context) {
   std::string message = error->message;
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   // Some messages end in the line already.
-  if (const std::string line = "line " + std::to_string(error->line); error->line > 0 && !message.ends_with(line))
+  if (const std::string line = "line " + std::to_string(error->line);
+      error->line > 0 && !message.ends_with(line))
     message += " (" + line + ")";
   return message;
 }

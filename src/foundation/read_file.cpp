@@ -51,7 +51,8 @@ Result<std::string> readRegularFile(const std::string& path, std::uintmax_t maxB
   if (file.get() < 0) return systemProblem(path, errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) return systemProblem(path, errno);
-  if (!S_ISREG(info.st_mode)) return problem(path, kindOf(info.st_mode), S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  if (!S_ISREG(info.st_mode))
+    return problem(path, kindOf(info.st_mode), S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
   const auto tooLarge = [&] {
     return problem(path, "is larger than " + std::to_string(maxBytes) + " bytes", EFBIG);
   };

@@ -67,8 +67,9 @@ std::vector<UserStyleStore::StyleFile> UserStyleStore::files() const {
       file.text = name.failure();
     } else {
       Result<std::string> bytes = readRegularFile(file.path);
-      file.text = bytes ? Result<std::string>(std::move(*bytes))
-                        : Result<std::string>(fail(bytes.message().substr(file.path.size() + 2), kFileReadError));
+      file.text =
+          bytes ? Result<std::string>(std::move(*bytes))
+                : Result<std::string>(fail(bytes.message().substr(file.path.size() + 2), kFileReadError));
     }
     found.push_back(std::move(file));
   }

@@ -2,11 +2,11 @@
 // files and documents that are folders, devices, fifos, malformed, or hold
 // folder values that name no folder.
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -79,7 +79,8 @@ TEST(InputFiles, AnUnusableSettingsFileGivesTheDefaultsAndOneLine) {
        {std::vector<std::string>{"settings"}, {"run", "--chain", chain, doc}, {"hotfolder", "--once"}}) {
     auto result = korvex(args);
     EXPECT_NE(result.exitCode, -1) << args[0];
-    EXPECT_NE(result.err.find("korvex: " + settings.string() + ": is a folder, not a file; the default settings are used\n"),
+    EXPECT_NE(result.err.find("korvex: " + settings.string() +
+                              ": is a folder, not a file; the default settings are used\n"),
               std::string::npos)
         << args[0] << ": " << result.err;
   }
@@ -195,12 +196,14 @@ TEST(InputFiles, FolderValuesThatAreNoAbsolutePathNameNoFolder) {
   };
   const std::string log = (home.documents() / "Tamrisk/Korvex.txt").string();
 
-  for (const std::string value : {"<true/>", "<integer>1</integer>", "<real>3.5</real>", "<string>out</string>"}) {
+  for (const std::string value :
+       {"<true/>", "<integer>1</integer>", "<real>3.5</real>", "<string>out</string>"}) {
     auto collect = runChain("<key>Action</key><string>Collect</string><key>Folder</key>" + value +
                             "<key>Docs</key><integer>1</integer><key>Picts</key><integer>0</integer>"
                             "<key>Fonts</key><integer>0</integer>");
     EXPECT_EQ(collect.exitCode, 1) << value;
-    EXPECT_NE(test::readFile(log).find("\t\t####\tdestination folder not found: \n"), std::string::npos) << value;
+    EXPECT_NE(test::readFile(log).find("\t\t####\tdestination folder not found: \n"), std::string::npos)
+        << value;
     EXPECT_FALSE(fs::exists(work / "1")) << value;
     EXPECT_FALSE(fs::exists(work / "3.5")) << value;
     EXPECT_FALSE(fs::exists(work / "out/Flyer Sommerfest.indd")) << value;
