@@ -95,9 +95,15 @@ int docNew(std::span<const std::string> args) {
   return kExitOk;
 }
 
-std::unique_ptr<IDocument> loadOrReport(const std::string& path) {
+// The document, or null with the reason printed and the exit code set: a file
+// that is no regular file (or too large to be one) is bad input, 2; a file
+// that is not a document, 1.
+std::unique_ptr<IDocument> loadOrReport(const std::string& path, int& exitCode) {
   DocumentLoadResult r = loadDocumentFile(path);
-  if (r.error != kSuccess) std::fprintf(stderr, "korvex: %s\n", r.message.c_str());
+  if (r.error != kSuccess) {
+    std::fprintf(stderr, "korvex: %s\n", r.message.c_str());
+    exitCode = r.error == kFileReadError ? kExitUsage : kExitFailed;
+  }
   return std::move(r.document);
 }
 
@@ -294,8 +300,9 @@ int docInfo(std::span<const std::string> args) {
       return usageError("usage: korvex doc info DOC [--json]");
   }
   if (path.empty()) return usageError("usage: korvex doc info DOC [--json]");
-  auto doc = loadOrReport(path);
-  if (!doc) return kExitFailed;
+  int exitCode = kExitOk;
+  auto doc = loadOrReport(path, exitCode);
+  if (!doc) return exitCode;
   const Json info = infoJson(*doc, path);
   if (json) {
     std::printf("%s\n", info.dump(2).c_str());
@@ -348,8 +355,9 @@ int docInfo(std::span<const std::string> args) {
 int docCheck(std::span<const std::string> args) {
   if (args.size() != 1) return usageError("usage: korvex doc check DOC");
   const std::string& path = args[0];
-  auto doc = loadOrReport(path);
-  if (!doc) return kExitFailed;
+  int exitCode = kExitOk;
+  auto doc = loadOrReport(path, exitCode);
+  if (!doc) return exitCode;
   const IDataBase* db = doc->GetDocDataBase();
   int warnings = 0;
   for (UID uid : doc->linkList()) {

@@ -1,7 +1,9 @@
 #include "plugin_session.h"
 
+#include <cstdio>
 #include <memory>
 
+#include "config/settings_store.h"
 #include "dialogs/message_box.h"
 #include "dialogs/run_loop.h"
 #include "host/output/composer_layout.h"
@@ -21,6 +23,10 @@ PluginSession::PluginSession() {
   pdfExportProvider(*GetExecutionContextSession());
   installComposerLayout();
   MyStartupShutdown().Startup();
+  // The plug-in goes on with the defaults; the user should know why their
+  // settings are not in effect.
+  if (const KorvexSettings* settings = prefs(); settings && settings->loadProblem())
+    std::fprintf(stderr, "korvex: %s; the default settings are used\n", settings->loadProblem()->c_str());
 }
 
 PluginSession::~PluginSession() {

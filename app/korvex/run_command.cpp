@@ -21,13 +21,13 @@ namespace korvex::cli {
 
 namespace {
 
-constexpr std::string_view kUsage = "usage: korvex run --chain CHAIN DOC...";
+constexpr std::string_view kUsage = "usage: korvex run --chain CHAIN [--] DOC...";
 const char* const kLogFolder = "Tamrisk";
 
 struct ChainOrError {
   ArrayPtr chain;
   std::string file;
-  std::string error;
+  std::string error;  // "FILE: PROBLEM" when there is no chain
 };
 
 bool isPathLike(const std::string& chain) {
@@ -49,27 +49,37 @@ std::string chainFile(const std::string& chain) {
 ChainOrError readChain(const std::string& argument) {
   ChainOrError result;
   result.file = chainFile(argument);
-  if (!pathIsFile(result.file)) {
-    result.error = pathIsFolder(result.file) ? "is a folder, not an action file" : "no such action file";
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(result.file, ec);
+  if (!std::filesystem::exists(status)) {
+    result.error = result.file + ": no such action file";
     return result;
   }
-  if (pathExtension(result.file) == "jsx") {
-    // A script is a chain of one script action.
+  if (std::filesystem::is_directory(status)) {
+    result.error = result.file + ": is a folder, not an action file";
+    return result;
+  }
+  if (pathEndsWith(result.file, "jsx")) {
+    // A script is a chain of one script action; the script runner reads it.
+    if (!std::filesystem::is_regular_file(status)) {
+      result.error = result.file + ": is not a regular file";
+      return result;
+    }
     DictPtr script = Dictionary::make();
     script->set("Action", "JSX");
     script->set("Path", result.file);
     result.chain = Array::make({Value(script)});
     return result;
   }
-  std::optional<Value> root = readPropertyListFile(result.file);
+  Result<Value> root = loadPropertyListFile(result.file);
   if (!root) {
-    result.error = "not a property list";
+    result.error = root.message();
   } else if (ArrayPtr array = root->array()) {
     result.chain = array;
   } else if (root->isDictionary()) {
     result.chain = Array::make({*root});
   } else {
-    result.error = "the property list holds neither an action dictionary nor a chain of them";
+    result.error = result.file + ": the property list holds neither an action dictionary nor a chain of them";
   }
   return result;
 }
@@ -79,8 +89,13 @@ ChainOrError readChain(const std::string& argument) {
 int runRunCommand(std::span<const std::string> args) {
   std::optional<std::string> chainArgument;
   std::vector<std::string> documents;
+  bool options = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--chain") {
+    if (!options) {
+      documents.push_back(std::filesystem::absolute(args[i]).lexically_normal().string());
+    } else if (args[i] == "--") {
+      options = false;
+    } else if (args[i] == "--chain") {
       if (chainArgument || i + 1 >= args.size()) return usageError(kUsage);
       chainArgument = args[++i];
     } else if (args[i].starts_with("--")) {
@@ -94,7 +109,7 @@ int runRunCommand(std::span<const std::string> args) {
   PluginSession plugIn;
   ChainOrError chain = readChain(*chainArgument);
   if (!chain.chain) {
-    std::fprintf(stderr, "korvex: %s: %s\n", chain.file.c_str(), chain.error.c_str());
+    std::fprintf(stderr, "korvex: %s\n", chain.error.c_str());
     return kExitUsage;
   }
 

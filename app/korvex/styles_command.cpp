@@ -1,14 +1,14 @@
 #include "styles_command.h"
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "command.h"
+#include "foundation/read_file.h"
 #include "host/output/pdf_export.h"
 #include "host/output/print.h"
 #include "host/session.h"
+#include "host/user_style_store.h"
 
 namespace korvex::cli {
 
@@ -92,14 +92,17 @@ int show(const std::string& name) {
 }
 
 int add(const std::string& name, const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "korvex: styles: %s can't be read\n", file.c_str());
+  // The name is the user's own mistake whatever the file holds: say so first.
+  if (Status valid = UserStyleStore(userPdfStylesFolder()).checkName(name); !valid) {
+    std::fprintf(stderr, "korvex: styles: %s\n", valid.message().c_str());
     return kExitFailed;
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  auto style = pdfStyleFromJson(text.str(), name);
+  Result<std::string> text = readRegularFile(file);
+  if (!text) {
+    std::fprintf(stderr, "korvex: styles: %s\n", text.message().c_str());
+    return kExitUsage;
+  }
+  auto style = pdfStyleFromJson(*text, name);
   if (!style) {
     std::fprintf(stderr, "korvex: styles: %s: %s\n", file.c_str(), style.message().c_str());
     return kExitFailed;

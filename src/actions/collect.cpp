@@ -11,6 +11,7 @@
 #include "docmodel/traversal.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/files.h"
+#include "foundation/folder_values.h"
 #include "foundation/log.h"
 #include "foundation/output_file.h"
 #include "foundation/paths.h"
@@ -99,7 +100,7 @@ std::vector<std::string> fontFiles(IDocument* document) {
 
 bool collectDocResources(IDocument* document, const DictPtr& action) {
   const std::string docPath = pathForDoc(document).value_or("");
-  std::optional<std::string> folder = stringForKey(action, "Folder");
+  std::optional<std::string> folder = folderForKey(action, "Folder");
   if (folder && !folder->empty() && flag(action, "SubFolders", 0) && !docPath.empty())
     folder = stringByAppendingPathComponent(*folder, deliveryName(docPath));
   if (folder && !folder->empty()) createDir(*folder);

@@ -6,6 +6,7 @@
 #include "docmodel/traversal.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/files.h"
+#include "foundation/folder_values.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
 #include "foundation/unicode.h"
@@ -149,7 +150,7 @@ bool doPDF(MyDoc& document, const DictPtr& action) {
     MyLog("\t####\tinvalid PDF Style: %@", name);
   } else {
     const std::string docPath = document.getPath(false).value_or("");
-    const std::string folder = stringForKey(action, "Folder").value_or("");
+    const std::string folder = folderForKey(action, "Folder").value_or("");
     std::string pdfPath = pathIsFolder(folder)
                               ? stringByAppendingPathComponent(folder, lastPathComponent(docPath, false))
                               : stringByDeletingPathExtension(docPath);

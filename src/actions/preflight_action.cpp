@@ -9,6 +9,7 @@
 #include "docmodel/traversal.h"
 #include "foundation/dictionary_accessors.h"
 #include "foundation/files.h"
+#include "foundation/folder_values.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
@@ -69,7 +70,7 @@ void exportCleanDocument(IDocument* document, const DictPtr& action) {
 
   std::optional<std::pair<std::string, std::string>> targets;
   if (names) {
-    const std::optional<std::string> folder = stringForKey(action, "PDFPath");
+    const std::optional<std::string> folder = folderForKey(action, "PDFPath");
     if (folder && pathIsFolder(*folder)) {
       targets.emplace(stringByAppendingPathComponent(*folder, names->first + ".pdf"),
                       stringByAppendingPathComponent(*folder, names->second + ".pdf"));
@@ -149,7 +150,7 @@ bool doPreflight(IDocument* document, const DictPtr& action) {
     exportCleanDocument(document, action);
     return true;
   }
-  setDstFolder(stringForKey(action, "ErrorFolder"));
+  setDstFolder(folderForKey(action, "ErrorFolder"));
   return true;
 }
 

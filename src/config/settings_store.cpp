@@ -1,5 +1,6 @@
 #include "config/settings_store.h"
 
+#include <cerrno>
 #include <memory>
 
 #include "foundation/dictionary_accessors.h"
@@ -35,8 +36,13 @@ KorvexSettings::KorvexSettings(std::string path) : _path(std::move(path)) {
 void KorvexSettings::load() {
   // Only a dictionary root is usable; any other root (or no readable list)
   // starts from empty settings, so every reader gets its default.
-  std::optional<Value> root = readPropertyListFile(_path);
+  _loadProblem.reset();
+  Result<Value> root = loadPropertyListFile(_path);
   DictPtr dict = root ? root->dictionary() : nullptr;
+  if (!root && root.code() != ENOENT)
+    _loadProblem = root.message();
+  else if (root && !dict)
+    _loadProblem = _path + ": the property list's root is not a dictionary";
   setDict(dict);
 }
 

@@ -36,6 +36,11 @@ class KorvexSettings {
   // Opens the settings file in its viewer application.
   bool open() const;
 
+  // Why the file on disk was not taken ("PATH: PROBLEM"): a file that is there
+  // but unreadable, not a property list, or without a dictionary root. None
+  // when it was taken or there is no file (the defaults are then expected).
+  const std::optional<std::string>& loadProblem() const { return _loadProblem; }
+
   const std::string& path() const { return _path; }
   void setPath(std::string path) { _path = std::move(path); }
   const DictPtr& dict() const { return _dict; }
@@ -47,6 +52,7 @@ class KorvexSettings {
 
   std::string _path;
   DictPtr _dict;
+  std::optional<std::string> _loadProblem;
 };
 
 // "<application support>/Tamrisk/Korvex.plist".

@@ -8,13 +8,12 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <unordered_set>
 #include <vector>
 
 #include "foundation/atomic_file.h"
+#include "foundation/read_file.h"
 
 namespace korvex {
 
@@ -216,34 +215,57 @@ struct XmlDocFree {
   void operator()(xmlDocPtr d) const { xmlFreeDoc(d); }
 };
 
+struct ParserContextFree {
+  void operator()(xmlParserCtxtPtr c) const { xmlFreeParserCtxt(c); }
+};
+
+// libxml2's message for the first error, trimmed, with its line.
+std::string xmlProblem(xmlParserCtxtPtr context) {
+  const xmlError* error = context ? xmlCtxtGetLastError(context) : nullptr;
+  if (!error || !error->message) return "not well-formed XML";
+  std::string message = error->message;
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  // Some messages end in the line already.
+  if (const std::string line = "line " + std::to_string(error->line);
+      error->line > 0 && !message.ends_with(line))
+    message += " (" + line + ")";
+  return message;
+}
+
 // Well-formed XML (no network, no entity substitution, no DTD loading) whose
 // root is <plist> or a plist value element, nested no deeper than kMaxDepth.
-bool isWellFormedPlistXml(std::span<const std::uint8_t> b) {
-  if (b.size() > INT_MAX) return false;
+// Empty when it is; else why not.
+std::string xmlListProblem(std::span<const std::uint8_t> b) {
+  if (b.size() > INT_MAX) return "too large";
   xmlInitParser();
+  std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
+  if (!context) return "out of memory";
   std::unique_ptr<xmlDoc, XmlDocFree> doc(
-      xmlReadMemory(reinterpret_cast<const char*>(b.data()), static_cast<int>(b.size()), nullptr, nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-  if (!doc) return false;
+      xmlCtxtReadMemory(context.get(), reinterpret_cast<const char*>(b.data()), static_cast<int>(b.size()),
+                        nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  if (!doc || !context->wellFormed) return xmlProblem(context.get());
   xmlNodePtr root = xmlDocGetRootElement(doc.get());
-  if (!root) return false;
+  if (!root) return "no root element";
   // Depth of element nesting, iteratively.
   int depth = 0;
   for (xmlNodePtr n = root; n;) {
-    if (n->type == XML_ENTITY_REF_NODE) return false;  // libplist can't expand these
+    if (n->type == XML_ENTITY_REF_NODE)  // libplist can't expand these
+      return "an entity reference (line " + std::to_string(xmlGetLineNo(n)) + ")";
     if (n->children && n->type == XML_ELEMENT_NODE) {
-      if (++depth > kMaxDepth) return false;
+      if (++depth > kMaxDepth)
+        return "nested deeper than " + std::to_string(kMaxDepth) + " levels (line " +
+               std::to_string(xmlGetLineNo(n)) + ")";
       n = n->children;
       continue;
     }
     while (n && !n->next) {
       n = n->parent;
-      if (!n || n == reinterpret_cast<xmlNodePtr>(doc.get())) return true;
+      if (!n || n == reinterpret_cast<xmlNodePtr>(doc.get())) return {};
       --depth;
     }
     if (n) n = n->next;
   }
-  return true;
+  return {};
 }
 
 // ---- plist_t → Value -------------------------------------------------------
@@ -432,21 +454,30 @@ bool startsWith(std::span<const std::uint8_t> b, std::string_view prefix) {
 
 }  // namespace
 
-std::optional<Value> readPropertyList(std::span<const std::uint8_t> bytes) {
-  if (bytes.empty() || bytes.size() > kMaxInputSize) return std::nullopt;
+Result<Value> parsePropertyList(std::span<const std::uint8_t> bytes) {
+  auto refuse = [](const std::string& why) { return fail("not a property list: " + why); };
+  if (bytes.empty()) return refuse("the file is empty");
+  if (bytes.size() > kMaxInputSize) return refuse("larger than " + std::to_string(kMaxInputSize) + " bytes");
   plist_t raw = nullptr;
   if (startsWith(bytes, "bplist")) {
-    if (!BinaryPlistChecker(bytes).check()) return std::nullopt;
+    if (!BinaryPlistChecker(bytes).check()) return refuse("a damaged binary property list");
     plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &raw);
   } else {
-    if (!isWellFormedPlistXml(bytes)) return std::nullopt;
+    if (std::string problem = xmlListProblem(bytes); !problem.empty()) return refuse(problem);
     plist_from_xml(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &raw);
   }
   PlistPtr root(raw);
-  if (!root) return std::nullopt;
+  // Well-formed XML whose elements are not those of a property list.
+  if (!root) return refuse("XML that holds no property list (unknown or misplaced elements)");
   Value v = fromPlist(root.get(), 0);
-  if (v.isNil()) return std::nullopt;
+  if (v.isNil()) return refuse("no value at its root");
   return v;
+}
+
+std::optional<Value> readPropertyList(std::span<const std::uint8_t> bytes) {
+  Result<Value> value = parsePropertyList(bytes);
+  if (!value) return std::nullopt;
+  return std::move(*value);
 }
 
 std::optional<Value> readPropertyList(std::string_view bytes) {
@@ -454,12 +485,19 @@ std::optional<Value> readPropertyList(std::string_view bytes) {
       std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
+Result<Value> loadPropertyListFile(const std::string& path) {
+  Result<std::string> bytes = readRegularFile(path, kMaxConfigFileBytes);
+  if (!bytes) return bytes.failure();
+  Result<Value> value = parsePropertyList(
+      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+  if (!value) return fail(path + ": " + value.message(), value.code());
+  return value;
+}
+
 std::optional<Value> readPropertyListFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return readPropertyList(std::string_view(bytes));
+  Result<Value> value = loadPropertyListFile(path);
+  if (!value) return std::nullopt;
+  return std::move(*value);
 }
 
 std::optional<std::string> propertyListXML(const Value& value) {

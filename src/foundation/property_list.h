@@ -23,15 +23,22 @@
 #include <string_view>
 #include <system_error>
 
+#include "foundation/result.h"
 #include "foundation/value.h"
 
 namespace korvex {
 
-// The list in bytes (XML or binary, told apart by the "bplist" signature);
-// none when it is not a readable property list. Safe on any input.
+// The list in bytes (XML or binary, told apart by the "bplist" signature), or
+// "not a property list: WHY" (with the line where the XML reader knows it).
+// Safe on any input.
+Result<Value> parsePropertyList(std::span<const std::uint8_t> bytes);
+// The same, none when it is not a readable property list.
 std::optional<Value> readPropertyList(std::span<const std::uint8_t> bytes);
 std::optional<Value> readPropertyList(std::string_view bytes);
-// The list in the file at the POSIX path; none when it can't be read or parsed.
+// The list in the regular file at the POSIX path (readRegularFile's bound for
+// configuration files), or "PATH: PROBLEM" on one line.
+Result<Value> loadPropertyListFile(const std::string& path);
+// The same, none when it can't be read or parsed.
 std::optional<Value> readPropertyListFile(const std::string& path);
 
 // The XML property list text (UTF-8) of the value; none when the value can't

@@ -1,6 +1,7 @@
 #include "host/document_formats.h"
 
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <iterator>
 
 #include "foundation/json_node.h"
+#include "foundation/read_file.h"
 #include "host/document_file.h"
 
 namespace korvex {
@@ -95,11 +97,13 @@ DocumentLoadResult parseDocument(std::string_view bytes, const std::string& file
 DocumentLoadResult loadDocumentFile(const std::string& path) {
   std::error_code ec;
   const std::filesystem::path p = std::filesystem::absolute(path, ec).lexically_normal();
-  if (!std::filesystem::is_regular_file(p, ec))
-    return documentRefusal(kFileNotFoundError, path, "no such file");
-  std::ifstream in(p, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad() || !in.is_open()) return documentRefusal(kFileReadError, path, "cannot be read");
+  Result<std::string> read = readRegularFile(p.string(), kMaxDocumentFileBytes);
+  if (!read) {
+    // The reader names the file first; the refusal names it as the user gave it.
+    const std::string problem = read.message().substr(p.string().size() + 2);
+    return documentRefusal(read.code() == ENOENT ? kFileNotFoundError : kFileReadError, path, problem);
+  }
+  const std::string& bytes = *read;
   DocumentLoadResult r = parseDocument(bytes, path, p.parent_path().string());
   if (r.document) {
     IDataBase* db = r.document->GetDocDataBase();

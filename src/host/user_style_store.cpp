@@ -6,6 +6,7 @@
 
 #include "foundation/atomic_file.h"
 #include "foundation/json_node.h"
+#include "foundation/read_file.h"
 #include "foundation/text_encoding.h"
 #include "host/host_types.h"
 
@@ -65,11 +66,10 @@ std::vector<UserStyleStore::StyleFile> UserStyleStore::files() const {
     if (Status name = checkName(file.name); !name) {
       file.text = name.failure();
     } else {
-      std::error_code readError;
-      if (auto bytes = readFileBytes(file.path, &readError))
-        file.text = std::move(*bytes);
-      else
-        file.text = fail("can't be read: " + readError.message(), kFileReadError);
+      Result<std::string> bytes = readRegularFile(file.path);
+      file.text =
+          bytes ? Result<std::string>(std::move(*bytes))
+                : Result<std::string>(fail(bytes.message().substr(file.path.size() + 2), kFileReadError));
     }
     found.push_back(std::move(file));
   }

@@ -133,7 +133,8 @@ TEST_F(RunCommand, BadUsageAndUnreadableChains) {
   test::writeFile(notPlist, "this is no property list");
   auto junk = korvex({"run", "--chain", notPlist, a});
   EXPECT_EQ(junk.exitCode, 2);
-  EXPECT_EQ(junk.err, "korvex: " + notPlist + ": not a property list\n");
+  EXPECT_EQ(junk.err,
+            "korvex: " + notPlist + ": not a property list: Start tag expected, '<' not found (line 1)\n");
 
   const std::string scalar = chainFile("scalar.plist", "<string>PDF</string>");
   auto wrongRoot = korvex({"run", "--chain", scalar, a});

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "foundation/property_list.h"
+#include "foundation/read_file.h"
 #include "support/temp_home.h"
 
 namespace korvex {
@@ -199,6 +201,46 @@ TEST(PropertyListTest, FilesAreWrittenAtomically) {
     EXPECT_EQ(test::readFile(path), before);
   }
   EXPECT_FALSE(readPropertyListFile((home.scratch() / "missing.plist").string()));
+}
+
+TEST(PropertyListTest, FilesThatAreNoListsSayWhyAndWhere) {
+  test::TempHome home;
+  std::filesystem::create_directories(home.scratch());
+  const std::string fifo = (home.scratch() / "fifo.plist").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string missing = (home.scratch() / "missing.plist").string();
+  const std::string folder = home.scratch().string();
+  const std::pair<std::string, std::string> refused[] = {
+      {"/dev/zero", "/dev/zero: is a character device, not a regular file"},
+      {fifo, fifo + ": is a fifo, not a regular file"},  // at once, without a writer
+      {folder, folder + ": is a folder, not a file"},
+      {missing, missing + ": no such file"},
+  };
+  for (const auto& [path, message] : refused) {
+    Result<Value> list = loadPropertyListFile(path);
+    ASSERT_FALSE(list) << path;
+    EXPECT_EQ(list.message(), message);
+  }
+  EXPECT_EQ(loadPropertyListFile(missing).code(), ENOENT);
+
+  const std::string big = (home.scratch() / "big.plist").string();
+  test::writeFile(big, "<plist><string>" + std::string(100, 'x') + "</string></plist>");
+  EXPECT_TRUE(readRegularFile(big, 200));
+  EXPECT_EQ(readRegularFile(big, 99).message(), big + ": is larger than 99 bytes");
+
+  const std::pair<std::string, std::string> malformed[] = {
+      {"", "not a property list: the file is empty"},
+      {"<plist>\n<dict><key>a</key>\n</plist>", "(line 3)"},
+      {"<plist><dict><key>a</key><unknown/></dict></plist>", "holds no property list"},
+      {"bplist00garbage", "a damaged binary property list"},
+  };
+  for (const auto& [text, part] : malformed) {
+    Result<Value> list = parsePropertyList(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    ASSERT_FALSE(list) << text;
+    EXPECT_NE(list.message().find(part), std::string::npos) << list.message();
+    EXPECT_EQ(list.message().find('\n'), std::string::npos) << list.message();
+  }
 }
 
 }  // namespace
