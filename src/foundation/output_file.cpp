@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/atomic_file.h"
 #include "foundation/paths.h"
 #include "foundation/trash.h"
 
@@ -54,8 +55,11 @@ class StagedFile {
  public:
   explicit StagedFile(const std::string& target) {
     const std::string folder = stringByDeletingLastPathComponent(target);
-    path_ = (folder.empty() ? std::string(".") : folder) + "/.korvex-XXXXXX";
-    fd_.adopt(::mkstemp(path_.data()));
+    const std::string in = folder.empty() ? std::string(".") : folder;
+    // The shared temporary names: a kill's leftovers are cleaned up at the next write here.
+    removeStaleTemporaries(in);
+    path_ = temporaryPathIn(in, "out");
+    fd_.adopt(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd_.get() < 0) {
       error_ = errno;
       path_.clear();
