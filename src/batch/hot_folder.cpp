@@ -23,6 +23,7 @@
 #include "dialogs/run_loop.h"
 #include "docmodel/documents.h"
 #include "foundation/dictionary_accessors.h"
+#include "foundation/file_descriptor.h"
 #include "foundation/files.h"
 #include "foundation/folder_enum.h"
 #include "foundation/log.h"
@@ -46,27 +47,6 @@ bool stopRequested() {
 std::string errnoText(int error) {
   return std::generic_category().message(error);
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) ::close(fd_);
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 bool isRealFolder(const std::string& path) {
   struct stat st {};
@@ -210,7 +190,8 @@ void putBack(const Claim& claim, const std::string& dropped) {
 
 // The chain is done with it: "Out" holds it now.
 void release(const Claim& claim) {
-  if (::unlink(claim.path().c_str()) != 0 && errno != ENOENT) MyLog("\t####\t%@: %@", claim.path(), errnoText(errno));
+  if (::unlink(claim.path().c_str()) != 0 && errno != ENOENT)
+    MyLog("\t####\t%@: %@", claim.path(), errnoText(errno));
 }
 
 // ---- one document ----
@@ -289,7 +270,8 @@ void runDocument(std::unique_ptr<IDocument> loaded, const std::string& path, con
   loadedBase->SetSysFile(IDFile(path));
   loaded->SetName(lastPathComponent(path));
   loadedBase->SetModified(false);
-  UIDRef document = refForDocument(GetExecutionContextSession()->application()->adoptDocument(std::move(loaded), true));
+  UIDRef document =
+      refForDocument(GetExecutionContextSession()->application()->adoptDocument(std::move(loaded), true));
   if (!document.isValid()) return;
   {
     KorvexSettings* settings = prefs();
@@ -350,11 +332,13 @@ bool processSubfolder(const std::string& entry) {
   // A linked folder is not entered: its documents are outside the tree.
   if (!isRealFolder(entry)) return true;
   Subfolder subfolder{entry, stringByAppendingPathComponent(entry, "Out"),
-                      stringByAppendingPathComponent(entry, kHotfolderWorkFolder), actionsForName(lastPathComponent(entry))};
+                      stringByAppendingPathComponent(entry, kHotfolderWorkFolder),
+                      actionsForName(lastPathComponent(entry))};
   if (!subfolder.chain || subfolder.chain->empty()) return true;
   if (isLink(subfolder.outFolder)) return true;
   // createDir is content with a file of that name; the documents are not.
-  if (!pathIsFolder(subfolder.outFolder) && (!createDir(subfolder.outFolder) || !pathIsFolder(subfolder.outFolder)))
+  if (!pathIsFolder(subfolder.outFolder) &&
+      (!createDir(subfolder.outFolder) || !pathIsFolder(subfolder.outFolder)))
     return true;
   for (const Claim& claim : abandonedClaims(subfolder.workFolder)) {
     if (stopRequested()) return false;

@@ -20,24 +20,11 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/file_descriptor.h"
+
 namespace korvex {
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 class FileErrorCategory : public std::error_category {
  public:
@@ -47,7 +34,9 @@ class FileErrorCategory : public std::error_category {
 
 constexpr std::string_view kTemporaryPrefix = ".korvex-";
 
-std::error_code lastError() { return {errno, std::generic_category()}; }
+std::error_code lastError() {
+  return {errno, std::generic_category()};
+}
 
 std::error_code writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -251,7 +240,8 @@ std::string temporaryPathIn(const std::string& folder, std::string_view tag) {
   static std::mt19937 random(std::random_device{}());
   char suffix[9];
   std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-  std::string name = std::string(kTemporaryPrefix) + std::string(tag) + "-" + std::to_string(::getpid()) + "-" + suffix;
+  std::string name =
+      std::string(kTemporaryPrefix) + std::string(tag) + "-" + std::to_string(::getpid()) + "-" + suffix;
   return folder.empty() ? name : (folder.ends_with('/') ? folder + name : folder + "/" + name);
 }
 

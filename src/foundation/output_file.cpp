@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/atomic_file.h"
+#include "foundation/file_descriptor.h"
 #include "foundation/paths.h"
 #include "foundation/trash.h"
 
@@ -21,7 +22,9 @@ namespace korvex {
 
 namespace {
 
-std::string reason(int error) { return std::generic_category().message(error); }
+std::string reason(int error) {
+  return std::generic_category().message(error);
+}
 
 const char* kindOf(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";
@@ -30,24 +33,6 @@ const char* kindOf(mode_t mode) {
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
   return "not a regular file";
 }
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { reset(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  void reset() { adopt(-1); }
-  void adopt(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 // A new file beside its target under a short hidden name (a long document
 // name must not make it too long), removed unless it was renamed in.
@@ -59,7 +44,7 @@ class StagedFile {
     // The shared temporary names: a kill's leftovers are cleaned up at the next write here.
     removeStaleTemporaries(in);
     path_ = temporaryPathIn(in, "out");
-    fd_.adopt(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd_.get() < 0) {
       error_ = errno;
       path_.clear();
@@ -83,7 +68,7 @@ class StagedFile {
 
  private:
   std::string path_;
-  Descriptor fd_;
+  FileDescriptor fd_;
   int error_ = 0;
 };
 
@@ -112,11 +97,12 @@ bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
 }
 
 bool sameContent(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
-  Descriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
-  Descriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
   if (fa.get() < 0 || fb.get() < 0) return false;
   std::vector<char> ba(1 << 16), bb(1 << 16);
   for (;;) {
@@ -160,7 +146,7 @@ Status install(StagedFile& staged, const std::string& target, OlderOutput older)
     return fail(target + ": can't be written: " + reason(errno));
   staged.installed();
   const std::string folder = stringByDeletingLastPathComponent(target);
-  Descriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
   return {};
 }
@@ -194,7 +180,8 @@ Status checkOutputTarget(const std::string& path) {
 }
 
 bool sameExistingFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return !a.empty() && !b.empty() && ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 &&
          sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -223,9 +210,10 @@ Status copyOutputFile(const std::string& source, const std::string& target, Olde
   const bool folderThere = ::lstat(target.c_str(), &there) == 0 && S_ISDIR(there.st_mode);
   if (!(folderThere && older == OlderOutput::toTrash))
     if (Status checked = checkOutputTarget(target); !checked) return checked;
-  Descriptor in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (in.get() < 0) return fail(source + ": " + reason(errno));
-  if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return fail(source + ": is not a regular file, not copied");
+  if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    return fail(source + ": is not a regular file, not copied");
   const std::string to = resolvedTarget(target);
   StagedFile staged(to);
   if (staged.fd() < 0) return fail(target + ": can't be written: " + reason(staged.error()));

@@ -7,23 +7,11 @@
 #include <cerrno>
 #include <system_error>
 
+#include "foundation/file_descriptor.h"
+
 namespace korvex {
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 Failure problem(const std::string& path, const std::string& what, int code) {
   return fail(path + ": " + what, code);
