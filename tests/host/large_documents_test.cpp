@@ -28,9 +28,10 @@ TEST(Lookups, NamesFollowRenamesInsertionsAndDeletions) {
   // Renamed to a name in use: the first in list order is found, the other once the first is gone.
   b->SetName("Front");
   EXPECT_EQ(doc->findLayer("Front"), front);
-  ASSERT_EQ(doc->deleteLayer(front->GetUID()), kSuccess);
+  const UID frontUID = front->GetUID();  // the layer object goes with the deletion
+  ASSERT_EQ(doc->deleteLayer(frontUID), kSuccess);
   EXPECT_EQ(doc->findLayer("Front"), b);
-  EXPECT_EQ(doc->layerIndex(front->GetUID()), -1);
+  EXPECT_EQ(doc->layerIndex(frontUID), -1);
   EXPECT_EQ(doc->layerIndex(b->GetUID()), 2);
   // Page items go on content layers only, whatever moved in the list.
   EXPECT_EQ(doc->createRectangle(doc->spreadAt(1)->QueryLayer(b->GetUID())->GetUID(), {0, 0, 10, 10}) != nullptr,
