@@ -38,18 +38,6 @@ std::error_code lastError() {
   return {errno, std::generic_category()};
 }
 
-std::error_code writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return lastError();
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return {};
-}
-
 std::string folderOf(const std::string& path) {
   auto slash = path.rfind('/');
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -58,21 +46,6 @@ std::string folderOf(const std::string& path) {
 void syncFolder(const std::string& folder) {
   FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
-}
-
-// The end of path's chain of symbolic links; a link's relative target counts
-// from the link's folder. A missing end is returned as is (it is created).
-std::error_code followLinks(std::string& path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
-    std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
-    ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-    if (n < 0) return lastError();
-    std::string to(target.data(), static_cast<std::size_t>(n));
-    path = to.starts_with('/') ? to : folderOf(path) + "/" + to;
-  }
-  return {ELOOP, std::generic_category()};
 }
 
 // Where the file is to be written, and with which permissions: a replaced
@@ -220,6 +193,31 @@ bool before(const struct timespec& a, const struct timespec& b) {
 }
 
 }  // namespace
+
+std::error_code writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return lastError();
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+std::error_code followLinks(std::string& path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+    std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n < 0) return lastError();
+    std::string to(target.data(), static_cast<std::size_t>(n));
+    path = to.starts_with('/') ? to : folderOf(path) + "/" + to;
+  }
+  return {ELOOP, std::generic_category()};
+}
 
 std::error_code notARegularFileError() {
   static const FileErrorCategory category;

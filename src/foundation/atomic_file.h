@@ -20,6 +20,13 @@ namespace korvex {
 // not a regular file (a folder, a device, a fifo) is refused.
 std::error_code writeFileAtomically(const std::string& path, std::string_view bytes);
 
+// Writes all of bytes to fd, going on after interruptions.
+std::error_code writeAll(int fd, std::string_view bytes);
+
+// The end of path's chain of symbolic links (at most 40); a link's relative
+// target counts from the link's folder. A missing end is returned as is.
+std::error_code followLinks(std::string& path);
+
 // The error of a target that exists but is not a regular file.
 std::error_code notARegularFileError();
 

@@ -72,18 +72,6 @@ class StagedFile {
   int error_ = 0;
 };
 
-int writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
 // One read of at most the buffer's size; false on an error.
 bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
   for (;;) {
@@ -126,11 +114,9 @@ bool sameContent(const std::string& a, const std::string& b) {
 }
 
 // Where the output really goes: through a link to its target.
-std::string resolvedTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), std::free);
-  return real ? std::string(real.get()) : path;
+std::string resolvedTarget(std::string path) {
+  followLinks(path);
+  return path;
 }
 
 // The older file at target leaves (to the Trash when asked) and the staged
@@ -194,7 +180,7 @@ Status writeOutputFile(const std::string& path, std::string_view bytes, OlderOut
   // A replaced file keeps its permissions; a new one gets the usual ones.
   struct stat old {};
   const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  int error = writeAll(staged.fd(), bytes);
+  int error = writeAll(staged.fd(), bytes).value();
   if (!error && ::fchmod(staged.fd(), mode) != 0) error = errno;
   if (error) return fail(path + ": can't be written: " + reason(error));
   return install(staged, target, older);
@@ -222,8 +208,8 @@ Status copyOutputFile(const std::string& source, const std::string& target, Olde
     std::size_t got = 0;
     if (!readSome(in.get(), buffer, got)) return fail(source + ": " + reason(errno));
     if (got == 0) break;
-    if (int error = writeAll(staged.fd(), std::string_view(buffer.data(), got)))
-      return fail(target + ": can't be written: " + reason(error));
+    if (std::error_code ec = writeAll(staged.fd(), std::string_view(buffer.data(), got)))
+      return fail(target + ": can't be written: " + ec.message());
   }
   ::fchmod(staged.fd(), st.st_mode & 07777);
   copyUserAttributes(in.get(), staged.fd());
