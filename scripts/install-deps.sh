@@ -16,8 +16,10 @@ packages=(
   # host: fonts and text shaping
   libfontconfig-dev fontconfig fonts-dejavu-core libfreetype-dev libharfbuzz-dev
   # host: pictures, PDF writing and rasterising, PostScript
-  libjpeg-dev libpng-dev libtiff-dev libpodofo-dev ghostscript
+  libjpeg-dev libpng-dev libtiff-dev libqpdf-dev qpdf ghostscript
   libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libgumbo-dev libmujs-dev zlib1g-dev
+  # tests: independent readers and writers of the files we read and write
+  poppler-utils imagemagick
   # the fuzz targets are built with clang's libFuzzer
   clang
 )

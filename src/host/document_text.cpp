@@ -19,7 +19,10 @@ ErrorCode IDocument::placeFile(UID frame, const std::string& path, UID* contentO
     attributes = readImageAttributes(path);
     if (!attributes) return kFileReadError;
     bounds = placedBoundsFor(*attributes);
-  } else if (auto size = kind == PlacedFileKind::PDF ? pdfCropBoxSize(path) : epsBoundingBoxSize(path)) {
+  } else if (kind == PlacedFileKind::PDF) {
+    // A PDF that can't be read keeps the frame's size; the export reports it.
+    if (auto size = pdfCropBoxSize(path)) bounds = *size;
+  } else if (auto size = epsBoundingBoxSize(path)) {
     bounds = *size;
   }
   PlacedContent* c = createPlacedContent(frame, classForPlacedFile(kind), bounds);

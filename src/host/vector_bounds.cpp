@@ -1,35 +1,21 @@
 #include "host/vector_bounds.h"
 
-#include <podofo/podofo.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "host/pdf_file.h"
+
 namespace korvex {
 
-std::optional<PMRect> pdfCropBoxSize(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-  // PoDoFo reports through exceptions and stderr; neither may leave this function.
-  PoDoFo::PdfError::EnableLogging(false);
-  PoDoFo::PdfError::EnableDebug(false);
-  try {
-    PoDoFo::PdfMemDocument doc;
-    doc.Load(path.c_str());
-    if (doc.GetPageCount() < 1) return std::nullopt;
-    PoDoFo::PdfPage* page = doc.GetPage(0);
-    if (!page) return std::nullopt;
-    const PoDoFo::PdfRect box = page->GetCropBox();
-    if (box.GetWidth() <= 0 || box.GetHeight() <= 0) return std::nullopt;
-    return PMRect{0, 0, box.GetWidth(), box.GetHeight()};
-  } catch (const PoDoFo::PdfError&) {
-    return std::nullopt;
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
+Result<PMRect> pdfCropBoxSize(const std::string& path) {
+  auto file = PdfFile::open(path);
+  if (!file) return file.failure();
+  auto area = (*file)->pageArea(0);
+  if (!area) return area.failure();
+  return area->placedSize();
 }
 
 namespace {

@@ -23,11 +23,12 @@ test::ProcessResult korvex(const std::vector<std::string>& args) {
   return test::runProcess(KORVEX_EXE, args);
 }
 
+// Page widths as poppler reads them.
 std::vector<double> pageWidths(const fs::path& pdf) {
-  const std::string bytes = test::readFile(pdf);
+  const std::string info = test::runProcess("/usr/bin/pdfinfo", {"-l", "9999", pdf.string()}).out;
   std::vector<double> widths;
-  std::regex box(R"(/MediaBox\[\s*0 0 ([0-9.]+) ([0-9.]+)\])");
-  for (auto it = std::sregex_iterator(bytes.begin(), bytes.end(), box); it != std::sregex_iterator(); ++it)
+  std::regex size(R"(Page\s+[0-9]+ size:\s+([0-9.]+) x ([0-9.]+))");
+  for (auto it = std::sregex_iterator(info.begin(), info.end(), size); it != std::sregex_iterator(); ++it)
     widths.push_back(std::stod((*it)[1]));
   return widths;
 }

@@ -110,7 +110,9 @@ TEST(PlaceSizes, TiffResolutionAndDosEps) {
   test::writeFile(epsPath, "%!PS\n%%BoundingBox: 0 0 0 0\n");
   EXPECT_EQ(epsBoundingBoxSize(epsPath.string()), std::nullopt);
   test::writeFile(home.scratch() / "broken.pdf", "%PDF-1.4\nnothing else");
-  EXPECT_EQ(pdfCropBoxSize((home.scratch() / "broken.pdf").string()), std::nullopt);
+  auto broken = pdfCropBoxSize((home.scratch() / "broken.pdf").string());
+  ASSERT_FALSE(broken);
+  EXPECT_NE(broken.message().find("can't be read as PDF"), std::string::npos) << broken.message();
 }
 
 TEST(Interaction, ActionsPlaceGunAndSelection) {

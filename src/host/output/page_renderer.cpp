@@ -299,13 +299,19 @@ void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, co
       if (auto image = picture(path, targetWidth, targetHeight)) device.image(*image, bounds, toPasteboard);
       break;
     }
-    case ClassID::kPDFItem:
-      if (!device.pdfPage(path, 0, bounds, toPasteboard)) problem(path + ": PDF page can't be placed");
+    case ClassID::kPDFItem: {
+      auto placedPage = device.pdfPage(path, 0, bounds, toPasteboard);
+      if (!placedPage)
+        problem(path + ": PDF page can't be placed: " + placedPage.message());
+      else if (!placedPage->repair.empty())
+        problem(path + ": damaged PDF file, repaired to draw it (" + placedPage->repair + ")");
       break;
+    }
     case ClassID::kEPSItem: {
       const std::string pdf = epsAsPdf(path);
-      if (!pdf.empty() && !device.pdfPage(pdf, 0, bounds, toPasteboard))
-        problem(path + ": converted EPS can't be placed");
+      if (pdf.empty()) break;
+      if (auto placedPage = device.pdfPage(pdf, 0, bounds, toPasteboard); !placedPage)
+        problem(path + ": converted EPS can't be placed: " + placedPage.message());
       break;
     }
     default: break;

@@ -2,18 +2,24 @@
 
 #include <hb-subset.h>
 #include <hb.h>
-#include <podofo/podofo.h>
+#include <qpdf/Buffer.hh>
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFLogger.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
-#include <sstream>
+
+#include "host/pdf_file.h"
 
 namespace korvex {
-
-using namespace PoDoFo;
 
 std::string pdfNumber(double value) {
   if (!std::isfinite(value)) value = 0;
@@ -28,37 +34,34 @@ std::string pdfNumber(double value) {
 
 namespace {
 
-struct FontEntry {
-  std::shared_ptr<FontFace> face;
-  std::string resourceName;
-  PdfObject* type0 = nullptr;
-  std::set<unsigned> glyphs;
-  std::map<unsigned, std::u32string> unicode;
-};
+using Object = QPDFObjectHandle;
 
-struct ColorSpaceEntry {
-  std::string resourceName;
-  PdfReference reference;
-};
+Object pdfName(const std::string& text) {
+  return Object::newName("/" + text);
+}
+
+// Whole numbers as integers, the rest as content streams write them.
+Object number(double value) {
+  if (std::isfinite(value) && value == std::round(value) && std::abs(value) < 1e9)
+    return Object::newInteger(static_cast<long long>(value));
+  return Object::newReal(pdfNumber(value));
+}
+
+Object numbers(const std::vector<double>& values) {
+  std::vector<Object> items;
+  for (double v : values) items.push_back(number(v));
+  return Object::newArray(items);
+}
+
+Object dictionary(const std::map<std::string, Object>& entries) {
+  std::map<std::string, Object> keyed;
+  for (const auto& [key, value] : entries) keyed["/" + key] = value;
+  return Object::newDictionary(keyed);
+}
 
 std::string matrixText(const PMMatrix& m) {
   return pdfNumber(m.a) + " " + pdfNumber(m.b) + " " + pdfNumber(m.c) + " " + pdfNumber(m.d) + " " +
          pdfNumber(m.tx) + " " + pdfNumber(m.ty) + " cm\n";
-}
-
-PdfArray rectArray(double left, double bottom, double right, double top) {
-  PdfArray a;
-  a.push_back(PdfObject(left));
-  a.push_back(PdfObject(bottom));
-  a.push_back(PdfObject(right));
-  a.push_back(PdfObject(top));
-  return a;
-}
-
-PdfArray numbers(const std::vector<double>& values) {
-  PdfArray a;
-  for (double v : values) a.push_back(PdfObject(v));
-  return a;
 }
 
 std::string hex4(unsigned value) {
@@ -80,38 +83,97 @@ std::string utf16Hex(const std::u32string& text) {
   return out;
 }
 
-EPdfVersion versionOf(const std::string& text) {
-  if (text == "1.3") return ePdfVersion_1_3;
-  if (text == "1.4") return ePdfVersion_1_4;
-  if (text == "1.5") return ePdfVersion_1_5;
-  if (text == "1.7") return ePdfVersion_1_7;
-  return ePdfVersion_1_6;
+// "1.6" as 16, for comparing versions.
+int versionNumber(const std::string& text) {
+  if (text.size() == 3 && text[1] == '.' && std::isdigit(static_cast<unsigned char>(text[0])) &&
+      std::isdigit(static_cast<unsigned char>(text[2])))
+    return (text[0] - '0') * 10 + (text[2] - '0');
+  return 0;
 }
+
+std::shared_ptr<QPDFLogger> quietLogger() {
+  auto logger = QPDFLogger::create();
+  logger->setInfo(logger->discard());
+  logger->setWarn(logger->discard());
+  logger->setError(logger->discard());
+  return logger;
+}
+
+// A stream whose data is already encoded: the writer copies it as it is.
+Object encodedStream(QPDF& pdf, std::shared_ptr<Buffer> data, const std::string& filter) {
+  Object stream = Object::newStream(&pdf, std::move(data));
+  stream.getDict().replaceKey("/Filter", pdfName(filter));
+  stream.setFilterOnWrite(false);
+  return stream;
+}
+
+std::shared_ptr<Buffer> deflated(const std::uint8_t* data, std::size_t size) {
+  Pl_Buffer out("deflated");
+  Pl_Flate flate("deflate", &out, Pl_Flate::a_deflate);
+  // Pipelines take at most what an unsigned int holds at once on some builds: feed in slices.
+  constexpr std::size_t kSlice = 1 << 24;
+  for (std::size_t at = 0; at < size; at += kSlice) flate.write(data + at, std::min(kSlice, size - at));
+  flate.finish();
+  return out.getBufferSharedPointer();
+}
+
+// A JPEG as it is; samples deflated now, so that only the compressed picture
+// waits in memory for the file to be written.
+std::shared_ptr<Buffer> pictureData(const ImageData& image) {
+  if (!image.jpeg) return deflated(image.bytes.data(), image.bytes.size());
+  auto copy = std::make_shared<Buffer>(image.bytes.size());
+  std::copy(image.bytes.begin(), image.bytes.end(), copy->getBuffer());
+  return copy;
+}
+
+struct FontEntry {
+  std::shared_ptr<FontFace> face;
+  std::string resourceName;
+  Object type0;
+  std::set<unsigned> glyphs;
+  std::map<unsigned, std::u32string> unicode;
+};
+
+struct NamedObject {
+  std::string resourceName;
+  Object object;
+};
+
+// A page of a placed file, imported once per export.
+struct FormEntry {
+  std::string resourceName;
+  Object object;
+  PdfPageArea area;
+  std::string repair;
+};
 
 }  // namespace
 
 struct PdfDevice::State {
   PdfDocumentInfo info;
-  PdfMemDocument doc;
-  PdfPage* page = nullptr;
+  QPDF doc;
+  bool inPage = false;
+  OutputPage area;
+  double markRoom = 0;
   std::string content;
-  PMRect trim;
   std::string error;
+  std::vector<std::string> warnings;
   int pages = 0;
 
   std::map<const FontFace*, FontEntry> fonts;
-  std::map<std::string, ColorSpaceEntry> colorSpaces;
-  std::map<const ImageData*, std::pair<std::string, PdfReference>> images;
-  std::map<std::string, std::unique_ptr<PdfMemDocument>> sources;
-  std::map<std::string, std::pair<std::string, PdfRect>> forms;  // by path and page
-  std::map<std::string, PdfReference> formRefs;
+  std::map<std::string, NamedObject> colorSpaces;
+  std::map<const ImageData*, NamedObject> images;
+  std::map<std::string, std::unique_ptr<PdfFile>> sources;
+  std::map<std::string, Result<FormEntry>> forms;  // by path and page, failures included
   // Resources the current page uses, by name.
-  std::map<std::string, PdfReference> pageFonts, pageColorSpaces, pageXObjects;
+  std::map<std::string, Object> pageFonts, pageColorSpaces, pageXObjects;
   std::string currentFill, currentStroke;
 
   void fail(const std::string& what) {
     if (error.empty()) error = what;
   }
+
+  Object indirect(Object object) { return doc.makeIndirectObject(object); }
 
   void path(const Path& p) {
     if (p.points.empty()) return;
@@ -132,22 +194,16 @@ struct PdfDevice::State {
     if (p.closed) content += "h\n";
   }
 
-  PdfObject colorSpaceObject(PaintSpace space, const std::vector<double>& values) {
+  Object colorSpaceObject(PaintSpace space) {
     switch (space) {
-      case PaintSpace::DeviceRGB: return PdfName("DeviceRGB");
-      case PaintSpace::Lab: {
-        PdfDictionary d;
-        d.AddKey("WhitePoint", numbers({0.9642, 1, 0.8249}));
-        d.AddKey("Range", numbers({-128, 127, -128, 127}));
-        PdfArray a;
-        a.push_back(PdfName("Lab"));
-        a.push_back(d);
-        return a;
-      }
+      case PaintSpace::DeviceRGB: return pdfName("DeviceRGB");
+      case PaintSpace::Lab:
+        return Object::newArray(
+            {pdfName("Lab"),
+             dictionary({{"WhitePoint", numbers({0.9642, 1, 0.8249})}, {"Range", numbers({-128, 127, -128, 127})}})});
       default: break;
     }
-    (void)values;
-    return PdfName("DeviceCMYK");
+    return pdfName("DeviceCMYK");
   }
 
   std::string colorSpaceName(const Paint& paint) {
@@ -160,36 +216,29 @@ struct PdfDevice::State {
     }
     auto it = colorSpaces.find(key);
     if (it == colorSpaces.end()) {
-      ColorSpaceEntry entry;
-      entry.resourceName = "CS" + std::to_string(colorSpaces.size());
-      PdfObject* object = nullptr;
+      NamedObject entry{"CS" + std::to_string(colorSpaces.size()), {}};
       if (paint.space == PaintSpace::Lab) {
-        object = doc.GetObjects().CreateObject(colorSpaceObject(PaintSpace::Lab, {}));
+        entry.object = indirect(colorSpaceObject(PaintSpace::Lab));
       } else {
         // Tint 0 is no ink: white in the alternate.
         std::vector<double> zero(paint.values.size(), 0.0);
         if (paint.alternate == PaintSpace::DeviceRGB) zero.assign(3, 1.0);
         if (paint.alternate == PaintSpace::Lab) zero = {100, 0, 0};
-        PdfObject* function = doc.GetObjects().CreateObject();
-        function->GetDictionary().AddKey("FunctionType", PdfObject(static_cast<pdf_int64>(2)));
-        function->GetDictionary().AddKey("Domain", numbers({0, 1}));
-        function->GetDictionary().AddKey("C0", numbers(zero));
-        function->GetDictionary().AddKey("C1", numbers(paint.values));
-        function->GetDictionary().AddKey("N", PdfObject(1.0));
-        PdfArray a;
-        a.push_back(PdfName("Separation"));
-        a.push_back(PdfName(paint.separation));
-        a.push_back(colorSpaceObject(paint.alternate, paint.values));
-        a.push_back(function->Reference());
-        object = doc.GetObjects().CreateObject(a);
+        Object function = indirect(dictionary({{"FunctionType", Object::newInteger(2)},
+                                               {"Domain", numbers({0, 1})},
+                                               {"C0", numbers(zero)},
+                                               {"C1", numbers(paint.values)},
+                                               {"N", Object::newInteger(1)}}));
+        entry.object = indirect(Object::newArray(
+            {pdfName("Separation"), pdfName(paint.separation), colorSpaceObject(paint.alternate), function}));
       }
-      entry.reference = object->Reference();
       it = colorSpaces.emplace(key, entry).first;
     }
-    pageColorSpaces[it->second.resourceName] = it->second.reference;
+    pageColorSpaces[it->second.resourceName] = it->second.object;
     return it->second.resourceName;
   }
 
+  // The operators that set the colour; fill or stroke.
   // The operators that set the colour; fill or stroke.
   std::string colorOperators(const Paint& paint, bool forStroke) {
     std::string values;
@@ -231,10 +280,11 @@ struct PdfDevice::State {
       FontEntry entry;
       entry.face = face;
       entry.resourceName = "F" + std::to_string(fonts.size());
-      entry.type0 = doc.GetObjects().CreateObject("Font");
+      // Filled in when the file is finished and every glyph is known.
+      entry.type0 = indirect(dictionary({{"Type", pdfName("Font")}}));
       it = fonts.emplace(face.get(), std::move(entry)).first;
     }
-    pageFonts[it->second.resourceName] = it->second.type0->Reference();
+    pageFonts[it->second.resourceName] = it->second.type0;
     return it->second;
   }
 
@@ -267,51 +317,46 @@ struct PdfDevice::State {
     hb_blob_t* blob = hb_face_reference_blob(subset);
     unsigned length = 0;
     const char* data = hb_blob_get_data(blob, &length);
-    PdfObject* file = doc.GetObjects().CreateObject();
-    if (face.isCff())
-      file->GetDictionary().AddKey("Subtype", PdfName("OpenType"));
-    else
-      file->GetDictionary().AddKey("Length1", PdfObject(static_cast<pdf_int64>(length)));
-    file->GetStream()->Set(data, length);
+    Object file = Object::newStream(&doc, std::string(data, length));
     hb_blob_destroy(blob);
     hb_face_destroy(subset);
+    if (face.isCff())
+      file.getDict().replaceKey("/Subtype", pdfName("OpenType"));
+    else
+      file.getDict().replaceKey("/Length1", Object::newInteger(length));
 
     const double em = face.unitsPerEm();
-    auto units = [em](double v) { return static_cast<pdf_int64>(std::lround(v * 1000 / em)); };
-    PdfObject* descriptor = doc.GetObjects().CreateObject("FontDescriptor");
-    auto& d = descriptor->GetDictionary();
-    d.AddKey("FontName", PdfName(baseName));
-    d.AddKey("Flags", PdfObject(static_cast<pdf_int64>(4)));
-    const auto box = face.bbox();
-    PdfArray bbox;
-    for (int v : box) bbox.push_back(PdfObject(units(v)));
-    d.AddKey("FontBBox", bbox);
-    d.AddKey("ItalicAngle", PdfObject(face.italicAngle()));
-    d.AddKey("Ascent", PdfObject(static_cast<pdf_int64>(std::lround(face.ascender() * 1000))));
-    d.AddKey("Descent", PdfObject(static_cast<pdf_int64>(std::lround(face.descender() * 1000))));
-    d.AddKey("CapHeight", PdfObject(static_cast<pdf_int64>(std::lround(face.capHeight() * 1000))));
-    d.AddKey("StemV", PdfObject(static_cast<pdf_int64>(80)));
-    d.AddKey(face.isCff() ? "FontFile3" : "FontFile2", file->Reference());
+    auto units = [em](double v) { return Object::newInteger(std::lround(v * 1000 / em)); };
+    auto thousandths = [](double v) { return Object::newInteger(std::lround(v * 1000)); };
+    std::vector<Object> bbox;
+    for (int v : face.bbox()) bbox.push_back(units(v));
+    Object descriptor = indirect(dictionary({{"Type", pdfName("FontDescriptor")},
+                                             {"FontName", pdfName(baseName)},
+                                             {"Flags", Object::newInteger(4)},
+                                             {"FontBBox", Object::newArray(bbox)},
+                                             {"ItalicAngle", number(face.italicAngle())},
+                                             {"Ascent", thousandths(face.ascender())},
+                                             {"Descent", thousandths(face.descender())},
+                                             {"CapHeight", thousandths(face.capHeight())},
+                                             {"StemV", Object::newInteger(80)},
+                                             {face.isCff() ? "FontFile3" : "FontFile2", file}}));
 
-    PdfObject* cid = doc.GetObjects().CreateObject("Font");
-    auto& c = cid->GetDictionary();
-    c.AddKey("Subtype", PdfName(face.isCff() ? "CIDFontType0" : "CIDFontType2"));
-    c.AddKey("BaseFont", PdfName(baseName));
-    PdfDictionary system;
-    system.AddKey("Registry", PdfString("Adobe"));
-    system.AddKey("Ordering", PdfString("Identity"));
-    system.AddKey("Supplement", PdfObject(static_cast<pdf_int64>(0)));
-    c.AddKey("CIDSystemInfo", system);
-    c.AddKey("FontDescriptor", descriptor->Reference());
-    if (!face.isCff()) c.AddKey("CIDToGIDMap", PdfName("Identity"));
-    PdfArray widths;
+    std::vector<Object> widths;
     for (unsigned g : entry.glyphs) {
-      widths.push_back(PdfObject(static_cast<pdf_int64>(g)));
-      PdfArray w;
-      w.push_back(PdfObject(units(face.advance(g))));
-      widths.push_back(w);
+      widths.push_back(Object::newInteger(g));
+      widths.push_back(Object::newArray({units(face.advance(g))}));
     }
-    c.AddKey("W", widths);
+    std::map<std::string, Object> cidEntries{
+        {"Type", pdfName("Font")},
+        {"Subtype", pdfName(face.isCff() ? "CIDFontType0" : "CIDFontType2")},
+        {"BaseFont", pdfName(baseName)},
+        {"CIDSystemInfo", dictionary({{"Registry", Object::newString("Adobe")},
+                                      {"Ordering", Object::newString("Identity")},
+                                      {"Supplement", Object::newInteger(0)}})},
+        {"FontDescriptor", descriptor},
+        {"W", Object::newArray(widths)}};
+    if (!face.isCff()) cidEntries["CIDToGIDMap"] = pdfName("Identity");
+    Object cid = indirect(dictionary(cidEntries));
 
     // Glyph to text, so that the PDF's text can be searched and copied.
     std::string cmap =
@@ -332,32 +377,86 @@ struct PdfDevice::State {
       cmap += "endbfchar\n";
     }
     cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
-    PdfObject* toUnicode = doc.GetObjects().CreateObject();
-    toUnicode->GetStream()->Set(cmap.data(), static_cast<pdf_long>(cmap.size()));
+    Object toUnicode = Object::newStream(&doc, cmap);
 
-    auto& t = entry.type0->GetDictionary();
-    t.AddKey("Subtype", PdfName("Type0"));
-    t.AddKey("BaseFont", PdfName(baseName));
-    t.AddKey("Encoding", PdfName("Identity-H"));
-    PdfArray descendants;
-    descendants.push_back(cid->Reference());
-    t.AddKey("DescendantFonts", descendants);
-    t.AddKey("ToUnicode", toUnicode->Reference());
+    Object& t = entry.type0;
+    t.replaceKey("/Subtype", pdfName("Type0"));
+    t.replaceKey("/BaseFont", pdfName(baseName));
+    t.replaceKey("/Encoding", pdfName("Identity-H"));
+    t.replaceKey("/DescendantFonts", Object::newArray({cid}));
+    t.replaceKey("/ToUnicode", toUnicode);
+  }
+
+  // A page of a placed file as a form XObject in this file, made on first use.
+  Result<FormEntry> importPage(const std::string& path, int pageIndex) {
+    auto& source = sources[path];
+    if (!source) {
+      auto opened = PdfFile::open(path);
+      if (!opened) return opened.failure();
+      source = std::move(*opened);
+    }
+    auto pageArea = source->pageArea(pageIndex);
+    if (!pageArea) return pageArea.failure();
+    try {
+      QPDFPageObjectHelper page =
+          QPDFPageDocumentHelper(source->qpdf()).getAllPages()[static_cast<std::size_t>(pageIndex)];
+      // qpdf joins the page's content streams, decoded, into one form; no /Contents gives an
+      // empty one. Rotation is applied where it is placed, so the form stays unturned.
+      Object form = page.getFormXObjectForPage(false);
+      const PdfBox& box = pageArea->box;
+      form.getDict().replaceKey("/BBox", numbers({box.left, box.bottom, box.right, box.top}));
+      Object imported = doc.copyForeignObject(form);
+      return FormEntry{"X" + std::to_string(forms.size()), imported, *pageArea, source->repair()};
+    } catch (const std::exception& e) {
+      return korvex::fail("page " + std::to_string(pageIndex + 1) + " can't be imported: " + pdfErrorReason(e));
+    }
+  }
+
+  // The page's contents, written through qpdf: placed pages and their
+  // resources are copied from their files only now.
+  std::string write() {
+    int version = std::max(versionNumber(info.pdfVersion), 13);
+    // Embedded OpenType (CFF) font files need PDF 1.6; an older version would make the file invalid.
+    for (const auto& [face, entry] : fonts)
+      if (entry.face->isCff()) version = std::max(version, 16);
+    // A placed file's features need its version too.
+    for (const auto& [path, source] : sources)
+      version = std::max(version, versionNumber(source->qpdf().getPDFVersion()));
+    version = std::min(version, 17);
+    const std::string versionText = std::to_string(version / 10) + "." + std::to_string(version % 10);
+
+    QPDFWriter writer(doc);
+    writer.setOutputMemory();
+    writer.setDeterministicID(true);
+    writer.setMinimumPDFVersion(versionText);
+    writer.setCompressStreams(true);
+    writer.setDecodeLevel(qpdf_dl_generalized);
+    // Object streams pack the many small dictionaries; readers before 1.5 don't know them.
+    writer.setObjectStreamMode(version >= 15 ? qpdf_o_generate : qpdf_o_disable);
+    writer.write();
+    std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+    for (const auto& [path, source] : sources)
+      if (auto said = source->takeWarnings(); !said.empty())
+        warnings.push_back(path + ": damaged placed PDF, drawn as far as it could be read (" + said.front() + ")");
+    for (const QPDFExc& w : doc.getWarnings())
+      warnings.push_back("PDF writer: " + (w.getMessageDetail().empty() ? std::string(w.what()) : w.getMessageDetail()));
+    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
   }
 };
 
 PdfDevice::PdfDevice(PdfDocumentInfo info) : state_(std::make_unique<State>()) {
-  state_->info = std::move(info);
+  State& s = *state_;
+  s.info = std::move(info);
   try {
-    PdfInfo* pdfInfo = state_->doc.GetInfo();
-    pdfInfo->SetTitle(PdfString(reinterpret_cast<const pdf_utf8*>(state_->info.title.c_str())));
-    pdfInfo->SetProducer(PdfString("Korvex"));
-    pdfInfo->SetCreator(PdfString("Korvex"));
+    s.doc.setLogger(quietLogger());
+    s.doc.setSuppressWarnings(true);
+    s.doc.emptyPDF();
     // No dates: the same document must give the same file.
-    pdfInfo->GetObject()->GetDictionary().RemoveKey("CreationDate");
-    pdfInfo->GetObject()->GetDictionary().RemoveKey("ModDate");
-  } catch (const PdfError& e) {
-    state_->fail(std::string("PDF document can't be set up: ") + PdfError::ErrorMessage(e.GetError()));
+    s.doc.getTrailer().replaceKey("/Info", s.indirect(dictionary({{"Title", Object::newUnicodeString(s.info.title)},
+                                                                    {"Producer", Object::newString("Korvex")},
+                                                                    {"Creator", Object::newString("Korvex")}})));
+  } catch (const std::exception& e) {
+    s.fail(std::string("PDF document can't be set up: ") + e.what());
   }
 }
 
@@ -365,6 +464,10 @@ PdfDevice::~PdfDevice() = default;
 
 int PdfDevice::pageCount() const {
   return state_->pages;
+}
+
+const std::vector<std::string>& PdfDevice::warnings() const {
+  return state_->warnings;
 }
 
 void PdfDevice::beginPage(const OutputPage& area) {
@@ -375,22 +478,11 @@ void PdfDevice::beginPage(const OutputPage& area) {
   s.pageXObjects.clear();
   s.currentFill.clear();
   s.currentStroke.clear();
-  s.trim = area.trim;
+  s.area = area;
+  s.inPage = true;
   // Crop marks need room outside the bleed.
-  const double markRoom = area.cropMarks ? std::max(area.bleed, 0.0) + 18 : area.bleed;
-  const double width = area.trim.width() + 2 * markRoom, height = area.trim.height() + 2 * markRoom;
-  try {
-    s.page = s.doc.CreatePage(PdfRect(0, 0, width, height));
-    auto& dict = s.page->GetObject()->GetDictionary();
-    dict.AddKey("TrimBox",
-                rectArray(markRoom, markRoom, markRoom + area.trim.width(), markRoom + area.trim.height()));
-    dict.AddKey("BleedBox", rectArray(markRoom - area.bleed, markRoom - area.bleed,
-                                      markRoom + area.trim.width() + area.bleed,
-                                      markRoom + area.trim.height() + area.bleed));
-  } catch (const PdfError& e) {
-    s.fail(std::string("page can't be made: ") + PdfError::ErrorMessage(e.GetError()));
-    s.page = nullptr;
-  }
+  s.markRoom = area.cropMarks ? std::max(area.bleed, 0.0) + 18 : area.bleed;
+  const double markRoom = s.markRoom;
   // Pasteboard (y down) onto the page (y up).
   s.content += "1 0 0 -1 " + pdfNumber(markRoom - area.trim.left) + " " +
                pdfNumber(markRoom + area.trim.bottom) + " cm\n";
@@ -420,24 +512,34 @@ void PdfDevice::beginPage(const OutputPage& area) {
 
 void PdfDevice::endPage() {
   State& s = *state_;
-  if (!s.page) return;
+  if (!s.inPage) return;
+  s.inPage = false;
   try {
-    PdfObject* resources = s.page->GetResources();
-    auto addGroup = [&](const char* key, const std::map<std::string, PdfReference>& entries) {
+    const OutputPage& area = s.area;
+    const double m = s.markRoom, w = area.trim.width(), h = area.trim.height();
+    std::map<std::string, Object> resources;
+    auto addGroup = [&](const char* key, const std::map<std::string, Object>& entries) {
       if (entries.empty()) return;
-      PdfDictionary group;
-      for (const auto& [name, ref] : entries) group.AddKey(PdfName(name), ref);
-      resources->GetDictionary().AddKey(key, group);
+      std::map<std::string, Object> group;
+      for (const auto& [resourceName, object] : entries) group["/" + resourceName] = object;
+      resources[key] = Object::newDictionary(group);
     };
     addGroup("Font", s.pageFonts);
     addGroup("ColorSpace", s.pageColorSpaces);
     addGroup("XObject", s.pageXObjects);
-    s.page->GetContents()->GetStream()->Set(s.content.data(), static_cast<pdf_long>(s.content.size()));
+    Object page = s.indirect(dictionary(
+        {{"Type", pdfName("Page")},
+         {"MediaBox", numbers({0, 0, w + 2 * m, h + 2 * m})},
+         {"BleedBox", numbers({m - area.bleed, m - area.bleed, m + w + area.bleed, m + h + area.bleed})},
+         {"TrimBox", numbers({m, m, m + w, m + h})},
+         {"Resources", dictionary(resources)},
+         {"Contents", Object::newStream(&s.doc, s.content)}}));
+    QPDFPageDocumentHelper(s.doc).addPage(QPDFPageObjectHelper(page), false);
     ++s.pages;
-  } catch (const PdfError& e) {
-    s.fail(std::string("page can't be written: ") + PdfError::ErrorMessage(e.GetError()));
+  } catch (const std::exception& e) {
+    s.fail(std::string("page can't be written: ") + e.what());
   }
-  s.page = nullptr;
+  s.content.clear();
 }
 
 void PdfDevice::save() {
@@ -463,8 +565,8 @@ void PdfDevice::clip(const std::vector<Path>& paths, bool evenOdd) {
 void PdfDevice::fill(const Path& path, const Paint& paint) {
   try {
     state_->setFill(paint);
-  } catch (const PdfError& e) {
-    state_->fail(PdfError::ErrorMessage(e.GetError()));
+  } catch (const std::exception& e) {
+    state_->fail(e.what());
     return;
   }
   state_->path(path);
@@ -474,8 +576,8 @@ void PdfDevice::fill(const Path& path, const Paint& paint) {
 void PdfDevice::stroke(const Path& path, const Paint& paint, PMReal width) {
   try {
     state_->setStroke(paint);
-  } catch (const PdfError& e) {
-    state_->fail(PdfError::ErrorMessage(e.GetError()));
+  } catch (const std::exception& e) {
+    state_->fail(e.what());
     return;
   }
   state_->content += pdfNumber(width) + " w\n";
@@ -488,71 +590,57 @@ void PdfDevice::image(const ImageData& image, const PMRect& bounds, const PMMatr
   auto it = s.images.find(&image);
   try {
     if (it == s.images.end()) {
-      PdfObject* object = s.doc.GetObjects().CreateObject("XObject");
-      auto& d = object->GetDictionary();
-      d.AddKey("Subtype", PdfName("Image"));
-      d.AddKey("Width", PdfObject(static_cast<pdf_int64>(image.width)));
-      d.AddKey("Height", PdfObject(static_cast<pdf_int64>(image.height)));
-      d.AddKey("ColorSpace", PdfName(image.components == 1   ? "DeviceGray"
-                                     : image.components == 4 ? "DeviceCMYK"
-                                                             : "DeviceRGB"));
-      d.AddKey("BitsPerComponent", PdfObject(static_cast<pdf_int64>(8)));
-      if (image.jpeg) {
-        if (image.invertedCmyk) d.AddKey("Decode", numbers({1, 0, 1, 0, 1, 0, 1, 0}));
-        PdfMemoryInputStream in(reinterpret_cast<const char*>(image.bytes.data()),
-                                static_cast<pdf_long>(image.bytes.size()));
-        object->GetStream()->SetRawData(&in);
-        d.AddKey("Filter", PdfName("DCTDecode"));
-      } else {
-        object->GetStream()->Set(reinterpret_cast<const char*>(image.bytes.data()),
-                                 static_cast<pdf_long>(image.bytes.size()));
-      }
-      it = s.images.emplace(&image, std::pair("Im" + std::to_string(s.images.size()), object->Reference()))
-               .first;
+      Object stream = encodedStream(s.doc, pictureData(image), image.jpeg ? "DCTDecode" : "FlateDecode");
+      Object dict = stream.getDict();
+      dict.replaceKey("/Type", pdfName("XObject"));
+      dict.replaceKey("/Subtype", pdfName("Image"));
+      dict.replaceKey("/Width", Object::newInteger(image.width));
+      dict.replaceKey("/Height", Object::newInteger(image.height));
+      dict.replaceKey("/ColorSpace", pdfName(image.components == 1   ? "DeviceGray"
+                                             : image.components == 4 ? "DeviceCMYK"
+                                                                     : "DeviceRGB"));
+      dict.replaceKey("/BitsPerComponent", Object::newInteger(8));
+      if (image.jpeg && image.invertedCmyk) dict.replaceKey("/Decode", numbers({1, 0, 1, 0, 1, 0, 1, 0}));
+      it = s.images.emplace(&image, NamedObject{"Im" + std::to_string(s.images.size()), stream}).first;
     }
-  } catch (const PdfError& e) {
-    s.fail(std::string("picture can't be written: ") + PdfError::ErrorMessage(e.GetError()));
+  } catch (const std::exception& e) {
+    s.fail(std::string("picture can't be written: ") + e.what());
     return;
   }
-  s.pageXObjects[it->second.first] = it->second.second;
+  s.pageXObjects[it->second.resourceName] = it->second.object;
   const PMMatrix place =
       toPasteboard * PMMatrix{bounds.width(), 0, 0, -bounds.height(), bounds.left, bounds.bottom};
-  s.content += "q\n" + matrixText(place) + "/" + it->second.first + " Do\nQ\n";
+  s.content += "q\n" + matrixText(place) + "/" + it->second.resourceName + " Do\nQ\n";
 }
 
-bool PdfDevice::pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
-                        const PMMatrix& toPasteboard) {
+Result<PlacedPdfPage> PdfDevice::pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
+                                         const PMMatrix& toPasteboard) {
   State& s = *state_;
   const std::string key = path + "#" + std::to_string(pageIndex);
   auto it = s.forms.find(key);
-  try {
-    if (it == s.forms.end()) {
-      auto& source = s.sources[path];
-      if (!source) {
-        source = std::make_unique<PdfMemDocument>();
-        source->Load(path.c_str());
-      }
-      if (pageIndex < 0 || pageIndex >= source->GetPageCount()) return false;
-      PdfXObject form(*source, pageIndex, &s.doc);
-      const std::string name = "X" + std::to_string(s.forms.size());
-      s.formRefs[name] = form.GetObject()->Reference();
-      it = s.forms.emplace(key, std::pair(name, form.GetPageSize())).first;
-    }
-  } catch (const PdfError& e) {
-    s.sources.erase(path);
-    return false;
+  if (it == s.forms.end()) it = s.forms.emplace(key, s.importPage(path, pageIndex)).first;
+  if (!it->second) return it->second.failure();
+  const FormEntry& form = *it->second;
+  const PdfBox& box = form.area.box;
+  const PMRect shown = form.area.placedSize();
+  if (shown.width() <= 0 || shown.height() <= 0) return fail("page has no area");
+  s.pageXObjects[form.resourceName] = form.object;
+  // The file's user space (y up) onto the page as shown, y down from its top left: /Rotate
+  // turns the page clockwise.
+  PMMatrix shownFromFile;
+  switch (form.area.rotate) {
+    case 90: shownFromFile = {0, 1, 1, 0, -box.bottom, -box.left}; break;
+    case 180: shownFromFile = {-1, 0, 0, 1, box.right, -box.bottom}; break;
+    case 270: shownFromFile = {0, -1, -1, 0, box.top, box.right}; break;
+    default: shownFromFile = {1, 0, 0, -1, -box.left, box.top}; break;
   }
-  const auto& [name, rect] = it->second;
-  if (rect.GetWidth() <= 0 || rect.GetHeight() <= 0) return false;
-  s.pageXObjects[name] = s.formRefs[name];
-  const double sx = bounds.width() / rect.GetWidth(), sy = bounds.height() / rect.GetHeight();
-  const PMMatrix place =
-      toPasteboard *
-      PMMatrix{sx, 0, 0, -sy, bounds.left - rect.GetLeft() * sx, bounds.bottom + rect.GetBottom() * sy};
-  s.content += "q\n" + matrixText(place) + "/" + name + " Do\nQ\n";
+  const PMMatrix onBounds{bounds.width() / shown.width(), 0, 0, bounds.height() / shown.height(), bounds.left,
+                          bounds.top};
+  const PMMatrix place = toPasteboard * onBounds * shownFromFile;
+  s.content += "q\n" + matrixText(place) + "/" + form.resourceName + " Do\nQ\n";
   s.currentFill.clear();
   s.currentStroke.clear();
-  return true;
+  return PlacedPdfPage{form.repair};
 }
 
 void PdfDevice::glyphs(const GlyphRun& run, const Paint& paint, const PMMatrix& toPasteboard) {
@@ -560,8 +648,8 @@ void PdfDevice::glyphs(const GlyphRun& run, const Paint& paint, const PMMatrix& 
   if (!run.face || run.glyphs.empty()) return;
   try {
     s.setFill(paint);
-  } catch (const PdfError& e) {
-    s.fail(PdfError::ErrorMessage(e.GetError()));
+  } catch (const std::exception& e) {
+    s.fail(e.what());
     return;
   }
   FontEntry& font = s.font(run.face);
@@ -594,8 +682,8 @@ void PdfDevice::glyphs(const GlyphRun& run, const Paint& paint, const PMMatrix& 
 
 std::optional<std::string> PdfDevice::finish(std::string* error) {
   State& s = *state_;
-  try {
-    if (s.error.empty()) {
+  if (s.error.empty()) {
+    try {
       // In the order the fonts were first used, not by address.
       std::vector<FontEntry*> ordered;
       for (auto& [face, entry] : s.fonts) ordered.push_back(&entry);
@@ -603,20 +691,10 @@ std::optional<std::string> PdfDevice::finish(std::string* error) {
         return std::stoi(a->resourceName.substr(1)) < std::stoi(b->resourceName.substr(1));
       });
       for (FontEntry* entry : ordered) s.embedFont(*entry);
-      // Embedded OpenType (CFF) font files need PDF 1.6; an older version would make the file invalid.
-      EPdfVersion version = versionOf(s.info.pdfVersion);
-      for (FontEntry* entry : ordered)
-        if (entry->face->isCff() && version < ePdfVersion_1_6) version = ePdfVersion_1_6;
-      s.doc.SetPdfVersion(version);
-      std::ostringstream out;
-      PdfOutputDevice device(&out);
-      s.doc.Write(&device);
-      return out.str();
+      return s.write();
+    } catch (const std::exception& e) {
+      s.fail(std::string("PDF can't be written: ") + e.what());
     }
-  } catch (const PdfError& e) {
-    s.fail(std::string("PDF can't be written: ") + PdfError::ErrorMessage(e.GetError()));
-  } catch (const std::exception& e) {
-    s.fail(e.what());
   }
   if (error) *error = s.error;
   return std::nullopt;

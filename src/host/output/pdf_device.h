@@ -1,16 +1,17 @@
 #pragma once
 
-// The PDF writer as a render device (PoDoFo for the file's objects, content
+// The PDF writer as a render device (qpdf for the file's objects, content
 // streams written here): colours stay in their model (DeviceCMYK,
 // DeviceRGB, Lab, Separation with its alternate), fonts are embedded as
 // subsets (Type 0 with Identity-H, ToUnicode for text extraction), JPEG
 // pictures are passed through, other pictures compressed losslessly, pages
-// of placed PDF files kept as vector form objects. The output has no dates,
-// so the same document always gives the same bytes.
+// of placed PDF files imported by qpdf as vector form objects. The output has
+// no dates and a deterministic ID, so the same document always gives the same bytes.
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/output/render_device.h"
 
@@ -34,14 +35,16 @@ class PdfDevice : public RenderDevice {
   void fill(const Path& path, const Paint& paint) override;
   void stroke(const Path& path, const Paint& paint, PMReal width) override;
   void image(const ImageData& image, const PMRect& bounds, const PMMatrix& toPasteboard) override;
-  bool pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
-               const PMMatrix& toPasteboard) override;
+  Result<PlacedPdfPage> pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
+                                const PMMatrix& toPasteboard) override;
   void glyphs(const GlyphRun& run, const Paint& paint, const PMMatrix& toPasteboard) override;
 
   int pageCount() const;
   // Embeds the fonts and gives the file's bytes; none with the reason when
   // anything failed on the way (the device is spent either way).
   std::optional<std::string> finish(std::string* error);
+  // What writing found wrong in placed files (damage met only when their streams were read).
+  const std::vector<std::string>& warnings() const;
 
  private:
   struct State;

@@ -104,6 +104,7 @@ PdfExportResult renderPdf(const IDocument& document, const PdfExportStyle& style
     result.message = error;
     return result;
   }
+  result.warnings.insert(result.warnings.end(), device.warnings().begin(), device.warnings().end());
   result.pages = device.pageCount();
   bytes = std::move(*pdf);
   return result;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "foundation/result.h"
 #include "host/geometry.h"
 #include "host/output/composer.h"
 #include "host/output/image_data.h"
@@ -18,6 +19,11 @@ struct OutputPage {
   PMReal bleed = 0;
   bool cropMarks = false;
   std::string label;
+};
+
+// A placed page that was drawn; a damaged file may have needed repairs to get there.
+struct PlacedPdfPage {
+  std::string repair;  // what was wrong with the file, empty when nothing was
 };
 
 class RenderDevice {
@@ -34,10 +40,10 @@ class RenderDevice {
   virtual void stroke(const Path& path, const Paint& paint, PMReal width) = 0;
   // The picture fills the rectangle of its bounds under the transform.
   virtual void image(const ImageData& image, const PMRect& bounds, const PMMatrix& toPasteboard) = 0;
-  // Page pageIndex of a PDF file, its crop box scaled onto bounds.
-  // False when the file can't be used (the caller draws a placeholder).
-  virtual bool pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
-                       const PMMatrix& toPasteboard) = 0;
+  // Page pageIndex of a PDF file, its crop box turned by its /Rotate and scaled onto bounds.
+  // Fails with the reason, without the path (the caller names the file it placed).
+  virtual Result<PlacedPdfPage> pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
+                                        const PMMatrix& toPasteboard) = 0;
   // Glyphs in frame coordinates under the frame's transform.
   virtual void glyphs(const GlyphRun& run, const Paint& paint, const PMMatrix& toPasteboard) = 0;
 };

@@ -1,9 +1,9 @@
 #pragma once
 
 // Looking into written PDF files from tests: the objects as text with their
-// streams inflated, Ghostscript's ink coverage and extracted text.
+// streams decoded (by qpdf), Ghostscript's ink coverage and extracted text.
 
-#include <zlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -16,44 +16,21 @@
 
 namespace korvex::test {
 
-// The file with every Flate stream replaced by its inflated bytes.
+// The file as qpdf rewrites it for reading: no object streams, every stream it can decode
+// (Flate, ASCIIHex, …) decoded, dictionaries as "<< /Key /Value >>". Empty when qpdf can't read it.
 inline std::string inflatedPdf(const std::string& pdf) {
-  std::string out;
-  std::size_t pos = 0;
-  while (true) {
-    std::size_t start = pdf.find("stream", pos);
-    if (start == std::string::npos) break;
-    if (start >= 3 && pdf.compare(start - 3, 3, "end") == 0) {
-      out.append(pdf, pos, start + 6 - pos);
-      pos = start + 6;
-      continue;
-    }
-    std::size_t dataStart = start + 6;
-    if (pdf.compare(dataStart, 2, "\r\n") == 0)
-      dataStart += 2;
-    else if (pdf[dataStart] == '\n')
-      dataStart += 1;
-    const std::size_t end = pdf.find("endstream", dataStart);
-    if (end == std::string::npos) break;
-    out.append(pdf, pos, dataStart - pos);
-    std::string data = pdf.substr(dataStart, end - dataStart);
-    std::vector<unsigned char> buffer(std::max<std::size_t>(data.size() * 20, 1 << 16));
-    uLongf size = buffer.size();
-    int rc = Z_BUF_ERROR;
-    while ((rc = uncompress(buffer.data(), &size, reinterpret_cast<const Bytef*>(data.data()),
-                            data.size())) == Z_BUF_ERROR) {
-      buffer.resize(buffer.size() * 4);
-      size = buffer.size();
-      if (buffer.size() > (1u << 28)) break;
-    }
-    if (rc == Z_OK)
-      out.append(reinterpret_cast<const char*>(buffer.data()), size);
-    else
-      out += data;
-    pos = end;
-  }
-  out.append(pdf, pos, std::string::npos);
-  return out;
+  std::string pattern = (std::filesystem::temp_directory_path() / "korvex-inspect-XXXXXX").string();
+  const int fd = mkstemp(pattern.data());
+  if (fd < 0) return {};
+  close(fd);
+  const std::string in = pattern, out = in + ".out";
+  writeFile(in, pdf);
+  auto r = runProcess("/usr/bin/qpdf", {"--object-streams=disable", "--stream-data=uncompress",
+                                        "--decode-level=generalized", in, out});
+  std::string text = r.exitCode == 0 || r.exitCode == 3 ? readFile(out) : std::string();
+  std::filesystem::remove(in);
+  std::filesystem::remove(out);
+  return text;
 }
 
 inline int countOf(const std::string& text, const std::string& what) {
@@ -80,10 +57,11 @@ inline std::string extractedText(const std::filesystem::path& pdf) {
   return runProcess("/usr/bin/gs", {"-q", "-dSAFER", "-o", "-", "-sDEVICE=txtwrite", pdf.string()}).out;
 }
 
-// "/MediaBox[ 0 0 w h]" of each page, in file order.
-inline std::vector<std::pair<double, double>> mediaBoxes(const std::string& pdf) {
+// The width and height of each page's media box, in page order.
+inline std::vector<std::pair<double, double>> mediaBoxes(const std::string& file) {
+  const std::string pdf = inflatedPdf(file);
   std::vector<std::pair<double, double>> boxes;
-  std::regex box(R"(/MediaBox\[\s*([-0-9.]+)\s+([-0-9.]+)\s+([-0-9.]+)\s+([-0-9.]+)\])");
+  std::regex box(R"(/MediaBox\s*\[\s*([-0-9.]+)\s+([-0-9.]+)\s+([-0-9.]+)\s+([-0-9.]+)\s*\])");
   for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), box); it != std::sregex_iterator(); ++it)
     boxes.emplace_back(std::stod((*it)[3]) - std::stod((*it)[1]), std::stod((*it)[4]) - std::stod((*it)[2]));
   return boxes;
