@@ -60,7 +60,9 @@ Result<std::unique_ptr<PdfFile>> PdfFile::open(const std::string& path) {
     q.processFile(path.c_str(), "");
     file->pageCount_ = static_cast<int>(QPDFPageDocumentHelper(q).getAllPages().size());
   } catch (const std::exception& e) {
-    return fail("can't be read as PDF: " + pdfErrorReason(e));
+    const std::string reason = pdfErrorReason(e);
+    const auto* refusal = dynamic_cast<const QPDFExc*>(&e);
+    return fail(refusal && refusal->getErrorCode() == qpdf_e_password ? reason : "can't be read as PDF: " + reason);
   }
   if (auto said = file->takeWarnings(); !said.empty()) file->repair_ = said.front();
   if (file->pageCount_ == 0) return fail("has no pages");

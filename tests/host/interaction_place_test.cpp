@@ -8,6 +8,7 @@
 #include "host/place.h"
 #include "host/session.h"
 #include "host/vector_bounds.h"
+#include "support/run_process.h"
 
 namespace korvex {
 namespace {
@@ -113,6 +114,28 @@ TEST(PlaceSizes, TiffResolutionAndDosEps) {
   auto broken = pdfCropBoxSize((home.scratch() / "broken.pdf").string());
   ASSERT_FALSE(broken);
   EXPECT_NE(broken.message().find("can't be read as PDF"), std::string::npos) << broken.message();
+
+  // A page turned by /Rotate is placed as it is shown; one with an empty user password opens.
+  const fs::path program = home.scratch() / "wide.ps", wide = home.scratch() / "wide.pdf",
+                 turned = home.scratch() / "turned.pdf", encrypted = home.scratch() / "encrypted.pdf";
+  test::writeFile(program, "%!PS\n<< /PageSize [200 100] >> setpagedevice 0 0 10 10 rectfill showpage\n");
+  ASSERT_EQ(test::runProcess("/usr/bin/gs", {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                                             "-sOutputFile=" + wide.string(), program.string()})
+                .exitCode,
+            0);
+  ASSERT_EQ(test::runProcess("/usr/bin/qpdf", {"--rotate=+90", wide.string(), turned.string()}).exitCode, 0);
+  ASSERT_EQ(test::runProcess("/usr/bin/qpdf", {"--encrypt", "", "o", "256", "--", wide.string(), encrypted.string()})
+                .exitCode,
+            0);
+  auto size = pdfCropBoxSize(wide.string());
+  ASSERT_TRUE(size) << size.message();
+  EXPECT_EQ(*size, (PMRect{0, 0, 200, 100}));
+  size = pdfCropBoxSize(turned.string());
+  ASSERT_TRUE(size) << size.message();
+  EXPECT_EQ(*size, (PMRect{0, 0, 100, 200}));
+  size = pdfCropBoxSize(encrypted.string());
+  ASSERT_TRUE(size) << size.message();
+  EXPECT_EQ(*size, (PMRect{0, 0, 200, 100}));
 }
 
 TEST(Interaction, ActionsPlaceGunAndSelection) {

@@ -389,12 +389,13 @@ struct PdfDevice::State {
 
   // A page of a placed file as a form XObject in this file, made on first use.
   Result<FormEntry> importPage(const std::string& path, int pageIndex) {
-    auto& source = sources[path];
-    if (!source) {
+    auto found = sources.find(path);
+    if (found == sources.end()) {
       auto opened = PdfFile::open(path);
       if (!opened) return opened.failure();
-      source = std::move(*opened);
+      found = sources.emplace(path, std::move(*opened)).first;
     }
+    PdfFile* source = found->second.get();
     auto pageArea = source->pageArea(pageIndex);
     if (!pageArea) return pageArea.failure();
     try {
