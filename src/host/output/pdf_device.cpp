@@ -5,6 +5,7 @@
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Flate.hh>
+#include <qpdf/Pl_String.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFLogger.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -426,8 +427,11 @@ struct PdfDevice::State {
     version = std::min(version, 17);
     const std::string versionText = std::to_string(version / 10) + "." + std::to_string(version % 10);
 
+    // Straight into the string the caller gets: no second copy of a file that may be large.
+    std::string bytes;
+    Pl_String out("pdf", nullptr, bytes);
     QPDFWriter writer(doc);
-    writer.setOutputMemory();
+    writer.setOutputPipeline(&out);
     writer.setDeterministicID(true);
     writer.setMinimumPDFVersion(versionText);
     writer.setCompressStreams(true);
@@ -435,13 +439,12 @@ struct PdfDevice::State {
     // Object streams pack the many small dictionaries; readers before 1.5 don't know them.
     writer.setObjectStreamMode(version >= 15 ? qpdf_o_generate : qpdf_o_disable);
     writer.write();
-    std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
     for (const auto& [path, source] : sources)
       if (auto said = source->takeWarnings(); !said.empty())
         warnings.push_back(path + ": damaged placed PDF, drawn as far as it could be read (" + said.front() + ")");
     for (const QPDFExc& w : doc.getWarnings())
       warnings.push_back("PDF writer: " + (w.getMessageDetail().empty() ? std::string(w.what()) : w.getMessageDetail()));
-    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+    return bytes;
   }
 };
 
