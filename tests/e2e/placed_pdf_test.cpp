@@ -131,6 +131,11 @@ TEST(PlacedPdf, RealProducersRepairsEncryptionRotationAndQuietOutput) {
       "4 0 obj << /Filter /ASCIIHexDecode /Length " + std::to_string(hex(content).size() + 1) +
           " >>\nstream\n" + hex(content) + ">\nendstream\nendobj\n"
           "5 0 obj << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> endobj\n");
+  // Flate contents cut in the middle: the page can't be drawn, the rest of the export can.
+  const fs::path badContents = handWrittenPdf(
+      dir, "badcontents", "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>",
+      "4 0 obj << /Filter /FlateDecode /Length 17 >>\nstream\nx\x9c\x2b\xc8\x2f\xca\x01\xff\xfe\xfd"
+      "garbage\nendstream\nendobj\n");
   const fs::path noContents =
       handWrittenPdf(dir, "nocontents", "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>", "");
   const fs::path eps = dir / "box.eps";
@@ -153,6 +158,7 @@ TEST(PlacedPdf, RealProducersRepairsEncryptionRotationAndQuietOutput) {
       {"eps", eps, 200, 100, "", {{10, 10}}, {{190, 10}}},
       {"password", locked, 200, 100, "", {}, {{10, 10}}},
       {"not a pdf", notPdf, 200, 100, "", {}, {{10, 10}}},
+      {"contents that don't decode", badContents, 200, 100, "", {}, {{10, 10}}},
   };
   std::string spreads;
   for (const PlacedCase& c : cases) {
@@ -179,6 +185,9 @@ TEST(PlacedPdf, RealProducersRepairsEncryptionRotationAndQuietOutput) {
   EXPECT_TRUE(says(damaged, "damaged PDF file, repaired")) << exported.err;
   EXPECT_TRUE(says(locked, "PDF page can't be placed: is encrypted with a password")) << exported.err;
   EXPECT_TRUE(says(notPdf, "PDF page can't be placed: can't be read as PDF")) << exported.err;
+  EXPECT_TRUE(says(badContents, "PDF page can't be placed: page 1 has contents that can't be decoded"))
+      << exported.err;
+  EXPECT_EQ(countOf(exported.err, badContents.string()), 1) << exported.err;
   for (const fs::path& quiet : {ghost, encrypted, cairo, rotated, asciiHex, noContents, eps})
     EXPECT_EQ(exported.err.find(quiet.string()), std::string::npos) << exported.err;
 

@@ -405,10 +405,23 @@ struct PdfDevice::State {
       // qpdf joins the page's content streams, decoded, into one form; no /Contents gives an
       // empty one. Rotation is applied where it is placed, so the form stays unturned.
       Object form = page.getFormXObjectForPage(false);
+      // Joined now rather than when the file is written: contents that don't decode make this
+      // page unplaceable, not the whole export, and a half-decoded stream never reaches the file.
+      std::shared_ptr<Buffer> contents;
+      try {
+        contents = form.getStreamData(qpdf_dl_generalized);
+      } catch (const std::exception& e) {
+        source->takeWarnings();  // said in the refusal
+        return korvex::fail("page " + std::to_string(pageIndex + 1) +
+                            " has contents that can't be decoded: " + pdfErrorReason(e));
+      }
+      form.replaceStreamData(contents, Object::newNull(), Object::newNull());
       const PdfBox& box = pageArea->box;
       form.getDict().replaceKey("/BBox", numbers({box.left, box.bottom, box.right, box.top}));
       Object imported = doc.copyForeignObject(form);
-      return FormEntry{"X" + std::to_string(forms.size()), imported, *pageArea, source->repair()};
+      std::string repair = source->repair();
+      if (auto said = source->takeWarnings(); !said.empty() && repair.empty()) repair = said.front();
+      return FormEntry{"X" + std::to_string(forms.size()), imported, *pageArea, repair};
     } catch (const std::exception& e) {
       return korvex::fail("page " + std::to_string(pageIndex + 1) + " can't be imported: " + pdfErrorReason(e));
     }

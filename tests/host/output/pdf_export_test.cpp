@@ -225,6 +225,7 @@ TEST(PdfExport, TextIsExtractableInOrderWithSubsetFonts) {
   (void)second;
   const std::string bytes = render(*t.doc);
   auto path = writePdf(home, "text.pdf", bytes);
+  EXPECT_EQ(test::readerComplaints(path), "");
   std::string text = test::extractedText(path);
   std::string flat;
   for (char c : text) flat += (c == '\n' || c == '\r') ? ' ' : c;
@@ -335,6 +336,8 @@ TEST(PdfExport, PicturesPassedThroughOrLossless) {
   EXPECT_NE(down.find("/Width 100"), std::string::npos);
   EXPECT_NE(down.find("/DCTDecode"), std::string::npos);
   EXPECT_EQ(down.find(std::string(jpeg.begin(), jpeg.end())), std::string::npos);
+  EXPECT_EQ(test::readerComplaints(writePdf(home, "photo.pdf", pdf)), "");
+  EXPECT_EQ(test::readerComplaints(writePdf(home, "small.pdf", down)), "");
 }
 
 TEST(PdfExport, PngAndTiffAreDecodedAndKeptLossless) {
@@ -346,6 +349,7 @@ TEST(PdfExport, PngAndTiffAreDecodedAndKeptLossless) {
   SplineItem* product = t.doc->createRectangle(t.layerOf(), {0, 100, 200, 300});
   ASSERT_EQ(t.doc->placeFile(product->GetUID(), (links / "produkt-4711.tif").string()), kSuccess);
   const std::string pdf = render(*t.doc);
+  EXPECT_EQ(test::readerComplaints(writePdf(home, "lossless.pdf", pdf)), "");
   EXPECT_EQ(pdf.find("/DCTDecode"), std::string::npos);
   EXPECT_EQ(test::countOf(pdf, "/Subtype /Image"), 2);
   EXPECT_TRUE(std::regex_search(

@@ -33,6 +33,17 @@ inline std::string inflatedPdf(const std::string& pdf) {
   return text;
 }
 
+// What qpdf --check and poppler say against the file: empty when both read it cleanly.
+inline std::string readerComplaints(const std::filesystem::path& pdf) {
+  auto check = runProcess("/usr/bin/qpdf", {"--check", pdf.string()});
+  auto poppler = runProcess("/usr/bin/pdftoppm", {"-r", "10", "-f", "1", "-l", "1", pdf.string(),
+                                                  (pdf.parent_path() / "complaints").string()});
+  std::string said;
+  if (check.exitCode != 0) said += "qpdf: " + check.out + check.err;
+  if (poppler.exitCode != 0 || !poppler.err.empty()) said += "poppler: " + poppler.err;
+  return said;
+}
+
 inline int countOf(const std::string& text, const std::string& what) {
   int n = 0;
   for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
