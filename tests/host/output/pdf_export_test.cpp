@@ -394,8 +394,10 @@ TEST(PdfExport, PlacedPdfStaysVectorAndEpsGoesThroughGhostscript) {
   ASSERT_EQ(t.doc->placeFile(pdfFrame->GetUID(), innerPath.string()), kSuccess);
   SplineItem* epsFrame = t.doc->createRectangle(t.layerOf(), {100, 200, 150, 250});
   ASSERT_EQ(t.doc->placeFile(epsFrame->GetUID(), epsPath.string()), kSuccess);
+  SplineItem* again = t.doc->createRectangle(t.layerOf(), {0, 200, 50, 275});
+  ASSERT_EQ(t.doc->placeFile(again->GetUID(), innerPath.string()), kSuccess);
   const std::string pdf = render(*t.doc);
-  EXPECT_NE(pdf.find("/Subtype /Form"), std::string::npos);
+  EXPECT_EQ(test::countOf(pdf, "/Subtype /Form"), 2) << "the PDF placed twice is imported once, the EPS once";
   EXPECT_EQ(pdf.find("/Subtype /Image"), std::string::npos) << "nothing rasterised";
   auto path = writePdf(home, "outer.pdf", pdf);
   EXPECT_NE(test::extractedText(path).find("Vector text inside"), std::string::npos);
