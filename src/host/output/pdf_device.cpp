@@ -13,9 +13,11 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "host/pdf_file.h"
@@ -111,7 +113,7 @@ Object encodedStream(QPDF& pdf, std::shared_ptr<Buffer> data, const std::string&
 std::shared_ptr<Buffer> deflated(const std::uint8_t* data, std::size_t size) {
   Pl_Buffer out("deflated");
   Pl_Flate flate("deflate", &out, Pl_Flate::a_deflate);
-  // Pipelines take at most what an unsigned int holds at once on some builds: feed in slices.
+  // zlib counts its input in unsigned int: large pictures go in slices.
   constexpr std::size_t kSlice = 1 << 24;
   for (std::size_t at = 0; at < size; at += kSlice) flate.write(data + at, std::min(kSlice, size - at));
   flate.finish();
