@@ -136,6 +136,17 @@ TEST(PlacedPdf, RealProducersRepairsEncryptionRotationAndQuietOutput) {
       dir, "badcontents", "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>",
       "4 0 obj << /Filter /FlateDecode /Length 17 >>\nstream\nx\x9c\x2b\xc8\x2f\xca\x01\xff\xfe\xfd"
       "garbage\nendstream\nendobj\n");
+  // Sound contents drawing a picture whose data is damaged: copied as it is it would break our file.
+  const std::string drawPicture = "q 200 0 0 100 0 0 cm /Im1 Do Q";
+  const fs::path badPicture = handWrittenPdf(
+      dir, "badpicture",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Resources << /XObject << /Im1 5 0 R >> >> "
+      "/Contents 4 0 R >>",
+      "4 0 obj << /Length " + std::to_string(drawPicture.size()) + " >>\nstream\n" + drawPicture +
+          "\nendstream\nendobj\n5 0 obj << /Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace "
+          "/DeviceGray /BitsPerComponent 8 /Filter /FlateDecode /Length 17 >>\nstream\n"
+          "x\x9c\x2b\xc8\x2f\xca\x01\xff\xfe\xfd"
+          "garbage\nendstream\nendobj\n");
   const fs::path noContents =
       handWrittenPdf(dir, "nocontents", "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>", "");
   const fs::path eps = dir / "box.eps";
@@ -159,6 +170,7 @@ TEST(PlacedPdf, RealProducersRepairsEncryptionRotationAndQuietOutput) {
       {"password", locked, 200, 100, "", {}, {{10, 10}}},
       {"not a pdf", notPdf, 200, 100, "", {}, {{10, 10}}},
       {"contents that don't decode", badContents, 200, 100, "", {}, {{10, 10}}},
+      {"picture that doesn't decode", badPicture, 200, 100, "", {}, {{10, 10}}},
   };
   std::string spreads;
   for (const PlacedCase& c : cases) {
@@ -188,6 +200,8 @@ TEST(PlacedPdf, RealProducersRepairsEncryptionRotationAndQuietOutput) {
   EXPECT_TRUE(says(badContents, "PDF page can't be placed: page 1 has contents that can't be decoded"))
       << exported.err;
   EXPECT_EQ(countOf(exported.err, badContents.string()), 1) << exported.err;
+  EXPECT_TRUE(says(badPicture, "PDF page can't be placed: page 1 uses a stream that can't be decoded (object "))
+      << exported.err;
   for (const fs::path& quiet : {ghost, encrypted, cairo, rotated, asciiHex, noContents, eps})
     EXPECT_EQ(exported.err.find(quiet.string()), std::string::npos) << exported.err;
 

@@ -4,6 +4,7 @@
 #include <hb.h>
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Discard.hh>
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QPDF.hh>
@@ -127,6 +128,41 @@ std::shared_ptr<Buffer> pictureData(const ImageData& image) {
   auto copy = std::make_shared<Buffer>(image.bytes.size());
   std::copy(image.bytes.begin(), image.bytes.end(), copy->getBuffer());
   return copy;
+}
+
+// The first stream reachable from the object whose data does not decode (pictures, fonts, forms
+// of a placed page), named by its object number; empty when all do. Copied as they are, such
+// streams would carry their damage into our file, where readers stumble on it.
+std::string firstDamagedStream(QPDF& owner, Object root) {
+  std::set<QPDFObjGen> seen;
+  std::vector<Object> pending{root};
+  while (!pending.empty()) {
+    Object o = pending.back();
+    pending.pop_back();
+    if (o.isIndirect() && !seen.insert(o.getObjGen()).second) continue;
+    if (o.isStream()) {
+      Pl_Discard sink;
+      bool decoded = false;
+      const std::size_t warningsBefore = owner.numWarnings();
+      try {
+        // Data cut short decodes "successfully" with a warning: that counts as damage too.
+        decoded = o.pipeStreamData(&sink, 0, qpdf_dl_generalized, true, false) &&
+                  owner.numWarnings() == warningsBefore;
+      } catch (const std::exception&) {
+        decoded = false;
+      }
+      if (!decoded) return "object " + std::to_string(o.getObjectID());
+      o = o.getDict();
+    }
+    if (o.isArray()) {
+      for (Object item : o.aitems()) pending.push_back(item);
+    } else if (o.isDictionary()) {
+      // Up the page tree or to the annotations' page leads away from what the page draws.
+      for (auto [key, value] : o.ditems())
+        if (key != "/Parent" && key != "/P") pending.push_back(value);
+    }
+  }
+  return {};
 }
 
 struct FontEntry {
@@ -410,6 +446,7 @@ struct PdfDevice::State {
       // Joined now rather than when the file is written: contents that don't decode make this
       // page unplaceable, not the whole export, and a half-decoded stream never reaches the file.
       std::shared_ptr<Buffer> contents;
+      const std::size_t warningsBefore = source->qpdf().numWarnings();
       try {
         contents = form.getStreamData(qpdf_dl_generalized);
       } catch (const std::exception& e) {
@@ -417,7 +454,18 @@ struct PdfDevice::State {
         return korvex::fail("page " + std::to_string(pageIndex + 1) +
                             " has contents that can't be decoded: " + pdfErrorReason(e));
       }
+      if (source->qpdf().numWarnings() != warningsBefore) {
+        // Cut short: what decoded may end inside an operator.
+        const std::vector<std::string> said = source->takeWarnings();
+        return korvex::fail("page " + std::to_string(pageIndex + 1) +
+                            " has contents that can't be decoded: " + said.back());
+      }
       form.replaceStreamData(contents, Object::newNull(), Object::newNull());
+      if (std::string damage = firstDamagedStream(source->qpdf(), form.getDict()); !damage.empty()) {
+        source->takeWarnings();  // said in the refusal
+        return korvex::fail("page " + std::to_string(pageIndex + 1) + " uses a stream that can't be decoded (" +
+                            damage + ")");
+      }
       const PdfBox& box = pageArea->box;
       form.getDict().replaceKey("/BBox", numbers({box.left, box.bottom, box.right, box.top}));
       Object imported = doc.copyForeignObject(form);
