@@ -9,7 +9,7 @@
 set -euo pipefail
 build="${1:-build-rel}"
 pages="${2:-100}"
-for program in convert gs /usr/bin/time; do
+for program in convert gs qpdf /usr/bin/time; do
   command -v "$program" >/dev/null || { echo "picture_export: $program is needed" >&2; exit 1; }
 done
 work="$(mktemp -d)"
