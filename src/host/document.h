@@ -36,6 +36,8 @@ struct DocumentSetup {
 
 // Room between spreads on the pasteboard.
 inline constexpr PMReal kSpreadGap = 36;
+// How far left of the document's spreads the master spreads lie.
+inline constexpr PMReal kMasterPasteboardOffset = 100000;
 
 class IDocument : public HostObject {
  public:
@@ -95,6 +97,15 @@ class IDocument : public HostObject {
   // (its pages' bottom, or its top when it has none).
   static PMReal spreadBottom(const ISpread& spread);
   ErrorCode deleteSpread(UID spread);
+  // Master spreads: spreads with a unique name, outside the spread list (no
+  // enumeration of pages or spreads visits them); pages apply them.
+  const std::vector<UID>& masterSpreadList() const { return masters_; }
+  ISpread* createMasterSpread(const std::string& name, UID uid = kInvalidUID,
+                              const std::vector<UID>& spreadLayerUIDs = {});
+  ISpread* findMasterSpread(const std::string& name) const;
+  // The master page that shows beneath the page: the master's page of the
+  // same side (left pages take the first, right pages the last), else null.
+  Page* masterPageFor(const Page& page) const;
   std::vector<Page*> pages() const;
   int GetPageCount() const;
   Page* pageAt(int index) const;
@@ -217,6 +228,7 @@ class IDocument : public HostObject {
 
  private:
   void touch() const { database_->SetModified(true); }
+  std::vector<UID> spreadsAndMasters() const;
   PageItem* item(UID uid) const;
   bool isContainer(UID uid) const;
   void destroyTree(UID uid);
@@ -230,6 +242,7 @@ class IDocument : public HostObject {
   std::vector<UID> layers_;
   UID activeLayer_ = kInvalidUID;
   std::vector<UID> spreads_;
+  std::vector<UID> masters_;
   std::vector<UID> stories_;
   std::vector<UID> links_;
   std::vector<UID> swatches_;
