@@ -414,6 +414,34 @@ TEST_F(IdmlPackage, IsAnUntitledDocumentThatConvertsAndRunsThroughABatch) {
   EXPECT_EQ(test::readFile(package), packageBytes);
 }
 
+// Dropped into a hot folder, a package runs its chain in "Out": the PDF is
+// named after it, its pictures are found beside the folder it was dropped
+// into, and the package stays as it was.
+TEST_F(IdmlPackage, RunsFromTheHotFolder) {
+  const fs::path hot = home.scratch() / "hot", proof = hot / "Proof";
+  auto plist = [](const std::string& body) {
+    return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
+  };
+  test::writeFile(home.dataHome() / "Tamrisk/Korvex.plist",
+                  plist("<dict><key>Hotfolder</key><string>" + hot.string() + "</string></dict>"));
+  test::writeFile(home.dataHome() / "Korvex/Proof.plist",
+                  plist("<array><dict><key>Action</key><string>PDF</string><key>Style</key>"
+                        "<string>[PDF/X-4:2008]</string></dict>"
+                        "<dict><key>Action</key><string>Save</string></dict></array>"));
+  fs::create_directories(proof);
+  fs::copy(folder / "Links", proof / "Links", fs::copy_options::recursive);
+  auto made = test::runProcess("/usr/bin/convert", {"-size", "80x80", "xc:#0000ff", (proof / "Links" / "gone away.tif").string()});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  fs::copy_file(package, proof / "Flyer.idml");
+  const std::string bytes = test::readFile(package);
+  auto run = test::runProcess(KORVEX_EXE, {"hotfolder", "--once"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string log = test::readFile(home.documents() / "Tamrisk/Korvex.txt");
+  EXPECT_TRUE(fs::exists(proof / "Out" / "Flyer.pdf")) << log;
+  EXPECT_EQ(test::readFile(proof / "Out" / "Flyer.idml"), bytes);
+  EXPECT_FALSE(fs::exists(proof / "Flyer.idml"));
+}
+
 // One line naming the package, the part and the problem; exit 2; in a batch "could not open".
 TEST_F(IdmlPackage, BadPackagesAreRefusedWithOneLine) {
   struct Case {
@@ -443,6 +471,9 @@ TEST_F(IdmlPackage, BadPackagesAreRefusedWithOneLine) {
        with("Resources/Graphic.xml", R"(<?xml version="1.0"?><!DOCTYPE x [<!ENTITY e SYSTEM "file:///etc/passwd">]><x>&e;</x>)"),
        "Resources/Graphic.xml: has a DTD"},
   };
+  // A part that inflates beyond the limit (a ZIP bomb's way), refused before it is inflated.
+  cases.push_back({"bomb.idml", with("Stories/Story_uT.xml", std::string(257u << 20, ' ')),
+                   "Stories/Story_uT.xml: inflates to 269484032 bytes, more than the limit"});
   // The mimetype need not come first.
   std::vector<test::ZipEntry> late = without("mimetype");
   late.push_back({"mimetype", kMime});
