@@ -72,9 +72,10 @@ Parts flyerParts(const std::string& pictureURI, const std::string& missingURI) {
   <idPkg:Graphic src="Resources/Graphic.xml"/>
   <idPkg:Styles src="Resources/Styles.xml"/>
   <idPkg:Preferences src="Resources/Preferences.xml"/>
+  <Layer Self="uNotes" Name="Notes" Visible="false" Locked="false" Printable="false"/>
   <Layer Self="uText" Name="Text" Visible="true" Locked="true" Printable="true">
     <Properties><LayerColor type="enumeration">Red</LayerColor></Properties></Layer>
-  <Layer Self="uPix" Name="Pictures" Visible="true" Locked="false" Printable="false">
+  <Layer Self="uPix" Name="Pictures" Visible="true" Locked="false" Printable="true">
     <Properties><LayerColor type="enumeration">LightBlue</LayerColor></Properties></Layer>
   <idPkg:MasterSpread src="MasterSpreads/MasterSpread_uM.xml"/>
   <idPkg:Spread src="Spreads/Spread_u1.xml"/>
@@ -269,13 +270,15 @@ TEST_F(IdmlPackage, OpensWithItsModelAndExportsWhereThePackagePlacesIt) {
   EXPECT_EQ(j["pageCount"], 3);
   EXPECT_EQ(j["facingPages"], true);
   // Layers back to front: the designmap lists the front one first.
-  ASSERT_EQ(j["layers"].size(), 2u);
+  ASSERT_EQ(j["layers"].size(), 3u);
   EXPECT_EQ(j["layers"][0]["name"], "Pictures");
-  EXPECT_EQ(j["layers"][0]["printable"], false);
   EXPECT_EQ(j["layers"][0]["color"], "Light Blue");
   EXPECT_EQ(j["layers"][1]["name"], "Text");
   EXPECT_EQ(j["layers"][1]["locked"], true);
   EXPECT_EQ(j["layers"][1]["color"], "Red");
+  EXPECT_EQ(j["layers"][2]["name"], "Notes");
+  EXPECT_EQ(j["layers"][2]["visible"], false);
+  EXPECT_EQ(j["layers"][2]["printable"], false);
 
   std::map<std::string, std::string> swatches;
   for (const Json& s : j["swatches"]) swatches[s["name"]] = s["description"];
@@ -337,6 +340,17 @@ TEST_F(IdmlPackage, OpensWithItsModelAndExportsWhereThePackagePlacesIt) {
   for (int page = 1; page <= 3; ++page)
     EXPECT_TRUE(std::regex_search(pdfinfo.out, std::regex("Page\\s+" + std::to_string(page) + " size:\\s+400 x 600 pts")))
         << pdfinfo.out;
+  // The linked picture drawn at its bounds (100 pixels in 100 points), the
+  // missing one not at all; the tint and the spot colour in the content.
+  auto images = test::runProcess("/usr/bin/pdfimages", {"-list", pdf.string()});
+  EXPECT_TRUE(std::regex_search(images.out, std::regex(R"(\n\s+1\s+0 image\s+100\s+100\s.*\s72\s+72\s)")))
+      << images.out;
+  EXPECT_EQ(std::count(images.out.begin(), images.out.end(), '\n'), 3) << images.out;
+  const fs::path qdf = home.scratch() / "flyer-qdf.pdf";
+  test::runProcess("/usr/bin/qpdf", {"--qdf", "--object-streams=disable", pdf.string(), qdf.string()});
+  const std::string content = test::readFile(qdf);
+  EXPECT_NE(content.find("0 0.4 0.4 0 k"), std::string::npos) << "Rot 40% as CMYK";
+  EXPECT_TRUE(std::regex_search(content, std::regex(R"(/Separation\s+/HKS#2043#20K)"))) << "the spot as a separation";
   auto text = test::runProcess("/usr/bin/pdftotext", {"-layout", pdf.string(), "-"});
   ASSERT_EQ(text.exitCode, 0);
   // The title, then the thread's text in order across pages; the table's cells as rows.

@@ -385,7 +385,8 @@ std::string ItemReader::linkPath(const std::string& uri) const {
   std::error_code ec;
   const bool relative = path[0] != '/';
   if (!relative && fs::is_regular_file(path, ec)) return path;
-  if (linkFolder_.empty()) return path;
+  // A snippet has no folder of its own: only absolute paths mean a file.
+  if (linkFolder_.empty()) return relative ? std::string() : path;
   const fs::path base(linkFolder_);
   if (relative && fs::is_regular_file(base / path, ec)) return (base / path).lexically_normal().string();
   // Windows paths from another machine: their last component is the name.
