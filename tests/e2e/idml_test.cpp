@@ -84,7 +84,16 @@ Parts flyerParts(const std::string& pictureURI, const std::string& missingURI) {
   <idPkg:Story src="Stories/Story_uT.xml"/>
   <idPkg:Story src="Stories/Story_uL.xml"/>
   <idPkg:Story src="Stories/Story_uR.xml"/>
+  <idPkg:BackingStory src="XML/BackingStory.xml"/>
 </Document>)");
+  p.set("XML/BackingStory.xml", pkg("BackingStory", R"(
+  <XmlStory Self="ux"><ParagraphStyleRange><CharacterStyleRange>
+    <XMLElement Self="di2" MarkupTag="XMLTag/Root">
+      <XMLElement Self="di3" MarkupTag="XMLTag/Titel%20Zeile" XMLContent="uT">
+        <XMLAttribute Self="da1" Name="id" Value="7"/>
+      </XMLElement>
+    </XMLElement>
+  </CharacterStyleRange></ParagraphStyleRange></XmlStory>)"));
   p.set("Resources/Graphic.xml", pkg("Graphic", R"(
   <Tint Self="Tint/Rot 40" Name="$ID/" BaseColor="Color/Rot" TintValue="40"/>
   <Color Self="Color/Black" Model="Process" Space="CMYK" ColorValue="0 0 0 100" Name="Black"/>
@@ -400,6 +409,12 @@ TEST_F(IdmlPackage, IsAnUntitledDocumentThatConvertsAndRunsThroughABatch) {
   b.erase("file");
   EXPECT_EQ(a, b) << "the native file holds what the package gave";
   EXPECT_EQ(korvex({"doc", "convert", package.string(), native.string()}).exitCode, 1) << "no overwriting";
+  // The XML structure: tags, attributes, the text of the story an element names.
+  const Json nativeFile = Json::parse(test::readFile(native));
+  EXPECT_EQ(nativeFile["xml"]["tag"], "Root");
+  EXPECT_EQ(nativeFile["xml"]["children"][0]["tag"], "Titel Zeile");
+  EXPECT_EQ(nativeFile["xml"]["children"][0]["attributes"]["id"], "7");
+  EXPECT_EQ(nativeFile["xml"]["children"][0]["content"], "Linke Seite\uFFFC");
 
   // A batch of PDF, Collect, Preflight and Save once the missing picture is
   // there: the PDF is named after the package, the pictures are collected,

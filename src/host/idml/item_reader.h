@@ -58,6 +58,11 @@ class ItemReader {
   void deferThreads() { deferThreads_ = true; }
   // Threads the deferred frames and makes the stories no frame shows.
   void finishStories();
+  // The story a Story element's Self became, else kInvalidUID.
+  UID storyUID(const std::string& id) const {
+    auto it = stories_.find(id);
+    return it == stories_.end() ? kInvalidUID : it->second;
+  }
   // Kinds of content the model does not hold, with their counts.
   const std::map<std::string, int>& unsupported() const { return unsupported_; }
   void count(const std::string& kind, int n = 1) { unsupported_[kind] += n; }

@@ -111,7 +111,7 @@ class Builder {
         if (named(c, "Spread")) readSpread(c, false);
     reader_.finishStories();
     for (xmlNodePtr b : roots(parts.backing))
-      if (countElements(b, "XMLElement") > 0) reader_.count("XML structure");
+      if (xmlNodePtr element = firstElement(b, "XMLElement")) (void)doc_.setXMLRoot(xmlElement(element, 0));
     if (xmlNodePtr properties = childNamed(root, "Properties"))
       if (xmlNodePtr label = childNamed(properties, "Label")) {
         int n = 0;
@@ -122,11 +122,44 @@ class Builder {
   }
 
  private:
-  static int countElements(xmlNodePtr node, const char* name) {
-    int n = 0;
-    for (xmlNodePtr c = node->children; c; c = c->next)
-      if (c->type == XML_ELEMENT_NODE) n += (named(c, name) ? 1 : 0) + countElements(c, name);
-    return n;
+  static xmlNodePtr firstElement(xmlNodePtr node, const char* name) {
+    for (xmlNodePtr c = node->children; c; c = c->next) {
+      if (c->type != XML_ELEMENT_NODE) continue;
+      if (named(c, name)) return c;
+      if (xmlNodePtr found = firstElement(c, name)) return found;
+    }
+    return nullptr;
+  }
+
+  // The document's XML structure: tags from MarkupTag ("XMLTag/Name", names
+  // percent-encoded), XMLAttribute children, text from Content inside the
+  // element or from the story its XMLContent names.
+  XMLElement xmlElement(xmlNodePtr node, int depth) {
+    XMLElement e;
+    std::string tag = attr(node, "MarkupTag");
+    if (tag.rfind("XMLTag/", 0) == 0) tag.erase(0, 7);
+    for (std::size_t i = 0; i < tag.size(); ++i)
+      if (tag[i] == '%' && i + 2 < tag.size() && std::isxdigit(static_cast<unsigned char>(tag[i + 1])) &&
+          std::isxdigit(static_cast<unsigned char>(tag[i + 2])))
+        tag.replace(i, 3, 1, static_cast<char>(std::stoi(tag.substr(i + 1, 2), nullptr, 16)));
+    e.tag = tag.empty() ? "Root" : tag;
+    if (const UID story = reader_.storyUID(attr(node, "XMLContent")); story != kInvalidUID)
+      if (const ITextModel* model = doc_.story(story)) e.content = model->text();
+    const auto walk = [&](auto& self, xmlNodePtr parent) -> void {
+      for (xmlNodePtr c = parent->children; c; c = c->next) {
+        if (named(c, "XMLAttribute")) {
+          e.attributes.emplace_back(attr(c, "Name"), attr(c, "Value"));
+        } else if (named(c, "XMLElement")) {
+          if (depth < 200) e.children.push_back(xmlElement(c, depth + 1));
+        } else if (named(c, "Content")) {
+          e.content += content(c);
+        } else if (c->type == XML_ELEMENT_NODE && !named(c, "Properties")) {
+          self(self, c);  // ranges around the element's text
+        }
+      }
+    };
+    walk(walk, node);
+    return e;
   }
 
   Status collectParts(xmlNodePtr root, Parts& parts) {
