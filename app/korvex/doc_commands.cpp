@@ -198,6 +198,11 @@ Json itemJson(const IDocument& doc, UID uid, const PMMatrix& spreadInverse) {
 Json infoJson(const IDocument& doc, const std::string& path) {
   const IDataBase* db = doc.GetDocDataBase();
   Json j = {{"file", path}, {"facingPages", doc.facingPages()}, {"pageCount", doc.GetPageCount()}};
+  if (!doc.labels().empty()) {
+    Json labels = Json::object();
+    for (const auto& [k, v] : doc.labels().entries()) labels[k] = v;
+    j["labels"] = labels;
+  }
   Json layers = Json::array();
   for (int i = 1; i < doc.GetLayerCount(); ++i) {
     const IDocumentLayer* l = doc.layerAt(i);

@@ -206,6 +206,10 @@ class IDocument : public HostObject {
   const XMLElement& xmlRoot() const { return xmlRoot_; }
   ErrorCode setXMLRoot(XMLElement root);
 
+  // The document's own labels (key/value pairs, in order); an empty key is refused.
+  const LabelStore& labels() const { return labels_; }
+  ErrorCode setLabel(const std::string& key, std::string value);
+
   // The preflight profile assigned to the document; empty: the session's default.
   const std::string& preflightProfile() const { return preflightProfile_; }
   void setPreflightProfile(std::string name) {
@@ -257,6 +261,7 @@ class IDocument : public HostObject {
   NameIndex layerNames_, swatchNames_, languageNames_;
   mutable std::unordered_map<UID, int> layerIndexes_;  // empty: to be rebuilt
   std::string preflightProfile_;
+  LabelStore labels_;
 };
 
 }  // namespace korvex

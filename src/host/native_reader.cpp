@@ -81,7 +81,7 @@ class Reader {
                     "fallbackFile",    "pagesLayerUID",   "layers",       "activeLayer", "swatches",
                     "paragraphStyles", "characterStyles", "tableStyles",  "cellStyles",  "objectStyles",
                     "languages",       "documentGrid",    "baselineGrid", "xml",         "stories",
-                    "spreads",         "preflightProfile", "masters"});
+                    "spreads",         "preflightProfile", "masters", "labels"});
     UID maxUID = 0;
     collectUIDs(root, maxUID);
     const UID docUID = r.has("uid") ? uidOf(r) : 1;
@@ -122,6 +122,14 @@ class Reader {
     if (r.has("documentGrid")) grid(r.at("documentGrid"));
     if (r.has("baselineGrid")) baselineGrid(r.at("baselineGrid"));
     if (r.has("preflightProfile")) doc_->setPreflightProfile(r.at("preflightProfile").string());
+    if (r.has("labels")) {
+      const Node labels = r.at("labels");
+      if (!labels.json().is_object()) labels.fail("expected an object of strings");
+      for (const auto& [k, v] : labels.json().items()) {
+        if (k.empty()) labels.fail("empty label key");
+        doc_->setLabel(k, Node(v, labels.path() + Node::member(k)).string());
+      }
+    }
     if (r.has("xml")) doc_->setXMLRoot(xml(r.at("xml"), 0));
     for (const Node& n : r.array("stories")) story(n);
     for (const Node& n : r.array("masters")) spread(n, true);

@@ -45,6 +45,11 @@ class Writer {
     }
     j["layers"] = layers;
     if (!doc_.preflightProfile().empty()) j["preflightProfile"] = doc_.preflightProfile();
+    if (!doc_.labels().empty()) {
+      Json labels = Json::object();
+      for (const auto& [k, v] : doc_.labels().entries()) labels[k] = v;
+      j["labels"] = labels;
+    }
     if (const IDocumentLayer* active = db_.instantiate<IDocumentLayer>(doc_.activeLayer()))
       j["activeLayer"] = active->GetName();
     j["swatches"] = swatches();

@@ -277,6 +277,7 @@ TEST_F(IdmlPackage, OpensWithItsModelAndExportsWhereThePackagePlacesIt) {
   ASSERT_EQ(info.exitCode, 0) << info.err;
   const Json j = Json::parse(info.out);
   EXPECT_EQ(j["pageCount"], 3);
+  EXPECT_EQ(j["labels"]["Job"], "4711");
   EXPECT_EQ(j["facingPages"], true);
   // Layers back to front: the designmap lists the front one first.
   ASSERT_EQ(j["layers"].size(), 3u);
@@ -336,8 +337,7 @@ TEST_F(IdmlPackage, OpensWithItsModelAndExportsWhereThePackagePlacesIt) {
   auto check = korvex({"doc", "check", package.string()});
   EXPECT_EQ(check.exitCode, 0) << check.err;
   for (const char* warning : {"link /Volumes/Server/gone away.tif: missing", "not supported: tables (cell text kept): 1",
-                              "not supported: effects and transparency: 1", "not supported: gradient swatches: 1",
-                              "not supported: document labels: 1"})
+                              "not supported: effects and transparency: 1", "not supported: gradient swatches: 1"})
     EXPECT_NE(check.out.find(warning), std::string::npos) << warning << "\n" << check.out;
 
   const fs::path pdf = home.scratch() / "flyer.pdf";

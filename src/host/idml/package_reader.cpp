@@ -113,11 +113,9 @@ class Builder {
     for (xmlNodePtr b : roots(parts.backing))
       if (xmlNodePtr element = firstElement(b, "XMLElement")) (void)doc_.setXMLRoot(xmlElement(element, 0));
     if (xmlNodePtr properties = childNamed(root, "Properties"))
-      if (xmlNodePtr label = childNamed(properties, "Label")) {
-        int n = 0;
-        for (xmlNodePtr p = label->children; p; p = p->next) n += named(p, "KeyValuePair") ? 1 : 0;
-        if (n > 0) reader_.count("document labels", n);
-      }
+      if (xmlNodePtr label = childNamed(properties, "Label"))
+        for (xmlNodePtr p = label->children; p; p = p->next)
+          if (named(p, "KeyValuePair") && !attr(p, "Key").empty()) (void)doc_.setLabel(attr(p, "Key"), attr(p, "Value"));
     return {};
   }
 
