@@ -15,6 +15,8 @@ packages=(
   libglib2.0-dev
   # host: fonts and text shaping
   libfontconfig-dev fontconfig fonts-dejavu-core libfreetype-dev libharfbuzz-dev
+  # host: IDML packages (ZIP)
+  libzip-dev
   # host: pictures, PDF writing and rasterising, PostScript
   libjpeg-dev libpng-dev libtiff-dev libqpdf-dev qpdf ghostscript
   libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libgumbo-dev libmujs-dev zlib1g-dev

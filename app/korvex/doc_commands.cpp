@@ -198,6 +198,11 @@ Json itemJson(const IDocument& doc, UID uid, const PMMatrix& spreadInverse) {
 Json infoJson(const IDocument& doc, const std::string& path) {
   const IDataBase* db = doc.GetDocDataBase();
   Json j = {{"file", path}, {"facingPages", doc.facingPages()}, {"pageCount", doc.GetPageCount()}};
+  if (!doc.labels().empty()) {
+    Json labels = Json::object();
+    for (const auto& [k, v] : doc.labels().entries()) labels[k] = v;
+    j["labels"] = labels;
+  }
   Json layers = Json::array();
   for (int i = 1; i < doc.GetLayerCount(); ++i) {
     const IDocumentLayer* l = doc.layerAt(i);
@@ -214,11 +219,13 @@ Json infoJson(const IDocument& doc, const std::string& path) {
     const ISpread* spread = doc.spreadAt(s);
     const PMMatrix inverse = spread->transform().inverse().value_or(PMMatrix{});
     Json pages = Json::array();
-    for (const Page* p : spread->pages())
+    for (const Page* p : spread->pages()) {
       pages.push_back({{"number", ++pageNumber},
                        {"name", p->name()},
                        {"widthMM", std::round(p->width() * kMillimetresPerPoint * 10) / 10},
                        {"heightMM", std::round(p->height() * kMillimetresPerPoint * 10) / 10}});
+      if (const auto* m = db->instantiate<ISpread>(p->appliedMaster())) pages.back()["master"] = m->masterName();
+    }
     Json items = Json::object();
     for (int i = 1; i < doc.GetLayerCount(); ++i) {
       const ISpreadLayer* sl = spread->QueryLayer(doc.layerList()[static_cast<std::size_t>(i)]);
@@ -229,6 +236,15 @@ Json infoJson(const IDocument& doc, const std::string& path) {
     spreads.push_back({{"index", s + 1}, {"pages", pages}, {"items", items}});
   }
   j["spreads"] = spreads;
+  Json masters = Json::array();
+  for (UID uid : doc.masterSpreadList()) {
+    const ISpread* m = db->instantiate<ISpread>(uid);
+    std::size_t items = 0;
+    for (std::size_t i = 1; i < m->children().size(); ++i)
+      items += db->instantiate<ISpreadLayer>(m->children()[i])->children().size();
+    masters.push_back({{"name", m->masterName()}, {"pages", m->GetNumPages()}, {"items", items}});
+  }
+  if (!masters.empty()) j["masters"] = masters;
   Json stories = Json::array();
   for (UID uid : doc.storyList()) {
     const ITextModel* story = doc.story(uid);
@@ -355,9 +371,12 @@ int docInfo(std::span<const std::string> args) {
 int docCheck(std::span<const std::string> args) {
   if (args.size() != 1) return usageError("usage: korvex doc check DOC");
   const std::string& path = args[0];
-  int exitCode = kExitOk;
-  auto doc = loadOrReport(path, exitCode);
-  if (!doc) return exitCode;
+  DocumentLoadResult loaded = loadDocumentFile(path);
+  if (loaded.error != kSuccess) {
+    std::fprintf(stderr, "korvex: %s\n", loaded.message.c_str());
+    return loaded.error == kFileReadError ? kExitUsage : kExitFailed;
+  }
+  const std::unique_ptr<IDocument>& doc = loaded.document;
   const IDataBase* db = doc->GetDocDataBase();
   int warnings = 0;
   for (UID uid : doc->linkList()) {
@@ -377,21 +396,51 @@ int docCheck(std::span<const std::string> args) {
       std::printf("%s: warning: story %u is shown in no frame\n", path.c_str(), uid);
       ++warnings;
     }
+  // What an IDML package held that the document does not.
+  for (const auto& [kind, count] : loaded.unsupported) {
+    std::printf("%s: warning: not supported: %s: %d\n", path.c_str(), kind.c_str(), count);
+    ++warnings;
+  }
   std::printf("%s: ok: %d pages, %d spreads, %zu page items, %zu stories, %zu links, %d warning%s\n",
               path.c_str(), doc->GetPageCount(), doc->GetSpreadCount(), doc->allPageItems().size(),
               doc->storyList().size(), doc->linkList().size(), warnings, warnings == 1 ? "" : "s");
   return kExitOk;
 }
 
+// Any document the host opens, written as a native document.
+int docConvert(std::span<const std::string> args) {
+  if (args.size() != 2 || args[0].empty() || args[1].empty() || args[0][0] == '-' || args[1][0] == '-')
+    return usageError("usage: korvex doc convert IN OUT");
+  const std::string& in = args[0];
+  const std::string& out = args[1];
+  std::error_code ec;
+  if (std::filesystem::exists(out, ec)) {
+    std::fprintf(stderr, "korvex: %s: already exists; not overwritten\n", out.c_str());
+    return kExitFailed;
+  }
+  int exitCode = kExitOk;
+  auto doc = loadOrReport(in, exitCode);
+  if (!doc) return exitCode;
+  std::string message;
+  if (saveDocumentFile(*doc, out, &message) != kSuccess) {
+    std::fprintf(stderr, "korvex: %s\n", message.c_str());
+    return kExitFailed;
+  }
+  std::printf("%s: %d page%s, %zu page items, %zu stories\n", out.c_str(), doc->GetPageCount(),
+              doc->GetPageCount() == 1 ? "" : "s", doc->allPageItems().size(), doc->storyList().size());
+  return kExitOk;
+}
+
 }  // namespace
 
 int runDocCommand(std::span<const std::string> args) {
-  if (args.empty()) return usageError("usage: korvex doc new|info|check ...");
+  if (args.empty()) return usageError("usage: korvex doc new|info|check|convert ...");
   const std::string& sub = args[0];
   if (sub == "new") return docNew(args.subspan(1));
   if (sub == "info") return docInfo(args.subspan(1));
   if (sub == "check") return docCheck(args.subspan(1));
-  return usageError("unknown doc command '" + sub + "' (new, info, check)");
+  if (sub == "convert") return docConvert(args.subspan(1));
+  return usageError("unknown doc command '" + sub + "' (new, info, check, convert)");
 }
 
 }  // namespace korvex::cli

@@ -265,9 +265,14 @@ bool placeInOut(const Claim& claim, const std::string& target) {
   return copyItemToPath(claim.path(), target);
 }
 
-void runDocument(std::unique_ptr<IDocument> loaded, const std::string& path, const ArrayPtr& chain) {
+void runDocument(std::unique_ptr<IDocument> loaded, DocumentFileKind kind, const std::string& path,
+                 const ArrayPtr& chain) {
   IDataBase* loadedBase = loaded->GetDocDataBase();
-  loadedBase->SetSysFile(IDFile(path));
+  // A package read in is untitled: the package is where it came from, not its file.
+  if (kind == DocumentFileKind::IDMLPackage)
+    loadedBase->SetFallbackSysFile(IDFile(path));
+  else
+    loadedBase->SetSysFile(IDFile(path));
   loaded->SetName(lastPathComponent(path));
   loadedBase->SetModified(false);
   UIDRef document =
@@ -289,7 +294,7 @@ void takeClaim(const Claim& claim, const std::string& subfolder, const std::stri
   const std::string name = claim.name();
   const std::string dropped = stringByAppendingPathComponent(subfolder, name);
   const std::string target = stringByAppendingPathComponent(outFolder, name);
-  if (!pathEndsWith(name, "indd")) {
+  if (!pathEndsWith(name, std::vector<std::string>{"indd", "idml"})) {
     if (!makeRoom(target, claim) || !moveItemToPath(claim.path(), target)) putBack(claim, dropped);
     return;
   }
@@ -299,7 +304,7 @@ void takeClaim(const Claim& claim, const std::string& subfolder, const std::stri
     return;
   }
   if (loaded.document)
-    runDocument(std::move(loaded.document), target, chain);
+    runDocument(std::move(loaded.document), loaded.kind, target, chain);
   else
     setError("\t####\tcould not open: " + (loaded.message.empty() ? target : loaded.message));
   release(claim);

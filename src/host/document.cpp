@@ -131,4 +131,11 @@ ErrorCode IDocument::setDefaultPageSize(PMReal width, PMReal height) {
   return kSuccess;
 }
 
+ErrorCode IDocument::setLabel(const std::string& key, std::string value) {
+  if (key.empty()) return kInvalidParameterError;
+  labels_.set(key, std::move(value));
+  touch();
+  return kSuccess;
+}
+
 }  // namespace korvex

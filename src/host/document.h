@@ -36,6 +36,8 @@ struct DocumentSetup {
 
 // Room between spreads on the pasteboard.
 inline constexpr PMReal kSpreadGap = 36;
+// How far left of the document's spreads the master spreads lie.
+inline constexpr PMReal kMasterPasteboardOffset = 100000;
 
 class IDocument : public HostObject {
  public:
@@ -95,6 +97,15 @@ class IDocument : public HostObject {
   // (its pages' bottom, or its top when it has none).
   static PMReal spreadBottom(const ISpread& spread);
   ErrorCode deleteSpread(UID spread);
+  // Master spreads: spreads with a unique name, outside the spread list (no
+  // enumeration of pages or spreads visits them); pages apply them.
+  const std::vector<UID>& masterSpreadList() const { return masters_; }
+  ISpread* createMasterSpread(const std::string& name, UID uid = kInvalidUID,
+                              const std::vector<UID>& spreadLayerUIDs = {});
+  ISpread* findMasterSpread(const std::string& name) const;
+  // The master page that shows beneath the page: the master's page of the
+  // same side (left pages take the first, right pages the last), else null.
+  Page* masterPageFor(const Page& page) const;
   std::vector<Page*> pages() const;
   int GetPageCount() const;
   Page* pageAt(int index) const;
@@ -195,6 +206,10 @@ class IDocument : public HostObject {
   const XMLElement& xmlRoot() const { return xmlRoot_; }
   ErrorCode setXMLRoot(XMLElement root);
 
+  // The document's own labels (key/value pairs, in order); an empty key is refused.
+  const LabelStore& labels() const { return labels_; }
+  ErrorCode setLabel(const std::string& key, std::string value);
+
   // The preflight profile assigned to the document; empty: the session's default.
   const std::string& preflightProfile() const { return preflightProfile_; }
   void setPreflightProfile(std::string name) {
@@ -217,6 +232,7 @@ class IDocument : public HostObject {
 
  private:
   void touch() const { database_->SetModified(true); }
+  std::vector<UID> spreadsAndMasters() const;
   PageItem* item(UID uid) const;
   bool isContainer(UID uid) const;
   void destroyTree(UID uid);
@@ -230,6 +246,7 @@ class IDocument : public HostObject {
   std::vector<UID> layers_;
   UID activeLayer_ = kInvalidUID;
   std::vector<UID> spreads_;
+  std::vector<UID> masters_;
   std::vector<UID> stories_;
   std::vector<UID> links_;
   std::vector<UID> swatches_;
@@ -244,6 +261,7 @@ class IDocument : public HostObject {
   NameIndex layerNames_, swatchNames_, languageNames_;
   mutable std::unordered_map<UID, int> layerIndexes_;  // empty: to be rebuilt
   std::string preflightProfile_;
+  LabelStore labels_;
 };
 
 }  // namespace korvex

@@ -11,6 +11,7 @@
 #include "foundation/json_node.h"
 #include "foundation/read_file.h"
 #include "host/document_file.h"
+#include "host/idml/package_reader.h"
 
 namespace korvex {
 
@@ -35,9 +36,11 @@ bool isInDesignBinary(std::string_view head) {
   return head.size() >= 16 && std::memcmp(head.data(), kInDesignSignature, 16) == 0;
 }
 
-// Any ZIP archive: IDML packages are ZIP files.
+// Any ZIP archive (an empty one starts with its end record): the package
+// reader decides by the mimetype entry, wherever it is, whether it is IDML.
 bool isIDMLPackage(std::string_view head) {
-  return head.size() >= 4 && head.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+  return head.size() >= 4 && (head.substr(0, 4) == std::string_view("PK\x03\x04", 4) ||
+                              head.substr(0, 4) == std::string_view("PK\x05\x06", 4));
 }
 
 // A JSON object, after an optional byte-order mark and white space.
@@ -55,15 +58,9 @@ DocumentLoadResult refuseInDesignBinary(std::string_view, const std::string& fil
       "> InDesign Markup)");
 }
 
-// Until the host reads IDML packages.
-DocumentLoadResult refuseIDMLPackage(std::string_view, const std::string& fileName, const std::string&) {
-  return documentRefusal(kNotADocumentError, fileName,
-                         "an IDML package, not a native document; import it as IDML");
-}
-
 constexpr std::array kFormats = {
     DocumentFormat{DocumentFileKind::InDesignBinary, isInDesignBinary, refuseInDesignBinary},
-    DocumentFormat{DocumentFileKind::IDMLPackage, isIDMLPackage, refuseIDMLPackage},
+    DocumentFormat{DocumentFileKind::IDMLPackage, isIDMLPackage, idml::readPackage},
     DocumentFormat{DocumentFileKind::Native, isNativeDocument, readNativeDocument},
 };
 
@@ -91,7 +88,9 @@ DocumentLoadResult parseDocument(std::string_view bytes, const std::string& file
                                  const std::string& baseFolder) {
   const DocumentFormat* format = formatOf(bytes.substr(0, kSniffLength));
   if (!format) return documentRefusal(kNotADocumentError, fileName, "not a Korvex document (no JSON object)");
-  return format->load(bytes, fileName, baseFolder);
+  DocumentLoadResult r = format->load(bytes, fileName, baseFolder);
+  r.kind = format->kind;
+  return r;
 }
 
 DocumentLoadResult loadDocumentFile(const std::string& path) {
@@ -107,7 +106,11 @@ DocumentLoadResult loadDocumentFile(const std::string& path) {
   DocumentLoadResult r = parseDocument(bytes, path, p.parent_path().string());
   if (r.document) {
     IDataBase* db = r.document->GetDocDataBase();
-    db->SetSysFile(IDFile(p.string()));
+    // A package is where the document came from, not a file it can be saved to.
+    if (r.kind == DocumentFileKind::IDMLPackage)
+      db->SetFallbackSysFile(IDFile(p.string()));
+    else
+      db->SetSysFile(IDFile(p.string()));
     if (r.document->GetName().empty()) r.document->SetName(p.filename().string());
     db->SetModified(false);
   }

@@ -2,9 +2,10 @@
 
 // The document files the host recognises, as a table: each format recognises
 // its files by their first bytes (never by extension) and loads them. The
-// native JSON format loads; InDesign's binary documents and IDML packages are
+// native JSON format and IDML packages load; InDesign's binary documents are
 // recognised so that they are refused with advice rather than misread.
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ struct DocumentLoadResult {
   std::unique_ptr<IDocument> document;  // null unless error is kSuccess
   ErrorCode error = kSuccess;
   std::string message;  // one line: file, JSON path, problem
+  DocumentFileKind kind = DocumentFileKind::Unknown;
+  // What the file held that the model does not (IDML), by kind with counts.
+  std::map<std::string, int> unsupported;
 };
 
 // A refusal whose message is "FILE: PROBLEM" on one line.
@@ -28,7 +32,8 @@ DocumentLoadResult documentRefusal(ErrorCode code, const std::string& fileName, 
 DocumentFileKind sniffDocumentFile(std::string_view head);
 
 // Reads and validates a whole document in whichever format its bytes are;
-// nothing is returned half-loaded.
+// nothing is returned half-loaded. A native file becomes the document's file;
+// an IDML package gives an untitled document whose fallback file is the package.
 DocumentLoadResult loadDocumentFile(const std::string& path);
 // The same from bytes.
 DocumentLoadResult parseDocument(std::string_view bytes, const std::string& fileName,

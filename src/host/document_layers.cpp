@@ -39,7 +39,7 @@ IDocumentLayer* IDocument::createLayer(const std::string& name, int index, UID u
   if (index != GetLayerCount()) layerNames_.invalidate();
   layers_.insert(layers_.begin() + index, layer->GetUID());
   layerIndexes_.clear();
-  for (UID s : spreads_) {
+  for (UID s : spreadsAndMasters()) {
     auto* spread = database_->instantiate<ISpread>(s);
     auto* sl = database_->create<ISpreadLayer>(layer->GetUID());
     spread->addChild(sl, index);
@@ -53,7 +53,7 @@ ErrorCode IDocument::deleteLayer(UID layer) {
   const int index = layerIndex(layer);
   if (index < 0) return kObjectNotFoundError;
   if (index == 0) return kInvalidParameterError;
-  for (UID s : spreads_) {
+  for (UID s : spreadsAndMasters()) {
     auto* spread = database_->instantiate<ISpread>(s);
     if (ISpreadLayer* sl = spread->QueryLayer(layer)) {
       spread->removeChild(sl);

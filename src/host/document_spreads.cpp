@@ -80,6 +80,50 @@ ErrorCode IDocument::deleteSpread(UID spread) {
   return kSuccess;
 }
 
+std::vector<UID> IDocument::spreadsAndMasters() const {
+  std::vector<UID> all = spreads_;
+  all.insert(all.end(), masters_.begin(), masters_.end());
+  return all;
+}
+
+// Masters lie left of the document's spreads on the pasteboard, one below the other.
+ISpread* IDocument::createMasterSpread(const std::string& name, UID uid, const std::vector<UID>& spreadLayerUIDs) {
+  if (name.empty() || findMasterSpread(name)) return nullptr;
+  PMReal top = 0;
+  for (UID m : masters_) top = std::max(top, spreadBottom(*database_->instantiate<ISpread>(m)) + kSpreadGap);
+  ISpread* spread = createSpreadAt(top, -1, uid, spreadLayerUIDs);
+  if (!spread) return nullptr;
+  spreads_.pop_back();
+  masters_.push_back(spread->GetUID());
+  spread->setMasterName(name);
+  spread->setTransform(PMMatrix::translation(-kMasterPasteboardOffset, top));
+  return spread;
+}
+
+ISpread* IDocument::findMasterSpread(const std::string& name) const {
+  for (UID m : masters_)
+    if (auto* s = database_->instantiate<ISpread>(m); s && s->masterName() == name) return s;
+  return nullptr;
+}
+
+Page* IDocument::masterPageFor(const Page& page) const {
+  auto* master = database_->instantiate<ISpread>(page.appliedMaster());
+  if (!master) return nullptr;
+  const std::vector<Page*> masterPages = master->pages();
+  if (masterPages.empty()) return nullptr;
+  if (masterPages.size() == 1) return masterPages.front();
+  // Facing pages: a page left of its spread's first page's right edge is a left page.
+  auto* spread = database_->instantiate<ISpread>(spreadOf(page.GetUID()));
+  const std::vector<Page*> own = spread ? spread->pages() : std::vector<Page*>{};
+  const bool left = facingPages_ && own.size() > 1 && own.front() == &page;
+  if (facingPages_ && own.size() == 1) {
+    // A single page: even page numbers are left pages.
+    const int index = pageIndex(page.GetUID());
+    return index % 2 == 1 ? masterPages.front() : masterPages.back();
+  }
+  return left || !facingPages_ ? masterPages.front() : masterPages.back();
+}
+
 std::vector<Page*> IDocument::pages() const {
   std::vector<Page*> result;
   for (UID s : spreads_) {

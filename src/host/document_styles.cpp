@@ -91,7 +91,7 @@ std::vector<UID> IDocument::allPageItems() const {
     if (dynamic_cast<PageItem*>(node)) result.push_back(uid);
     for (UID child : node->children()) self(self, child);
   };
-  for (UID s : spreads_) walk(walk, s);
+  for (UID s : spreadsAndMasters()) walk(walk, s);
   // Anchored items live under their stories' inline items.
   for (UID st : stories_)
     if (ITextModel* s = story(st))

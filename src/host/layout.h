@@ -75,9 +75,13 @@ class Page : public IHierarchy {
   std::vector<PMReal> columns() const;
   ErrorCode setColumns(std::vector<PMReal> pairs);
   bool hasExplicitColumns() const { return !columns_.empty(); }
+  // The master spread whose items show beneath the page's own, else kInvalidUID.
+  UID appliedMaster() const { return master_; }
+  ErrorCode setAppliedMaster(UID masterSpread);
 
  private:
   PMReal width_, height_;
+  UID master_ = kInvalidUID;
   std::string name_;
   PageMargins margins_;
   std::vector<PMReal> columns_;
@@ -95,6 +99,12 @@ class ISpread : public IHierarchy {
   int GetNumPages() const;
   // Union of the pages' bounds in spread coordinates (or pasteboard when asked).
   PMRect GetPagesBounds(bool inPasteboard = false) const;
+  // Master spreads only: "A-Master"; document spreads have none.
+  const std::string& masterName() const { return masterName_; }
+  void setMasterName(std::string name) { masterName_ = std::move(name); }
+
+ private:
+  std::string masterName_;
 };
 
 }  // namespace korvex

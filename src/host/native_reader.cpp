@@ -81,7 +81,7 @@ class Reader {
                     "fallbackFile",    "pagesLayerUID",   "layers",       "activeLayer", "swatches",
                     "paragraphStyles", "characterStyles", "tableStyles",  "cellStyles",  "objectStyles",
                     "languages",       "documentGrid",    "baselineGrid", "xml",         "stories",
-                    "spreads",         "preflightProfile"});
+                    "spreads",         "preflightProfile", "masters", "labels"});
     UID maxUID = 0;
     collectUIDs(root, maxUID);
     const UID docUID = r.has("uid") ? uidOf(r) : 1;
@@ -122,8 +122,17 @@ class Reader {
     if (r.has("documentGrid")) grid(r.at("documentGrid"));
     if (r.has("baselineGrid")) baselineGrid(r.at("baselineGrid"));
     if (r.has("preflightProfile")) doc_->setPreflightProfile(r.at("preflightProfile").string());
+    if (r.has("labels")) {
+      const Node labels = r.at("labels");
+      if (!labels.json().is_object()) labels.fail("expected an object of strings");
+      for (const auto& [k, v] : labels.json().items()) {
+        if (k.empty()) labels.fail("empty label key");
+        doc_->setLabel(k, Node(v, labels.path() + Node::member(k)).string());
+      }
+    }
     if (r.has("xml")) doc_->setXMLRoot(xml(r.at("xml"), 0));
     for (const Node& n : r.array("stories")) story(n);
+    for (const Node& n : r.array("masters")) spread(n, true);
     for (const Node& n : r.array("spreads")) spread(n);
     threadStories();
     db_->SetModified(false);
@@ -339,8 +348,9 @@ class Reader {
     if (s->setCharacters(utf8ToUtf32(n.str("text", ""))))
       n.at("text").fail("text contains an end-of-story mark (U+0003)");
     for (const Node& run : n.array("runs")) {
-      run.expectObject({"start", "length", "color", "tint", "flag", "font", "fontStyle", "size",
-                        "paragraphStyle", "characterStyle"});
+      run.expectObject({"start", "length", "color", "tint", "flag", "font", "fontStyle", "size", "paragraphStyle",
+                        "characterStyle", "leading", "alignment", "firstLineIndent", "leftIndent", "rightIndent",
+                        "spaceBefore", "spaceAfter", "tracking", "capitalization"});
       const int length = s->TotalLength() - 1;
       const int start = static_cast<int>(run.at("start").integer(0, length));
       const int count =
@@ -368,6 +378,39 @@ class Reader {
       };
       style("paragraphStyle", StyleKind::Paragraph, AttributeClass::kParagraphStyle);
       style("characterStyle", StyleKind::Character, AttributeClass::kCharacterStyle);
+      if (run.has("leading")) {
+        const Node l = run.at("leading");
+        if (l.json().is_string()) {
+          if (l.string() != "auto") l.fail("leading is points or \"auto\"");
+          values.emplace_back(AttributeClass::kLeading, std::string("auto"));
+        } else {
+          const double v = l.number();
+          if (v <= 0 || v > 5000) l.fail("leading must be above 0 and at most 5000");
+          values.emplace_back(AttributeClass::kLeading, v);
+        }
+      }
+      auto oneOf = [&](const char* key, AttributeClass cls, std::initializer_list<const char*> names) {
+        if (!run.has(key)) return;
+        const std::string v = run.at(key).string();
+        for (const char* name : names)
+          if (v == name) {
+            values.emplace_back(cls, v);
+            return;
+          }
+        run.at(key).fail("unknown value \"" + v + "\"");
+      };
+      oneOf("alignment", AttributeClass::kAlignment, {"left", "center", "right", "justify"});
+      oneOf("capitalization", AttributeClass::kCapitalization, {"normal", "allCaps", "smallCaps"});
+      const std::pair<const char*, AttributeClass> lengths[] = {
+          {"firstLineIndent", AttributeClass::kFirstLineIndent}, {"leftIndent", AttributeClass::kLeftIndent},
+          {"rightIndent", AttributeClass::kRightIndent},         {"spaceBefore", AttributeClass::kSpaceBefore},
+          {"spaceAfter", AttributeClass::kSpaceAfter},           {"tracking", AttributeClass::kTracking}};
+      for (const auto& [key, cls] : lengths)
+        if (run.has(key)) {
+          const double v = run.at(key).number();
+          if (v < -5000 || v > 5000) run.at(key).fail("must be between -5000 and 5000");
+          values.emplace_back(cls, v);
+        }
       s->ApplyAttributes(start, count, values);
     }
     for (const Node& a : n.array("anchored")) {
@@ -380,8 +423,11 @@ class Reader {
     }
   }
 
-  void spread(const Node& n) {
-    n.expectObject({"uid", "layerUIDs", "transform", "pages", "items"});
+  void spread(const Node& n, bool master = false) {
+    if (master)
+      n.expectObject({"uid", "name", "layerUIDs", "transform", "pages", "items"});
+    else
+      n.expectObject({"uid", "layerUIDs", "transform", "pages", "items"});
     std::vector<UID> layerUIDs;
     if (n.has("layerUIDs")) {
       const Node list = n.at("layerUIDs");
@@ -393,12 +439,19 @@ class Reader {
     }
     // Places below the spreads before and beside the pages before are kept as
     // they are read: asking the document would walk all of them every time.
-    ISpread* s = doc_->createSpreadAt(spreadsBottom_ + kSpreadGap, -1, uidOf(n), layerUIDs);
+    ISpread* s = nullptr;
+    if (master) {
+      const std::string name = n.at("name").string();
+      if (name.empty() || doc_->findMasterSpread(name)) n.at("name").fail("empty or duplicate master name");
+      s = doc_->createMasterSpread(name, uidOf(n), layerUIDs);
+    } else {
+      s = doc_->createSpreadAt(spreadsBottom_ + kSpreadGap, -1, uidOf(n), layerUIDs);
+    }
     if (!s) n.fail("duplicate uid");
     if (n.has("transform")) s->setTransform(matrixFrom(n.at("transform")));
     PMReal pagesRight = 0;
     for (const Node& p : n.array("pages")) {
-      p.expectObject({"uid", "name", "size", "transform", "margins", "columns"});
+      p.expectObject({"uid", "name", "size", "transform", "margins", "columns", "master"});
       PMReal w = doc_->defaultPageWidth(), h = doc_->defaultPageHeight();
       if (p.has("size")) {
         const auto size = p.at("size").numbers(2);
@@ -407,7 +460,12 @@ class Reader {
       }
       Page* page = doc_->addPageAt(s, pagesRight, w, h, uidOf(p));
       if (!page) p.fail("duplicate uid");
-      ++pageCount_;
+      if (p.has("master")) {
+        ISpread* m = doc_->findMasterSpread(p.at("master").string());
+        if (!m) p.at("master").fail("unknown master \"" + p.at("master").string() + "\"");
+        page->setAppliedMaster(m->GetUID());
+      }
+      if (!master) ++pageCount_;
       page->setName(p.has("name") ? p.at("name").string() : std::to_string(pageCount_));
       if (p.has("transform")) page->setTransform(matrixFrom(p.at("transform")));
       pagesRight = std::max(pagesRight, page->transform().tx + page->width());
@@ -433,7 +491,7 @@ class Reader {
       item(it, sl && sl->documentLayerUID() == l->GetUID() ? spreadLayer : s->QueryLayer(l->GetUID())->GetUID(),
            1);
     }
-    spreadsBottom_ = std::max(spreadsBottom_, IDocument::spreadBottom(*s));
+    if (!master) spreadsBottom_ = std::max(spreadsBottom_, IDocument::spreadBottom(*s));
   }
 
   static constexpr std::initializer_list<const char*> kItemKeys = {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "foundation/atomic_file.h"
@@ -44,6 +45,11 @@ class Writer {
     }
     j["layers"] = layers;
     if (!doc_.preflightProfile().empty()) j["preflightProfile"] = doc_.preflightProfile();
+    if (!doc_.labels().empty()) {
+      Json labels = Json::object();
+      for (const auto& [k, v] : doc_.labels().entries()) labels[k] = v;
+      j["labels"] = labels;
+    }
     if (const IDocumentLayer* active = db_.instantiate<IDocumentLayer>(doc_.activeLayer()))
       j["activeLayer"] = active->GetName();
     j["swatches"] = swatches();
@@ -68,6 +74,12 @@ class Writer {
     Json stories = Json::array();
     for (UID uid : doc_.storyList()) stories.push_back(story(*doc_.story(uid)));
     j["stories"] = stories;
+    // Only documents with masters carry the key: older files keep their bytes.
+    if (!doc_.masterSpreadList().empty()) {
+      Json masters = Json::array();
+      for (UID uid : doc_.masterSpreadList()) masters.push_back(spread(*db_.instantiate<ISpread>(uid)));
+      j["masters"] = masters;
+    }
     Json spreads = Json::array();
     for (UID uid : doc_.spreadList()) spreads.push_back(spread(*db_.instantiate<ISpread>(uid)));
     j["spreads"] = spreads;
@@ -173,11 +185,26 @@ class Writer {
       case AttributeClass::kPointSize: e["size"] = std::get<double>(v); break;
       case AttributeClass::kParagraphStyle: e["paragraphStyle"] = styleName(std::get<UID>(v)); break;
       case AttributeClass::kCharacterStyle: e["characterStyle"] = styleName(std::get<UID>(v)); break;
+      case AttributeClass::kLeading:
+        if (const auto* points = std::get_if<double>(&v))
+          e["leading"] = *points;
+        else
+          e["leading"] = "auto";
+        break;
+      case AttributeClass::kAlignment: e["alignment"] = std::get<std::string>(v); break;
+      case AttributeClass::kCapitalization: e["capitalization"] = std::get<std::string>(v); break;
+      case AttributeClass::kFirstLineIndent: e["firstLineIndent"] = std::get<double>(v); break;
+      case AttributeClass::kLeftIndent: e["leftIndent"] = std::get<double>(v); break;
+      case AttributeClass::kRightIndent: e["rightIndent"] = std::get<double>(v); break;
+      case AttributeClass::kSpaceBefore: e["spaceBefore"] = std::get<double>(v); break;
+      case AttributeClass::kSpaceAfter: e["spaceAfter"] = std::get<double>(v); break;
+      case AttributeClass::kTracking: e["tracking"] = std::get<double>(v); break;
     }
   }
 
   Json spread(const ISpread& s) const {
     Json j = {{"uid", s.GetUID()}};
+    if (!s.masterName().empty()) j["name"] = s.masterName();
     Json layerUIDs = Json::array();
     for (UID child : s.children()) layerUIDs.push_back(child);
     j["layerUIDs"] = layerUIDs;
@@ -189,6 +216,7 @@ class Writer {
       const PageMargins& m = p->margins();
       pj["margins"] = Json::array({m.left, m.top, m.right, m.bottom});
       if (p->hasExplicitColumns()) pj["columns"] = p->columns();
+      if (const auto* master = db_.instantiate<ISpread>(p->appliedMaster())) pj["master"] = master->masterName();
       pages.push_back(pj);
     }
     j["pages"] = pages;
@@ -331,6 +359,16 @@ std::string serializeDocument(const IDocument& document) {
 }
 
 ErrorCode saveDocumentFile(const IDocument& document, const std::string& path, std::string* message) {
+  // A batch saves a document under the path it was opened from: for an IDML
+  // package that would replace the user's package with a native file.
+  if (std::ifstream existing(path, std::ios::binary); existing) {
+    char head[4] = {};
+    existing.read(head, sizeof head);
+    if (existing.gcount() == 4 && sniffDocumentFile(std::string_view(head, 4)) == DocumentFileKind::IDMLPackage) {
+      if (message) *message = path + ": an IDML package; not replaced by a native document (save under another name)";
+      return kFileWriteError;
+    }
+  }
   std::string bytes;
   try {
     bytes = serializeDocument(document);

@@ -261,6 +261,12 @@ ErrorCode Page::setName(std::string name) {
   return kSuccess;
 }
 
+ErrorCode Page::setAppliedMaster(UID masterSpread) {
+  master_ = masterSpread;
+  markModified();
+  return kSuccess;
+}
+
 ErrorCode Page::setMargins(const PageMargins& m) {
   if (m.left < 0 || m.top < 0 || m.right < 0 || m.bottom < 0) return kInvalidParameterError;
   margins_ = m;

@@ -80,6 +80,9 @@ ErrorCode Application::openDocument(const std::string& path, bool withWindow, ID
     errorMessage_ = result.message;
     return result.error;
   }
+  // An imported package has no file of its own: it is untitled, as a new document is.
+  if (result.document->GetDocDataBase()->GetSysFile().empty())
+    result.document->SetName("Untitled-" + std::to_string(++untitledCount_));
   IDocument* doc = adoptDocument(std::move(result.document), withWindow);
   if (opened) *opened = doc;
   return kSuccess;

@@ -259,10 +259,20 @@ bool fitsClass(AttributeClass cls, const AttributeValue& value) {
     case AttributeClass::kParagraphStyle:
     case AttributeClass::kCharacterStyle: return std::holds_alternative<UID>(value);
     case AttributeClass::kTextTint:
-    case AttributeClass::kPointSize: return std::holds_alternative<double>(value);
+    case AttributeClass::kPointSize:
+    case AttributeClass::kFirstLineIndent:
+    case AttributeClass::kLeftIndent:
+    case AttributeClass::kRightIndent:
+    case AttributeClass::kSpaceBefore:
+    case AttributeClass::kSpaceAfter:
+    case AttributeClass::kTracking: return std::holds_alternative<double>(value);
     case AttributeClass::kTextFlag: return std::holds_alternative<bool>(value);
     case AttributeClass::kFontFamily:
-    case AttributeClass::kFontStyle: return std::holds_alternative<std::string>(value);
+    case AttributeClass::kFontStyle:
+    case AttributeClass::kAlignment:
+    case AttributeClass::kCapitalization: return std::holds_alternative<std::string>(value);
+    case AttributeClass::kLeading:
+      return std::holds_alternative<double>(value) || std::get_if<std::string>(&value) != nullptr;
   }
   return false;
 }

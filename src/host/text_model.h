@@ -28,6 +28,16 @@ enum class AttributeClass : std::uint32_t {
   kPointSize = 0x1C03,       // points
   kParagraphStyle = 0x1C04,  // style UID
   kCharacterStyle = 0x1C05,  // style UID
+  // Local overrides of what the styles say (numbers in points unless noted).
+  kLeading = 0x1C10,          // points, or the name "Auto"
+  kAlignment = 0x1C11,        // "left", "center", "right", "justify"
+  kFirstLineIndent = 0x1C12,  // points
+  kLeftIndent = 0x1C13,
+  kRightIndent = 0x1C14,
+  kSpaceBefore = 0x1C15,
+  kSpaceAfter = 0x1C16,
+  kTracking = 0x1C17,        // thousandths of an em
+  kCapitalization = 0x1C18,  // "normal", "allCaps", "smallCaps"
 };
 
 // No value (the class is not set for these characters), a UID, a number, a flag or a name.

@@ -1,20 +1,35 @@
 #pragma once
 
-// Page items from IDML elements into a document: the reverse of ItemWriter.
-// Swatches are matched by name and created when missing; stories are kept as
-// read until the first text frame that shows them is made. Values that can't
-// be read fall back to the defaults: IDML from elsewhere is not refused.
+// Page items and stories from IDML elements into a document: the reverse of
+// ItemWriter, for snippets and packages alike. Swatches are matched by name
+// and created when missing; a story is made when the first text frame that
+// shows it is. Values that can't be read fall back to the defaults: IDML from
+// elsewhere is not refused. What the model does not hold is counted by kind
+// (see unsupported()).
 
 #include <libxml/tree.h>
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/document.h"
 #include "host/idml/idml_xml.h"
 
 namespace korvex::idml {
+
+// A story's text as read: the characters, attribute runs and the elements
+// of the items anchored at its U+FFFC characters.
+struct StoryText {
+  struct Run {
+    int start = 0, length = 0;
+    std::vector<std::pair<AttributeClass, AttributeValue>> values;
+  };
+  std::u32string text;
+  std::vector<Run> runs;
+  std::vector<std::pair<int, xmlNodePtr>> anchored;
+};
 
 class ItemReader {
  public:
@@ -29,23 +44,59 @@ class ItemReader {
   // Whether the element is one readItem makes.
   static bool isItem(xmlNodePtr node);
 
+  // ---- for packages ----
+  // Where links that are relative or not found at their path are looked for.
+  void setLinkFolder(std::string folder) { linkFolder_ = std::move(folder); }
+  // Makes the swatch of a Color or Tint element (tints after their bases).
+  void readSwatch(xmlNodePtr node);
+  void addSwatchRef(const std::string& self, UID uid) { refs_[self] = uid; }
+  void addStyleRef(const std::string& self, UID uid) { styles_[self] = uid; }
+  // Reads a Story element; its story is made when a frame shows it or by finishStories.
+  void readStory(xmlNodePtr story);
+  // Text frames are threaded by finishStories in the order of their
+  // PreviousTextFrame/NextTextFrame links instead of as they are read.
+  void deferThreads() { deferThreads_ = true; }
+  // Threads the deferred frames and makes the stories no frame shows.
+  void finishStories();
+  // The story a Story element's Self became, else kInvalidUID.
+  UID storyUID(const std::string& id) const {
+    auto it = stories_.find(id);
+    return it == stories_.end() ? kInvalidUID : it->second;
+  }
+  // Kinds of content the model does not hold, with their counts.
+  const std::map<std::string, int>& unsupported() const { return unsupported_; }
+  void count(const std::string& kind, int n = 1) { unsupported_[kind] += n; }
+
  private:
-  struct Range {
-    std::string text;
-    xmlNodePtr attributes;  // the CharacterStyleRange, or null
+  struct PendingFrame {
+    UID frame;
+    std::string self, previous, story;
+    xmlNodePtr preferences;
   };
 
   UID swatchFor(const std::string& ref);
+  UID styleFor(const std::string& ref) const;
   void readAttributes(xmlNodePtr node, PageItem& item);
   void readText(xmlNodePtr node, UID frame);
+  void makeTextFrame(UID frame, const std::string& storyID, xmlNodePtr preferences);
   void readPlaced(xmlNodePtr node, UID frame);
-  void fillStory(ITextModel& model, const std::vector<Range>& ranges);
+  UID storyFor(const std::string& id);
+  void fillStory(ITextModel& model, const StoryText& story);
+  void readRange(xmlNodePtr node, StoryText& out, std::vector<std::pair<AttributeClass, AttributeValue>> values);
+  std::vector<std::pair<AttributeClass, AttributeValue>> characterValues(xmlNodePtr range);
+  std::string linkPath(const std::string& uri) const;
 
   IDocument& doc_;
   IDataBase* db_;
   std::map<std::string, UID> refs_;
-  std::map<std::string, std::vector<Range>> storyRanges_;
+  std::map<std::string, UID> styles_;
+  std::map<std::string, StoryText> storyTexts_;
   std::map<std::string, UID> stories_;
+  std::vector<std::string> storyOrder_;
+  std::vector<PendingFrame> pending_;
+  bool deferThreads_ = false;
+  std::string linkFolder_;
+  std::map<std::string, int> unsupported_;
 };
 
 }  // namespace korvex::idml

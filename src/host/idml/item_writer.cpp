@@ -88,7 +88,8 @@ void ItemWriter::writeItem(xmlNodePtr parent, UID uid, TransformSpace space) {
     setAttr(pref, "TextColumnCount", std::to_string(t.columnCount));
     setAttr(pref, "TextColumnGutter", formatNumber(t.gutter));
     setAttr(pref, "InsetSpacing", formatNumbers({t.inset.top, t.inset.left, t.inset.bottom, t.inset.right}));
-    setAttr(pref, "VerticalJustification", std::to_string(static_cast<int>(t.verticalJustification)));
+    static const char* const kJustification[] = {"TopAlign", "CenterAlign", "BottomAlign", "JustifyAlign"};
+    setAttr(pref, "VerticalJustification", kJustification[static_cast<int>(t.verticalJustification)]);
   } else if (UID content = s->placedContentUID(); content != kInvalidUID) {
     auto* c = db_->instantiate<PlacedContent>(content);
     xmlNodePtr placed = xmlNewChild(node, nullptr, xmlChars(placedElementName(c->GetClass())), nullptr);
@@ -144,8 +145,10 @@ void ItemWriter::writeSwatches(xmlNodePtr parent) {
             s->space() == ColorSpace::RGB   ? "RGB"
             : s->space() == ColorSpace::Lab ? "LAB"
                                             : "CMYK");
+    // IDML counts CMYK in percent and RGB in 0…255; Lab as it is.
+    const double scale = s->space() == ColorSpace::CMYK ? 100 : s->space() == ColorSpace::RGB ? 255 : 1;
     std::string values;
-    for (double v : s->components()) values += (values.empty() ? "" : " ") + formatNumber(v);
+    for (double v : s->components()) values += (values.empty() ? "" : " ") + formatNumber(v * scale);
     setAttr(c, "ColorValue", values);
   }
 }

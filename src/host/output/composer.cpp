@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/unicode.h"
 #include "host/document.h"
 #include "host/used_fonts.h"
 
@@ -130,20 +131,23 @@ bool isParagraphEnd(char32_t c) {
   return c == U'\r' || c == U'\n' || c == 0x2029;
 }
 
+enum class Capitalization { Normal, AllCaps, SmallCaps };
+
 struct CharStyle {
   std::string family;
   std::string style;
   PMReal size = 12;
   UID color = kInvalidUID;
   std::optional<PMReal> tint;
+  PMReal tracking = 0;  // thousandths of an em
+  Capitalization caps = Capitalization::Normal;
   bool operator==(const CharStyle&) const = default;
 };
 
 struct ParaStyle {
-  std::optional<PMReal> leading;
+  std::optional<PMReal> leading;  // none: auto, 120 % of the largest size on the line
   Alignment alignment = Alignment::Left;
-  std::string family, style;
-  std::optional<PMReal> size;
+  PMReal firstLineIndent = 0, leftIndent = 0, rightIndent = 0, spaceBefore = 0, spaceAfter = 0;
 };
 
 // A shaped stretch of one style inside a piece.
@@ -169,6 +173,7 @@ struct Line {
   std::vector<Piece> pieces;
   int start = 0, end = 0;
   PMReal width = 0, ascent = 0, descent = 0, leading = 0;
+  bool firstOfParagraph = false;
   bool lastOfParagraph = false;
 };
 
@@ -184,29 +189,90 @@ std::string propertyChain(const IDocument& doc, UID styleUID, const std::string&
   return {};
 }
 
-std::optional<PMReal> number(const std::string& text) {
+// Any finite number; positive only when asked.
+std::optional<PMReal> number(const std::string& text, bool positive = true) {
   if (text.empty()) return std::nullopt;
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
-  if (end == text.c_str() || !std::isfinite(v) || v <= 0) return std::nullopt;
+  if (end == text.c_str() || !std::isfinite(v) || (positive && v <= 0)) return std::nullopt;
   return v;
 }
 
-ParaStyle paragraphStyle(const IDocument& doc, UID styleUID) {
-  ParaStyle p;
-  p.leading = number(propertyChain(doc, styleUID, "Leading"));
-  p.size = number(propertyChain(doc, styleUID, "PointSize"));
-  p.family = propertyChain(doc, styleUID, "FontFamily");
-  if (p.family.empty()) p.family = propertyChain(doc, styleUID, "AppliedFont");
-  p.style = propertyChain(doc, styleUID, "FontStyle");
-  std::string j = propertyChain(doc, styleUID, "Justification");
+Alignment alignmentNamed(std::string j) {
   std::transform(j.begin(), j.end(), j.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (j.find("center") != std::string::npos || j.find("centre") != std::string::npos)
-    p.alignment = Alignment::Center;
-  else if (j.find("right") != std::string::npos)
-    p.alignment = Alignment::Right;
-  else if (j.find("justif") != std::string::npos || j.find("full") != std::string::npos)
-    p.alignment = Alignment::Justify;
+  if (j.find("justif") != std::string::npos || j.find("full") != std::string::npos) return Alignment::Justify;
+  if (j.find("center") != std::string::npos || j.find("centre") != std::string::npos) return Alignment::Center;
+  if (j.find("right") != std::string::npos || j.find("away") != std::string::npos) return Alignment::Right;
+  return Alignment::Left;
+}
+
+Capitalization capsNamed(std::string c) {
+  std::transform(c.begin(), c.end(), c.begin(), [](unsigned char ch) { return std::tolower(ch); });
+  if (c.find("allcaps") != std::string::npos) return Capitalization::AllCaps;
+  if (c.find("small") != std::string::npos) return Capitalization::SmallCaps;
+  return Capitalization::Normal;
+}
+
+// One text attribute at a position, as the host resolves it for every
+// document: a local value on the text wins over the character style, which
+// wins over the paragraph style; each style asks its parents (BasedOn) in turn.
+// Style properties carry IDML's names, as the native format's do.
+class AttributeResolver {
+ public:
+  AttributeResolver(const IDocument& doc, const ITextModel& story) : doc_(doc), story_(story) {}
+
+  // The style property (character style first, then paragraph style), "" when none says.
+  std::string styled(int pos, const std::string& key) const {
+    for (AttributeClass cls : {AttributeClass::kCharacterStyle, AttributeClass::kParagraphStyle})
+      if (auto run = story_.QueryRun(cls, pos))
+        if (const UID* u = std::get_if<UID>(&run->value))
+          if (std::string v = propertyChain(doc_, *u, key); !v.empty()) return v;
+    return {};
+  }
+  const AttributeValue* local(int pos, AttributeClass cls) const {
+    auto run = story_.QueryRun(cls, pos);
+    if (!run || std::holds_alternative<std::monostate>(run->value)) return nullptr;
+    last_ = run->value;
+    return &last_;
+  }
+  std::optional<PMReal> length(int pos, AttributeClass cls, const std::string& key, bool positive = false) const {
+    if (const AttributeValue* v = local(pos, cls))
+      if (const double* d = std::get_if<double>(v)) return *d;
+    return number(styled(pos, key), positive);
+  }
+  std::string text(int pos, AttributeClass cls, const std::string& key) const {
+    if (const AttributeValue* v = local(pos, cls))
+      if (const std::string* t = std::get_if<std::string>(v)) return *t;
+    return styled(pos, key);
+  }
+  // A swatch property: "Color/Rot" as IDML writes it, or a swatch's name.
+  UID swatch(int pos, const std::string& key) const {
+    std::string name = styled(pos, key);
+    if (name.empty()) return kInvalidUID;
+    if (const auto slash = name.find('/'); slash != std::string::npos) name = name.substr(slash + 1);
+    const Swatch* s = name == "None" ? doc_.swatch(doc_.noneSwatch()) : doc_.findSwatch(name);
+    return s ? s->GetUID() : kInvalidUID;
+  }
+
+ private:
+  const IDocument& doc_;
+  const ITextModel& story_;
+  mutable AttributeValue last_;
+};
+
+ParaStyle paragraphStyle(const AttributeResolver& r, int pos) {
+  ParaStyle p;
+  const std::string leading = r.text(pos, AttributeClass::kLeading, "Leading");
+  if (const AttributeValue* v = r.local(pos, AttributeClass::kLeading); v && std::holds_alternative<double>(*v))
+    p.leading = std::get<double>(*v);
+  else
+    p.leading = number(leading);  // "Auto" is no number
+  p.alignment = alignmentNamed(r.text(pos, AttributeClass::kAlignment, "Justification"));
+  p.firstLineIndent = r.length(pos, AttributeClass::kFirstLineIndent, "FirstLineIndent").value_or(0);
+  p.leftIndent = std::max<PMReal>(0, r.length(pos, AttributeClass::kLeftIndent, "LeftIndent").value_or(0));
+  p.rightIndent = std::max<PMReal>(0, r.length(pos, AttributeClass::kRightIndent, "RightIndent").value_or(0));
+  p.spaceBefore = std::max<PMReal>(0, r.length(pos, AttributeClass::kSpaceBefore, "SpaceBefore").value_or(0));
+  p.spaceAfter = std::max<PMReal>(0, r.length(pos, AttributeClass::kSpaceAfter, "SpaceAfter").value_or(0));
   return p;
 }
 
@@ -269,43 +335,48 @@ ComposedStory Composer::compose(UID storyUID) {
   const std::u32string& chars = story->characters();
   const int end = std::max(0, story->TotalLength() - 1);
 
-  std::map<UID, ParaStyle> paraStyles;
-  auto paraAt = [&](int pos) -> const ParaStyle& {
-    UID uid = kInvalidUID;
-    if (auto run = story->QueryRun(AttributeClass::kParagraphStyle, pos))
-      if (const UID* u = std::get_if<UID>(&run->value)) uid = *u;
-    auto it = paraStyles.find(uid);
-    if (it == paraStyles.end()) it = paraStyles.emplace(uid, paragraphStyle(document_, uid)).first;
-    return it->second;
-  };
+  const AttributeResolver resolve(document_, *story);
   auto styleAt = [&](int pos) {
-    const ParaStyle& para = paraAt(pos);
     CharStyle cs;
-    cs.family = para.family;
-    cs.style = para.style;
-    if (para.size) cs.size = *para.size;
+    cs.family = resolve.text(pos, AttributeClass::kFontFamily, "AppliedFont");
+    if (cs.family.empty()) cs.family = resolve.styled(pos, "FontFamily");
+    cs.style = resolve.text(pos, AttributeClass::kFontStyle, "FontStyle");
+    cs.size = resolve.length(pos, AttributeClass::kPointSize, "PointSize", true).value_or(12);
     cs.color = document_.blackSwatch();
-    if (auto run = story->QueryRun(AttributeClass::kFontFamily, pos))
-      if (auto* v = std::get_if<std::string>(&run->value)) cs.family = *v;
-    if (auto run = story->QueryRun(AttributeClass::kFontStyle, pos))
-      if (auto* v = std::get_if<std::string>(&run->value)) cs.style = *v;
-    if (auto run = story->QueryRun(AttributeClass::kPointSize, pos))
-      if (auto* v = std::get_if<double>(&run->value); v && *v > 0) cs.size = *v;
-    if (auto run = story->QueryRun(AttributeClass::kTextColor, pos))
-      if (auto* v = std::get_if<UID>(&run->value)) cs.color = *v;
-    if (auto run = story->QueryRun(AttributeClass::kTextTint, pos))
-      if (auto* v = std::get_if<double>(&run->value)) cs.tint = *v;
+    if (const AttributeValue* v = resolve.local(pos, AttributeClass::kTextColor); v && std::get_if<UID>(v))
+      cs.color = std::get<UID>(*v);
+    else if (UID styled = resolve.swatch(pos, "FillColor"); styled != kInvalidUID)
+      cs.color = styled;
+    if (auto tint = resolve.length(pos, AttributeClass::kTextTint, "FillTint"); tint && *tint >= 0 && *tint < 100)
+      cs.tint = *tint;
+    else if (const AttributeValue* v = resolve.local(pos, AttributeClass::kTextTint); v && std::get_if<double>(v))
+      cs.tint = std::get<double>(*v);
+    cs.tracking = resolve.length(pos, AttributeClass::kTracking, "Tracking").value_or(0);
+    cs.caps = capsNamed(resolve.text(pos, AttributeClass::kCapitalization, "Capitalization"));
+    if (cs.caps == Capitalization::SmallCaps) cs.size *= 0.75;
     return cs;
   };
 
   // Where the runs that make the style at pos end: the style is the same up to there.
   auto styleEnd = [&](int pos) {
     int until = end;
-    for (AttributeClass cls : {AttributeClass::kParagraphStyle, AttributeClass::kFontFamily,
-                               AttributeClass::kFontStyle, AttributeClass::kPointSize, AttributeClass::kTextColor,
-                               AttributeClass::kTextTint})
+    for (AttributeClass cls :
+         {AttributeClass::kParagraphStyle, AttributeClass::kCharacterStyle, AttributeClass::kFontFamily,
+          AttributeClass::kFontStyle, AttributeClass::kPointSize, AttributeClass::kTextColor,
+          AttributeClass::kTextTint, AttributeClass::kTracking, AttributeClass::kCapitalization})
       if (auto run = story->QueryRun(cls, pos)) until = std::min(until, pos + run->length);
     return std::max(until, pos + 1);
+  };
+  // Capitals are shaped in place of the characters: one code point for one.
+  std::u32string capitals;
+  auto shapedText = [&](int from, int to, const CharStyle& cs) -> const char32_t* {
+    if (cs.caps == Capitalization::Normal) return chars.data();
+    if (capitals.size() != chars.size()) capitals = chars;
+    for (int i = from; i < to; ++i) {
+      const std::u32string upper = utf8ToUtf32(toUpper(utf32ToUtf8(std::u32string(1, chars[i]))));
+      capitals[i] = upper.size() == 1 ? upper[0] : chars[i];
+    }
+    return capitals.data();
   };
 
   hb_buffer_t* buffer = hb_buffer_create();
@@ -317,8 +388,10 @@ ComposedStory Composer::compose(UID storyUID) {
     seg.face = fonts_.get(cs.family, cs.style).face;
     if (!seg.face) return seg;
     hb_buffer_clear_contents(buffer);
-    hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(chars.data()),
-                        static_cast<int>(chars.size()), static_cast<unsigned>(from), to - from);
+    // What is shown (capitals, say) is what the glyphs stand for.
+    const char32_t* shown = shapedText(from, to, cs);
+    hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(shown), static_cast<int>(chars.size()),
+                        static_cast<unsigned>(from), to - from);
     hb_buffer_guess_segment_properties(buffer);
     hb_shape(seg.face->hbFont(), buffer, nullptr, 0);
     unsigned count = 0;
@@ -339,7 +412,7 @@ ComposedStory Composer::compose(UID storyUID) {
             next = info[k].cluster;
             break;
           }
-        if (next > cluster) g.text = chars.substr(cluster, next - cluster);
+        if (next > cluster) g.text = std::u32string(shown + cluster, next - cluster);
       }
       // The anchor of an inline frame shows the frame instead of a glyph and takes its width.
       if (chars[cluster] == kTextChar_ObjectReplacement) {
@@ -358,8 +431,10 @@ ComposedStory Composer::compose(UID storyUID) {
         continue;
       }
       if (g.text == U" ") ++seg.spaces;
-      if (perChar) perChar[cluster - static_cast<unsigned>(from)] += pos[i].x_advance * scale;
-      x += pos[i].x_advance * scale;
+      // Tracking adds to every character's advance.
+      const PMReal advance = pos[i].x_advance * scale + (g.text.empty() ? 0 : cs.tracking * cs.size / 1000);
+      if (perChar) perChar[cluster - static_cast<unsigned>(from)] += advance;
+      x += advance;
       seg.glyphs.push_back(std::move(g));
     }
     seg.width = x;
@@ -374,12 +449,15 @@ ComposedStory Composer::compose(UID storyUID) {
   std::vector<ComposedColumn> columns;
   for (const Area& a : areas) columns.push_back({a.textColumn, a.frame, 0, 0, {}, {}});
   int columnStart = 0;
+  PMReal spaceAfterPrevious = 0;  // of the paragraph before, below its last line
 
   // Places one line in the current column (or the next ones); false when none is left.
+  // Space before and after paragraphs is left out at the top of a column.
   auto place = [&](Line& line, const ParaStyle& para) -> bool {
     while (areaIndex < areas.size()) {
       const Area& area = areas[areaIndex];
-      const PMReal y = areaHasLine ? baseline + line.leading : area.rect.top + line.ascent;
+      const PMReal gap = line.firstOfParagraph ? spaceAfterPrevious + para.spaceBefore : 0;
+      const PMReal y = areaHasLine ? baseline + line.leading + gap : area.rect.top + line.ascent;
       if (y + line.descent <= area.rect.bottom + 0.01) {
         baseline = y;
         areas[areaIndex].used = y + line.descent;
@@ -394,8 +472,9 @@ ComposedStory Composer::compose(UID storyUID) {
     }
     if (areaIndex >= areas.size()) return false;
     const Area& area = areas[areaIndex];
-    const PMReal room = area.rect.width() - line.width;
-    PMReal x = area.rect.left;
+    const PMReal indent = para.leftIndent + (line.firstOfParagraph ? para.firstLineIndent : 0);
+    const PMReal room = area.rect.width() - indent - para.rightIndent - line.width;
+    PMReal x = area.rect.left + indent;
     PMReal extraPerSpace = 0;
     if (para.alignment == Alignment::Center) x += room / 2;
     if (para.alignment == Alignment::Right) x += room;
@@ -432,7 +511,7 @@ ComposedStory Composer::compose(UID storyUID) {
   for (int paraStart = 0; paraStart < end && !overset;) {
     int paraEnd = paraStart;
     while (paraEnd < end && !isParagraphEnd(chars[paraEnd])) ++paraEnd;
-    const ParaStyle& para = paraAt(paraStart);
+    const ParaStyle para = paragraphStyle(resolve, paraStart);
 
     // Pieces of the paragraph, each shaped in its style runs.
     auto makePiece = [&](int s, int e, PMReal* widths) {
@@ -460,13 +539,19 @@ ComposedStory Composer::compose(UID storyUID) {
       return piece;
     };
     const PMReal width = areaIndex < areas.size() ? areas[areaIndex].rect.width() : 0;
-    auto tooWide = [&](const Piece& p) { return p.width - p.trailingSpace > width + 0.001; };
+    Line line;
+    line.start = paraStart;
+    line.firstOfParagraph = true;
+    // The room of the line being filled: the column less the paragraph's indents.
+    auto lineWidth = [&] {
+      return std::max<PMReal>(1, width - para.leftIndent - para.rightIndent -
+                                     (line.firstOfParagraph ? para.firstLineIndent : 0));
+    };
+    auto tooWide = [&](const Piece& p) { return p.width - p.trailingSpace > lineWidth() + 0.001; };
 
     // Lines are placed as soon as they are full, so that nothing is made for
     // text past the last column.
     auto leadingOf = [&](PMReal size) { return para.leading ? *para.leading : size * 1.2; };
-    Line line;
-    line.start = paraStart;
     auto finish = [&](Line& l) {
       if (!l.pieces.empty() && l.pieces.back().trailingSpace > 0) l.width -= l.pieces.back().trailingSpace;
       if (place(l, para)) return true;
@@ -475,7 +560,7 @@ ComposedStory Composer::compose(UID storyUID) {
       return false;
     };
     auto add = [&](Piece&& piece) {
-      if (!line.pieces.empty() && line.width + piece.width - piece.trailingSpace > width + 0.001) {
+      if (!line.pieces.empty() && line.width + piece.width - piece.trailingSpace > lineWidth() + 0.001) {
         line.end = piece.start;
         if (!finish(line)) return false;
         line = Line{};
@@ -506,7 +591,7 @@ ComposedStory Composer::compose(UID storyUID) {
         for (int k = from + 2; k <= std::min(stop, to - 1); ++k) {
           sum += perChar[static_cast<std::size_t>(k - 1 - from)];
           const PMReal trailing = chars[k - 1] == U' ' ? perChar[static_cast<std::size_t>(k - 1 - from)] : 0;
-          if (sum - trailing > width + 0.001) {
+          if (sum - trailing > lineWidth() + 0.001) {
             fit = k - 1;
             break;
           }
@@ -557,6 +642,7 @@ ComposedStory Composer::compose(UID storyUID) {
     line.end = paraEnd < end ? paraEnd + 1 : paraEnd;
     line.lastOfParagraph = true;
     if (!finish(line)) break;
+    spaceAfterPrevious = para.spaceAfter;
     paraStart = paraEnd < end ? paraEnd + 1 : paraEnd;
   }
   hb_buffer_destroy(buffer);

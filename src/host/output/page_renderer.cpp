@@ -107,9 +107,34 @@ void PageRenderer::drawArea(RenderDevice& device, const ISpread& spread, const O
   device.beginPage(area);
   const PMRect region = area.trim.inset(-area.bleed, -area.bleed);
   const IDataBase* db = document_.GetDocDataBase();
+  // Each page shown with a master shows the items of its master page, moved
+  // from the master page onto it.
+  struct MasterPage {
+    const ISpread* spread;
+    PMMatrix onto;
+    PMRect bounds;  // of the master page, on the pasteboard
+  };
+  std::vector<MasterPage> masters;
+  for (const Page* page : spread.pages()) {
+    const Page* masterPage = document_.masterPageFor(*page);
+    if (!masterPage) continue;
+    const PMMatrix pageToPasteboard = page->innerToPasteboard();
+    if (!intersects(Path::rectangle(page->innerBounds()).bounds(pageToPasteboard), region)) continue;
+    const auto fromMaster = masterPage->innerToPasteboard().inverse();
+    const auto* masterSpread = db->instantiate<ISpread>(document_.spreadOf(masterPage->GetUID()));
+    if (!fromMaster || !masterSpread) continue;
+    masters.push_back({masterSpread, pageToPasteboard * *fromMaster,
+                       Path::rectangle(masterPage->innerBounds()).bounds(masterPage->innerToPasteboard())});
+  }
   for (UID layerUID : document_.layerList()) {
     const auto* layer = db->instantiate<IDocumentLayer>(layerUID);
     if (!layer || !layer->IsVisible() || !layer->IsPrintable()) continue;
+    // Master items lie beneath the page's own on the same layer.
+    for (const MasterPage& m : masters)
+      if (const ISpreadLayer* masterLayer = m.spread->QueryLayer(layerUID))
+        for (UID child : masterLayer->children())
+          if (auto b = document_.strokeBounds(child); b && intersects(*b, m.bounds))
+            drawItem(device, child, region, m.onto);
     const ISpreadLayer* spreadLayer = spread.QueryLayer(layerUID);
     if (!spreadLayer) continue;
     for (UID child : spreadLayer->children()) drawItem(device, child, region);
