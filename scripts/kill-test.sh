@@ -292,7 +292,11 @@ make_picture() {
   fi
 }
 
-plist_string() { printf '<key>%s</key><string>%s</string>' "$1" "$2"; }
+plist_string() {
+  local v=${2//&/&amp;}
+  v=${v//</&lt;}
+  printf '<key>%s</key><string>%s</string>' "$1" "${v//>/&gt;}"
+}
 plist_int() { printf '<key>%s</key><integer>%s</integer>' "$1" "$2"; }
 # write_chain FILE DICT...: an action file of the given action dictionaries' keys.
 write_chain() {
@@ -488,7 +492,7 @@ setup_hot() {
   cat >"$XDG_DATA_HOME/Tamrisk/Korvex.plist" <<EOF
 <?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0">
-<dict><key>Hotfolder</key><string>$disk/hot/Hotfolder</string></dict>
+<dict>$(plist_string Hotfolder "$disk/hot/Hotfolder")</dict>
 </plist>
 EOF
 }
