@@ -90,6 +90,8 @@ cleanup() {
   if ((keep)); then echo "kill-test: kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
+# Interrupted during the kills: the summary of those done so far.
+interrupted=0
 trap 'exit 130' INT TERM
 
 home="$work/home"
@@ -133,13 +135,14 @@ sum_of() {
   if [[ -f $1 && ! -L $1 ]]; then md5sum <"$1" | awk '{print $1}'; fi
 }
 
-now() { echo "${EPOCHREALTIME/,/.}"; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+# Times in microseconds, in the shell's own arithmetic.
+now_us() { local t=${EPOCHREALTIME/[.,]/}; echo $((10#$t)); }
+seconds() { printf '%d.%03d' $(($1 / 1000000)) $(($1 % 1000000 / 1000)); }
 
-# A uniformly random moment between lo and hi seconds.
-random_delay() {
+# A uniformly random moment between lo and hi microseconds.
+random_delay_us() {
   local r=$(((RANDOM << 15) | RANDOM))
-  awk -v r="$r" -v lo="$1" -v hi="$2" 'BEGIN { printf "%.3f", lo + (hi - lo) * r / 1073741824 }'
+  echo $(($1 + ($2 - $1) * r / 1073741824))
 }
 
 trash_folders() {
@@ -317,18 +320,37 @@ run_to_end() {
   timeout 600 "${cmd[@]}" >"$work/last-run.txt" 2>&1 || run_status=$?
 }
 
-# Runs the scenario's command and kills it after $1 seconds; killed=1 when
-# the signal met the process, 0 when it had already ended.
+# A pipe nobody writes to: reading it with a timeout waits without a process.
+exec {tick}<> <(:)
+
+# Runs the scenario's command and kills it after $1 microseconds. killed=1
+# when the signal met the process; else 0, and ended_us says when it ended.
 run_and_kill() {
+  local start deadline state
+  start=$(now_us)
+  deadline=$((start + $1))
   "${cmd[@]}" >"$work/last-run.txt" 2>&1 &
   child=$!
-  sleep "$1"
+  ended_us=0
+  while :; do
+    # Gone, or a zombie not yet reaped: it ended by itself.
+    if ! read -r _ _ state _ 2>/dev/null <"/proc/$child/stat" || [[ $state == Z ]]; then
+      ended_us=$(($(now_us) - start))
+      break
+    fi
+    (($(now_us) >= deadline)) && break
+    read -r -t 0.002 -u "$tick" _ || true
+  done
   kill -KILL "$child" 2>/dev/null || true
   local status=0
   wait "$child" 2>/dev/null || status=$?
   child=0
   killed=0
-  ((status == 128 + 9)) && killed=1
+  if ((status == 128 + 9)); then
+    killed=1
+  elif ((ended_us == 0)); then
+    ended_us=$(($(now_us) - start))  # it ended just before the signal
+  fi
   return 0
 }
 
@@ -644,7 +666,7 @@ check_collect() {
 
 # ---- the loop -----------------------------------------------------------------
 
-started="$(now)"
+started=$(now_us)
 scenarios=(save run hot collect)
 setup_save
 setup_run run "$disk"
@@ -667,20 +689,21 @@ hot_in_hand=()
 echo "kill-test: $korvex, $kills_wanted kills, seed $seed"
 # How long korvex takes to start and stop doing nothing (the quickest of
 # three): kills before that end meet no file work.
-startup=""
+startup=0
 for _ in 1 2 3; do
-  t0="$(now)"
+  t0=$(now_us)
   "$korvex" log path >/dev/null
-  startup="$(awk -v d="$(elapsed "$t0" "$(now)")" -v m="$startup" 'BEGIN { if (m != "" && m < d) d = m; printf "%.3f", d }')"
+  t1=$(($(now_us) - t0))
+  if ((startup == 0 || t1 < startup)); then startup=$t1; fi
 done
 # Each scenario once unkilled: how long it takes, and its new versions.
 for scen in "${scenarios[@]}"; do
   kill_no=0
   restore "$scen"
   command_of "$scen"
-  t0="$(now)"
+  t0=$(now_us)
   run_to_end
-  t1="$(now)"
+  duration=$(($(now_us) - t0))
   snapshot "$scen"
   learn_of "$scen"
   learn_pdfs
@@ -692,30 +715,30 @@ for scen in "${scenarios[@]}"; do
     keep=1
     exit 1
   fi
-  duration="$(elapsed "$t0" "$t1")"
   window_lo[$scen]=$startup
   # --once waits a second between its two looks; nothing is touched before.
-  [[ $scen == hot ]] && window_lo[$scen]=1.0
-  window_hi[$scen]="$(awk -v lo="${window_lo[$scen]}" -v hi="$duration" \
-    'BEGIN { if (hi < lo + 0.1) hi = lo + 0.1; printf "%.3f", hi }')"
-  echo "kill-test: $scen: an unkilled run takes ${duration}s"
+  [[ $scen == hot ]] && window_lo[$scen]=1000000
+  window_hi[$scen]=$((duration > window_lo[$scen] + 100000 ? duration : window_lo[$scen] + 100000))
+  echo "kill-test: $scen: an unkilled run takes $(seconds "$duration")s"
 done
-echo "kill-test: ready after $(elapsed "$started" "$(now)")s; korvex starts in ${startup}s"
+echo "kill-test: ready after $(seconds $(($(now_us) - started)))s; korvex starts in $(seconds "$startup")s"
 
 attempt=0
-while ((kills < kills_wanted)); do
+trap 'interrupted=1' INT TERM
+while ((kills < kills_wanted && !interrupted)); do
   scen="${scenarios[$((attempt % ${#scenarios[@]}))]}"
   attempt=$((attempt + 1))
   kill_no=$((kills + 1))
   restore "$scen"
   command_of "$scen"
-  delay="$(random_delay "${window_lo[$scen]}" "${window_hi[$scen]}")"
+  delay=$(random_delay_us "${window_lo[$scen]}" "${window_hi[$scen]}")
   run_and_kill "$delay"
   if ((!killed)); then
-    # The run was quicker than measured: later kills of it come a little earlier.
+    # The run was quicker than measured: the window's end moves halfway to
+    # when it ended.
     misses=$((misses + 1))
-    window_hi[$scen]="$(awk -v lo="${window_lo[$scen]}" -v hi="${window_hi[$scen]}" \
-      'BEGIN { hi *= 0.9; if (hi < lo + 0.1) hi = lo + 0.1; printf "%.3f", hi }')"
+    hi=$(((window_hi[$scen] + ended_us) / 2))
+    window_hi[$scen]=$((hi > window_lo[$scen] + 100000 ? hi : window_lo[$scen] + 100000))
     if ((misses > 5 * kills_wanted + 50)); then
       echo "kill-test: runs keep ending before their kill; stopped after $kills kills" >&2
       break
@@ -745,7 +768,7 @@ while ((kills < kills_wanted)); do
   check_trash
   while IFS= read -r f; do left "$f: a temporary left after the follow-up run"; done < <(temporaries_of "$scen")
   if ((verbose)); then
-    echo "kill $kills: $scen at ${delay}s: ${#temps[@]} temporaries right after, $((${#losses[@]} - before_losses)) losses, $((${#litter[@]} - before_litter)) litter"
+    echo "kill $kills: $scen at $(seconds "$delay")s: ${#temps[@]} temporaries right after, $((${#losses[@]} - before_losses)) losses, $((${#litter[@]} - before_litter)) litter"
   fi
   if ((${#losses[@]} > before_losses || ${#litter[@]} > before_litter)); then
     keep=1
@@ -754,8 +777,10 @@ while ((kills < kills_wanted)); do
   fi
 done
 
+trap 'exit 130' INT TERM
+((interrupted)) && echo "kill-test: interrupted after $kills of $kills_wanted kills"
 for scen in "${scenarios[@]}"; do
-  echo "kill-test: $scen: ${scenario_kills[$scen]:-0} kills within ${window_lo[$scen]}-${window_hi[$scen]}s"
+  echo "kill-test: $scen: ${scenario_kills[$scen]:-0} kills; window at the end $(seconds "${window_lo[$scen]}")-$(seconds "${window_hi[$scen]}")s"
 done
 echo "kill-test: $misses runs ended before their kill (not counted); $pending_temporaries temporaries seen right after kills; $recovered_claims documents in hand when killed; $trash_orphans trash infos without their item"
 for line in "${losses[@]}" "${litter[@]}"; do echo "kill-test: $line"; done
