@@ -180,8 +180,12 @@ pid_t temporaryOwner(std::string_view name) {
   auto at = name.rfind(kTemporaryPrefix);
   if (at == std::string_view::npos) return 0;
   std::string_view rest = name.substr(at + kTemporaryPrefix.size());
-  if (!(rest.starts_with("tmp-") || rest.starts_with("new-") || rest.starts_with("old-"))) return 0;
-  rest.remove_prefix(4);
+  // Any tag temporaryPathIn was given ("tmp", "new", "old", "out" for output
+  // files…): a few lowercase letters.
+  std::size_t tag = 0;
+  while (tag < rest.size() && tag <= 8 && rest[tag] >= 'a' && rest[tag] <= 'z') ++tag;
+  if (tag == 0 || tag > 8 || tag == rest.size() || rest[tag] != '-') return 0;
+  rest.remove_prefix(tag + 1);
   pid_t pid = 0;
   auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
   if (error != std::errc() || pid <= 0 || end == rest.data() + rest.size() || *end != '-') return 0;

@@ -30,9 +30,9 @@ std::error_code followLinks(std::string& path);
 // The error of a target that exists but is not a regular file.
 std::error_code notARegularFileError();
 
-// A hidden, unused name in folder for an item being written (tag: up to a
-// few letters saying what for). Short whatever the final name's length, and
-// recognised by removeStaleTemporaries.
+// A hidden, unused name in folder for an item being written (tag: one to
+// eight lowercase letters saying what for). Short whatever the final name's
+// length, and recognised by removeStaleTemporaries.
 std::string temporaryPathIn(const std::string& folder, std::string_view tag);
 
 // Removes the temporaries of temporaryPathIn in folder whose process is gone

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/atomic_file.h"
+#include "foundation/file_descriptor.h"
 #include "foundation/log.h"
 #include "foundation/trash.h"
 #include "foundation/paths.h"
@@ -272,6 +273,18 @@ std::error_code replaceByMove(const std::string& source, const std::string& dest
   return {};
 }
 
+// One read of at most the buffer's size; false on an error.
+bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (errno != EINTR) return false;
+  }
+}
+
 bool sameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
@@ -279,6 +292,36 @@ bool sameTime(const struct timespec& a, const struct timespec& b) {
 }  // namespace
 
 bool pathExists(const std::string& path) { return statPath(path).has_value(); }
+
+bool sameFileContent(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
+  FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fa.get() < 0 || fb.get() < 0) return false;
+  std::vector<char> ba(1 << 16), bb(1 << 16);
+  for (;;) {
+    std::size_t na = 0;
+    if (!readSome(fa.get(), ba, na)) return false;
+    std::size_t filled = 0;
+    // The two files are read in step: fill b's buffer to a's count.
+    while (filled < na) {
+      const ssize_t n = ::read(fb.get(), bb.data() + filled, na - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      filled += static_cast<std::size_t>(n);
+    }
+    if (na == 0) {
+      // a at its end: b must be too.
+      std::size_t more = 0;
+      return readSome(fb.get(), bb, more) && more == 0;
+    }
+    if (std::memcmp(ba.data(), bb.data(), na) != 0) return false;
+  }
+}
+
 
 bool pathIsFile(const std::string& path) {
   auto st = statPath(path);

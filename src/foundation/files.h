@@ -33,6 +33,8 @@ bool pathIsFolder(const std::string& path);
 std::uint64_t fileSizeForPath(const std::string& path);
 // Modification date (of a link's target); none when missing.
 std::optional<Date> modDateForPath(const std::string& path);
+// Both are regular files (links followed) with the same bytes.
+bool sameFileContent(const std::string& a, const std::string& b);
 
 // Alias files are symbolic links: when the item at the path is a link whose
 // chain ends at an existing item, the target's path; otherwise (no link,

@@ -15,6 +15,7 @@
 
 #include "foundation/atomic_file.h"
 #include "foundation/file_descriptor.h"
+#include "foundation/files.h"
 #include "foundation/paths.h"
 #include "foundation/trash.h"
 
@@ -84,35 +85,6 @@ bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
   }
 }
 
-bool sameContent(const std::string& a, const std::string& b) {
-  struct stat sa {
-  }, sb{};
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
-  FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
-  FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fa.get() < 0 || fb.get() < 0) return false;
-  std::vector<char> ba(1 << 16), bb(1 << 16);
-  for (;;) {
-    std::size_t na = 0;
-    if (!readSome(fa.get(), ba, na)) return false;
-    std::size_t filled = 0;
-    // The two files are read in step: fill b's buffer to a's count.
-    while (filled < na) {
-      const ssize_t n = ::read(fb.get(), bb.data() + filled, na - filled);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      filled += static_cast<std::size_t>(n);
-    }
-    if (na == 0) {
-      // a at its end: b must be too.
-      std::size_t more = 0;
-      return readSome(fb.get(), bb, more) && more == 0;
-    }
-    if (std::memcmp(ba.data(), bb.data(), na) != 0) return false;
-  }
-}
-
 // Where the output really goes: through a link to its target.
 std::string resolvedTarget(std::string path) {
   followLinks(path);
@@ -125,7 +97,7 @@ Status install(StagedFile& staged, const std::string& target, OlderOutput older)
   if (int error = staged.close()) return fail(target + ": can't be written: " + reason(error));
   struct stat there {};
   if (older == OlderOutput::toTrash && ::lstat(target.c_str(), &there) == 0 &&
-      !sameContent(staged.path(), target)) {
+      !sameFileContent(staged.path(), target)) {
     if (Status trashed = moveAsideToTrash(target); !trashed) return trashed;
   }
   if (::rename(staged.path().c_str(), target.c_str()) != 0)

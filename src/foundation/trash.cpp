@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "foundation/files.h"
 #include "foundation/log.h"
 
 namespace korvex {
@@ -25,6 +26,10 @@ Status moveAsideToTrash(const std::string& path, const std::string& newcomer) {
   struct stat incoming {};
   if (!newcomer.empty() && ::lstat(newcomer.c_str(), &incoming) == 0 && incoming.st_dev == there.st_dev &&
       incoming.st_ino == there.st_ino)
+    return {};
+  // The same bytes (the copy of a move to another file system that a kill cut
+  // short): replacing it destroys nothing, also where the volume has no Trash.
+  if (!newcomer.empty() && S_ISREG(there.st_mode) && S_ISREG(incoming.st_mode) && sameFileContent(path, newcomer))
     return {};
   Status trashed = moveToTrash(path);
   if (trashed) MyLog("\tmoved to the Trash: %@", path);

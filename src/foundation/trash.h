@@ -16,9 +16,9 @@ Status moveToTrash(const std::string& path);
 
 // Makes room for a newcomer that is about to take the name path: whatever is
 // there (a file, a folder, a link) goes to the Trash and the log says so
-// ("\tmoved to the Trash: PATH"). Nothing there, or path is the newcomer
-// itself (same file), is success with nothing done. On failure nothing was
-// moved: the caller must not replace.
+// ("\tmoved to the Trash: PATH"). Nothing there, path is the newcomer itself
+// (same file), or a regular file with the newcomer's bytes, is success with
+// nothing done. On failure nothing was moved: the caller must not replace.
 Status moveAsideToTrash(const std::string& path, const std::string& newcomer = {});
 
 }  // namespace korvex

@@ -2,11 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -97,6 +100,38 @@ TEST(ExportCommand, FailuresLeaveNoFile) {
   auto noFolder = korvex({"export", doc.string(), (home.scratch() / "no/folder/x.pdf").string()});
   EXPECT_EQ(noFolder.exitCode, 1);
   EXPECT_NE(noFolder.err.find("no/folder/x.pdf"), std::string::npos);
+}
+
+// An export killed half-way leaves its staged PDF under a temporary name; the
+// next output written into that folder removes it.
+TEST(ExportCommand, KilledExportsLeaveNothingOnceTheFolderIsWrittenAgain) {
+  test::TempHome home;
+  const fs::path doc = home.scratch() / "Doc.indd";
+  test::writeFile(doc, kDocument);
+  const fs::path pdfs = home.scratch() / "pdf";
+  fs::create_directories(pdfs);
+  auto whole = korvex({"export", doc.string(), (pdfs / "whole.pdf").string()});
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  const auto size = fs::file_size(pdfs / "whole.pdf");
+  fs::remove(pdfs / "whole.pdf");
+  const auto entries = [&pdfs] {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(pdfs)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+
+  // A file-size limit below the PDF's size kills korvex in the middle of writing it.
+  auto killed = test::runProcess("/usr/bin/prlimit", {"--fsize=" + std::to_string(size / 2), KORVEX_EXE, "export",
+                                                      doc.string(), (pdfs / "killed.pdf").string()});
+  EXPECT_NE(killed.exitCode, 0);
+  ASSERT_EQ(entries().size(), 1u);
+  EXPECT_EQ(entries()[0].rfind(".korvex-", 0), 0u) << entries()[0];
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the next writer starts later
+  auto next = korvex({"export", doc.string(), (pdfs / "next.pdf").string()});
+  ASSERT_EQ(next.exitCode, 0) << next.err;
+  EXPECT_EQ(entries(), std::vector<std::string>{"next.pdf"});
 }
 
 // export, preview and print --to never replace a fifo, folder or the document with a file.

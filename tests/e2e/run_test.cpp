@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
@@ -199,6 +202,44 @@ TEST_F(RunCommand, FilingIntoTheErrorFolder) {
   Lines lines = log();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::\tmoved to the Trash: " + moved), 1);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::\t" + catalogue + " --> " + errors.string()), 0);
+}
+
+// A move to another file system that a kill cut short leaves the document
+// twice, the copy at the destination complete. Filing it again replaces that
+// copy, as it destroys nothing, even on a volume without a Trash (a tmpfs);
+// a different file there is still never replaced.
+TEST_F(RunCommand, FilingAgainOverItsOwnCopyOnAVolumeWithoutTrash) {
+  struct stat shm {}, here {};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(home.scratch().c_str(), &here) != 0 || shm.st_dev == here.st_dev ||
+      ::access("/dev/shm", W_OK) != 0)
+    GTEST_SKIP() << "no writable /dev/shm on another file system";
+  struct Folder {
+    fs::path path;
+    ~Folder() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } errors{fs::path("/dev/shm") / ("korvex-run-test-" + std::to_string(::getpid()))};
+  fs::create_directories(errors.path);
+  const std::string job = doc("Job.indd"), other = doc("Other.indd");
+  test::writeFile(errors.path / "Job.indd", kMinimalDocument);
+  test::writeFile(errors.path / "Other.indd", std::string(kMinimalDocument) + "\n");
+  // A document without a "Text" layer fails Preflight and is filed.
+  const std::string chain = chainFile(
+      "preflight.plist", "<array><dict><key>Action</key><string>Preflight</string>"
+                         "<key>PreflightProfile</key><string>[Basic]</string><key>ErrorFolder</key><string>" +
+                             errors.path.string() + "</string></dict></array>");
+
+  auto result = korvex({"run", "--chain", chain, job, other});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_FALSE(fs::exists(job));
+  EXPECT_EQ(test::readFile(errors.path / "Job.indd"), kMinimalDocument);
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(test::readFile(errors.path / "Other.indd"), std::string(kMinimalDocument) + "\n");
+  Lines lines = log();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::\t####\tnot moved: " + job), 0);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "T: Korvex::\t####\tnot moved: " + other), 1);
+  EXPECT_FALSE(fs::exists(home.dataHome() / "Trash/files/Job.indd"));
 }
 
 // Save replaces the document whole: through a symbolic link, under a name of
