@@ -104,6 +104,7 @@ ErrorCode saveAsPDF(MyDoc& document, const std::optional<std::string>& path,
   const PdfExportStyle settings = style.value_or(PdfExportStyle{});
 
   PdfExportRequest request;
+  request.older = OlderOutput::toTrash;
   if (pages) {
     // An empty list would export every page; here it names none.
     if (pages->empty()) {

@@ -291,9 +291,14 @@ class PreflightRun : public ActionsRun {
   }
 };
 
+// An older page PDF of the same name is another job's: it is kept in the Trash.
 TEST_F(PreflightRun, CleanDocumentGivesTwoPagePdfs) {
+  test::writeFile(pdfs() / "011-Seite-Katalog Seite 12.pdf", "an older job's PDF");
   auto result = run({preflight("NoLinks")}, {doc("Katalog Seite 12.indd")});
   EXPECT_EQ(result.exitCode, 0) << result.err << log();
+  EXPECT_EQ(test::readFile(home.dataHome() / "Trash" / "files" / "011-Seite-Katalog Seite 12.pdf"),
+            "an older job's PDF");
+  EXPECT_TRUE(logHas("\tmoved to the Trash: " + (pdfs() / "011-Seite-Katalog Seite 12.pdf").string())) << log();
   EXPECT_EQ(test::readFile(pdfs() / "011-Seite-Katalog Seite 12.pdf").rfind("%PDF", 0), 0u);
   EXPECT_EQ(test::readFile(pdfs() / "012-Seite-Katalog Seite 12.pdf").rfind("%PDF", 0), 0u);
   EXPECT_TRUE(fs::exists(jobs() / "Katalog Seite 12.indd"));
