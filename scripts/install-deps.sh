@@ -18,6 +18,10 @@ packages=(
   # host: pictures, PDF writing and rasterising, PostScript
   libjpeg-dev libpng-dev libtiff-dev libpodofo-dev ghostscript
   libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libgumbo-dev libmujs-dev zlib1g-dev
+  # host: every placed picture is read through libvips
+  libvips-dev
+  # tests make pictures with vips and ImageMagick and check PDFs with poppler and qpdf
+  libvips-tools imagemagick poppler-utils qpdf
   # the fuzz targets are built with clang's libFuzzer
   clang
 )
