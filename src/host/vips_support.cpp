@@ -1,6 +1,7 @@
 #include "host/vips_support.h"
 
 #include <mutex>
+#include <string_view>
 
 namespace korvex {
 
@@ -52,9 +53,13 @@ std::string takeVipsError(const std::string& fallback) {
   if (text.empty()) text = lastWarning;
   clearVipsMessages();
   if (const auto end = text.find('\n'); end != std::string::npos) text.resize(end);
-  // "VipsForeignLoad: ..." or "jpegload: ..." name libvips' internals, not the file's problem.
-  if (const auto colon = text.find(": "); colon != std::string::npos && text.find(' ') > colon)
-    text = text.substr(colon + 2);
+  // "VipsForeignLoad: ", "jpegload: " or "magick2vips: " name libvips' internals, not the file's problem.
+  if (const auto colon = text.find(": "); colon != std::string::npos && text.find(' ') > colon) {
+    const std::string_view prefix(text.data(), colon);
+    if (prefix.starts_with("Vips") || prefix.starts_with("vips") || prefix.ends_with("load") ||
+        prefix.ends_with("2vips"))
+      text = text.substr(colon + 2);
+  }
   while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
   return text.empty() ? fallback : text;
 }

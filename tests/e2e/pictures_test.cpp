@@ -487,6 +487,19 @@ TEST_F(Pictures, PlacedDrawnOrReportedOnEveryPath) {
     }
   }
 
+  // Print and preview report the same way.
+  auto printed = korvex({"print", document().string(), "--to", (home_.scratch() / "out.ps").string()});
+  EXPECT_EQ(printed.exitCode, 1);
+  EXPECT_EQ(count(printed.err, "korvex: print: "), undrawable()) << printed.err;
+  std::size_t garbagePage = 0;
+  for (std::size_t i = 0; i < cases_.size(); ++i)
+    if (cases_[i].name == "garbage.png") garbagePage = i + 1;
+  auto preview = korvex({"preview", document().string(), (home_.scratch() / "p.jpg").string(), "--spread",
+                         std::to_string(garbagePage)});
+  EXPECT_EQ(preview.exitCode, 1);
+  EXPECT_EQ(preview.err, "korvex: preview: " + (links() / "garbage.png").string() +
+                             ": can't be drawn, left out: IHDR: CRC error\n");
+
   // doc check warns per file; preflight's "[Basic]" has a rule of its own.
   auto checked = korvex({"doc", "check", document().string()});
   EXPECT_EQ(checked.exitCode, 0);
