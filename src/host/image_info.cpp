@@ -44,8 +44,7 @@ std::string extensionOf(const std::string& path) {
 }
 
 PlacedFileKind vectorKind(std::string_view head) {
-  // Readers accept a PDF whose header comes after some junk, within the first kilobyte.
-  if (head.find("%PDF-") != std::string_view::npos) return PlacedFileKind::PDF;
+  if (head.starts_with("%PDF-")) return PlacedFileKind::PDF;
   if (head.starts_with("%!PS")) return PlacedFileKind::EPS;
   if (head.starts_with("\xC5\xD0\xD3\xC6")) return PlacedFileKind::EPS;  // DOS EPS binary header
   return PlacedFileKind::Unknown;
@@ -135,9 +134,13 @@ PlacedFileKind placedFileKind(const std::string& path) {
     if (ext == ".eps") return PlacedFileKind::EPS;
     return PlacedFileKind::Unknown;
   }
-  if (const PlacedFileKind vector = vectorKind(readHead(path, 1024)); vector != PlacedFileKind::Unknown)
-    return vector;
-  return pictureFormat(path).empty() ? PlacedFileKind::Unknown : PlacedFileKind::Image;
+  // Signatures at the start first: ImageMagick's loader would take PDF and EPS files for pictures.
+  const std::string head = readHead(path, 1024);
+  if (const PlacedFileKind vector = vectorKind(head); vector != PlacedFileKind::Unknown) return vector;
+  if (!pictureFormat(path).empty()) return PlacedFileKind::Image;
+  // PDF readers accept a header after some junk within the first kilobyte; a
+  // picture's metadata could mention it too, so only once no loader took the file.
+  return head.find("%PDF-") != std::string::npos ? PlacedFileKind::PDF : PlacedFileKind::Unknown;
 }
 
 ClassID classForPlacedFile(PlacedFileKind kind) {

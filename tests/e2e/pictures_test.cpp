@@ -563,18 +563,24 @@ TEST_F(Pictures, SmallestFileSizeResamplesAndConvertsToRgb) {
 // A document that links damaged and unreadable files loads, exports what it
 // can (the batch log names each file left out), saves and loads again.
 TEST_F(Pictures, BatchLogsUndrawableFilesAndTheSavedDocumentOpens) {
-  // The check before every action would skip the document for its undrawable links.
+  const fs::path chain = home_.scratch() / "chain.plist";
+  test::writeFile(chain, R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><array>)"
+                         R"(<dict><key>Action</key><string>PDF</string><key>Style</key>)"
+                         R"(<string>[High Quality Print]</string></dict>)"
+                         R"(<dict><key>Action</key><string>Save</string></dict></array></plist>)");
+  // With the defaults the check before every action finds the undrawable links ("[Basic]") and skips.
+  auto skipped = korvex({"run", "--chain", chain.string(), document().string()});
+  EXPECT_EQ(skipped.exitCode, 0) << skipped.err;
+  EXPECT_EQ(count(test::readFile(home_.documents() / "Tamrisk" / "Korvex.txt"), "\t\t####\tpreflight"), 2u);
+  EXPECT_FALSE(fs::exists(home_.scratch() / "Pictures.pdf"));
+
+  // A profile without the rule lets the actions run.
   test::writeFile(home_.dataHome() / "korvex-host/preflight-profiles/Loose.json",
                   R"({"undrawableLinks": false})");
   test::writeFile(
       home_.dataHome() / "Tamrisk/Korvex.plist",
       R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict><key>Options</key><dict>)"
       R"(<key>preflight</key><string>Loose</string></dict></dict></plist>)");
-  const fs::path chain = home_.scratch() / "chain.plist";
-  test::writeFile(chain, R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><array>)"
-                         R"(<dict><key>Action</key><string>PDF</string><key>Style</key>)"
-                         R"(<string>[High Quality Print]</string></dict>)"
-                         R"(<dict><key>Action</key><string>Save</string></dict></array></plist>)");
   const std::string before = test::readFile(document());
   auto result = korvex({"run", "--chain", chain.string(), document().string()});
   EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
