@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <limits>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <unordered_map>
+#include <nlohmann/json.hpp>
 
 #include "foundation/base64.h"
 #include "foundation/json_node.h"
@@ -272,8 +272,7 @@ class Reader {
       const Node n = basedOn[firstUnknown].first.at("basedOn");
       n.fail("unknown style \"" + n.string() + "\"");
     }
-    if (firstCircle < count)
-      basedOn[firstCircle].first.at("basedOn").fail("styles based on each other in a circle");
+    if (firstCircle < count) basedOn[firstCircle].first.at("basedOn").fail("styles based on each other in a circle");
     // Children before their parents: each check of the chain stops at the
     // parent, whose own parent is not set yet.
     for (auto k = parentsFirst.rbegin(); k != parentsFirst.rend(); ++k) {
@@ -432,8 +431,7 @@ class Reader {
       // Spread layers are in the order of the document's layers.
       const UID spreadLayer = s->GetChildUID(doc_->layerIndex(l->GetUID()));
       auto* sl = db_->instantiate<ISpreadLayer>(spreadLayer);
-      item(it,
-           sl && sl->documentLayerUID() == l->GetUID() ? spreadLayer : s->QueryLayer(l->GetUID())->GetUID(),
+      item(it, sl && sl->documentLayerUID() == l->GetUID() ? spreadLayer : s->QueryLayer(l->GetUID())->GetUID(),
            1);
     }
     spreadsBottom_ = std::max(spreadsBottom_, IDocument::spreadBottom(*s));
