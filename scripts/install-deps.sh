@@ -20,8 +20,10 @@ packages=(
   # host: pictures, PDF writing and rasterising, PostScript
   libjpeg-dev libpng-dev libtiff-dev libqpdf-dev qpdf ghostscript
   libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libgumbo-dev libmujs-dev zlib1g-dev
-  # tests: independent readers and writers of the files we read and write
-  poppler-utils imagemagick
+  # host: every placed picture is read through libvips
+  libvips-dev
+  # tests make pictures with vips and ImageMagick and check PDFs with poppler and qpdf
+  libvips-tools imagemagick poppler-utils
   # the fuzz targets are built with clang's libFuzzer
   clang
 )

@@ -7,6 +7,7 @@
 
 #include "command.h"
 #include "host/document_file.h"
+#include "host/image_info.h"
 #include "host/used_fonts.h"
 
 namespace korvex::cli {
@@ -195,6 +196,48 @@ Json itemJson(const IDocument& doc, UID uid, const PMMatrix& spreadInverse) {
   return j;
 }
 
+double roundedTo(double value, double step) {
+  return std::round(value / step) * step;
+}
+
+// What the host understood of a linked file: kind, pixels, resolution as
+// stored and as placed, colour space, orientation, and its state.
+Json linkJson(const IDocument& doc, const ILink& link) {
+  const IDataBase* db = doc.GetDocDataBase();
+  const LinkResource* resource = link.resource();
+  const auto* content = db->instantiate<PlacedContent>(link.GetObject());
+  Json j = {{"path", resource->path()}};
+  const auto state = link.GetResourceModificationState();
+  std::optional<std::string> why;
+  if (state != ILink::kResourceMissing) why = link.undrawableReason();
+  j["state"] = why ? "can't be drawn" : stateName(state);
+  if (why) j["reason"] = *why;
+  j["embedded"] = resource->isEmbedded();
+  const ClassID kind = content ? content->GetClass() : ClassID::kImageItem;
+  j["kind"] = kind == ClassID::kPDFItem ? "pdf" : kind == ClassID::kEPSItem ? "eps" : "image";
+  if (kind != ClassID::kImageItem || state == ILink::kResourceMissing) return j;
+  if (auto header = readPictureHeader(resource->path())) {
+    j["format"] = header->format;
+    j["pixelWidth"] = header->shownWidth();
+    j["pixelHeight"] = header->shownHeight();
+    j["colorSpace"] = header->colorSpace;
+    j["samples"] = header->samples;
+    j["alpha"] = header->alpha;
+    j["iccProfile"] = header->iccProfile;
+    j["orientation"] = header->orientation;
+    if (header->xResolution > 0) j["resolution"] = roundedTo(header->xResolution, 0.01);
+  }
+  // Effective: the pixels over the placed size on the page.
+  if (content && content->imageAttributes())
+    if (const auto bounds = doc.pathBounds(content->GetUID());
+        bounds && bounds->width() > 0 && bounds->height() > 0) {
+      const ImageAttributes& a = *content->imageAttributes();
+      j["effectiveResolution"] = roundedTo(
+          std::min(a.pixelWidth / (bounds->width() / 72.0), a.pixelHeight / (bounds->height() / 72.0)), 0.1);
+    }
+  return j;
+}
+
 Json infoJson(const IDocument& doc, const std::string& path) {
   const IDataBase* db = doc.GetDocDataBase();
   Json j = {{"file", path}, {"facingPages", doc.facingPages()}, {"pageCount", doc.GetPageCount()}};
@@ -256,10 +299,7 @@ Json infoJson(const IDocument& doc, const std::string& path) {
   j["stories"] = stories;
   Json links = Json::array();
   for (UID uid : doc.linkList()) {
-    const auto* link = db->instantiate<ILink>(uid);
-    links.push_back({{"path", link->resource()->path()},
-                     {"state", stateName(link->GetResourceModificationState())},
-                     {"embedded", link->resource()->isEmbedded()}});
+    links.push_back(linkJson(doc, *db->instantiate<ILink>(uid)));
   }
   j["links"] = links;
   Json swatches = Json::array();
@@ -352,9 +392,25 @@ int docInfo(std::span<const std::string> args) {
                 s["characters"].get<int>(), s["frames"].get<std::size_t>(),
                 s["frames"].get<std::size_t>() == 1 ? "" : "s", s["preview"].get<std::string>().c_str());
   std::printf("  links:\n");
-  for (const Json& l : info["links"])
-    std::printf("    %s: %s%s\n", l["path"].get<std::string>().c_str(), l["state"].get<std::string>().c_str(),
+  for (const Json& l : info["links"]) {
+    std::string line = l["kind"].get<std::string>();
+    if (l.contains("format")) line += " (" + l["format"].get<std::string>() + ")";
+    if (l.contains("pixelWidth"))
+      line += ", " + std::to_string(l["pixelWidth"].get<int>()) + " x " +
+              std::to_string(l["pixelHeight"].get<int>()) + " pixels, " + l["colorSpace"].get<std::string>() +
+              " " + l["samples"].get<std::string>();
+    if (l.contains("pixelWidth"))
+      line += ", " + (l.contains("resolution") ? fixed(l["resolution"].get<double>(), 0) + " ppi"
+                                               : std::string("no resolution"));
+    if (l.contains("effectiveResolution"))
+      line += ", effective " + fixed(l["effectiveResolution"].get<double>(), 0) + " ppi";
+    if (l.contains("orientation") && l["orientation"].get<int>() != 1)
+      line += ", orientation " + std::to_string(l["orientation"].get<int>());
+    line += ", " + l["state"].get<std::string>();
+    if (l.contains("reason")) line += ": " + l["reason"].get<std::string>();
+    std::printf("    %s: %s%s\n", l["path"].get<std::string>().c_str(), line.c_str(),
                 l["embedded"].get<bool>() ? " (embedded)" : "");
+  }
   std::printf("  swatches:\n");
   for (const Json& s : info["swatches"])
     std::printf("    %-20s %s\n", s["name"].get<std::string>().c_str(),
@@ -382,6 +438,12 @@ int docCheck(std::span<const std::string> args) {
   for (UID uid : doc->linkList()) {
     const auto* link = db->instantiate<ILink>(uid);
     const auto state = link->GetResourceModificationState();
+    if (state != ILink::kResourceMissing)
+      if (auto why = link->undrawableReason()) {
+        std::printf("%s: warning: link %s: can't be drawn: %s\n", path.c_str(),
+                    link->resource()->path().c_str(), why->c_str());
+        ++warnings;
+      }
     if (state == ILink::kResourceNormal) continue;
     std::printf("%s: warning: link %s: %s\n", path.c_str(), link->resource()->path().c_str(),
                 stateName(state));

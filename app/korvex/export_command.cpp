@@ -86,7 +86,11 @@ int runExportCommand(std::span<const std::string> args) {
   }
   std::printf("%s: %d page%s with \"%s\"\n", outPath.c_str(), result.pages, result.pages == 1 ? "" : "s",
               style.c_str());
-  return kExitOk;
+  // The PDF is written but incomplete.
+  for (const UndrawableFile& file : result.undrawable)
+    std::fprintf(stderr, "korvex: export: %s: can't be drawn, left out: %s\n", file.path.c_str(),
+                 file.reason.c_str());
+  return result.undrawable.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace korvex::cli

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "command.h"
-#include "tool_arguments.h"
 #include "host/document.h"
 #include "host/output/preview.h"
 #include "host/session.h"
+#include "tool_arguments.h"
 
 namespace korvex::cli {
 
@@ -30,7 +30,8 @@ int runPreviewCommand(std::span<const std::string> args) {
       v && (!parseWholeNumber(*v, resolution) || resolution < kMinPreviewResolution ||
             resolution > kMaxPreviewResolution))
     return usageError("--resolution needs pixels per inch from 72 to 600");
-  if (auto v = parsed->value("--quality"); v && (!parseWholeNumber(*v, quality) || quality < 1 || quality > 100))
+  if (auto v = parsed->value("--quality");
+      v && (!parseWholeNumber(*v, quality) || quality < 1 || quality > 100))
     return usageError("--quality needs a JPEG quality from 1 to 100");
   if (parsed->positional.size() != 2) return usageError(kUsage);
   const std::string& docPath = parsed->positional[0];
@@ -47,7 +48,10 @@ int runPreviewCommand(std::span<const std::string> args) {
   }
   std::printf("%s: spread %d, %d x %d pixels at %d ppi\n", outPath.c_str(), spread, result.width,
               result.height, resolution);
-  return kExitOk;
+  for (const UndrawableFile& file : result.undrawable)
+    std::fprintf(stderr, "korvex: preview: %s: can't be drawn, left out: %s\n", file.path.c_str(),
+                 file.reason.c_str());
+  return result.undrawable.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace korvex::cli

@@ -65,7 +65,10 @@ int runPrintCommand(std::span<const std::string> args) {
                 style.printer.empty() ? "the default printer" : style.printer.c_str(), name.c_str());
   else
     std::printf("%s: %d page%s with \"%s\"\n", result.outputFile.c_str(), result.pages, plural, name.c_str());
-  return kExitOk;
+  for (const UndrawableFile& file : result.undrawable)
+    std::fprintf(stderr, "korvex: print: %s: can't be drawn, left out: %s\n", file.path.c_str(),
+                 file.reason.c_str());
+  return result.undrawable.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace korvex::cli

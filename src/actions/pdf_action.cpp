@@ -18,6 +18,13 @@ namespace korvex {
 
 namespace {
 
+// Each linked file the export left out, on a line of its own; the PDF is
+// written, the action goes on, and the log is shown at the end.
+void logUndrawable(const std::vector<UndrawableFile>& files) {
+  for (const UndrawableFile& file : files) MyLog("\t####\tcan't be drawn: %@ (%@)", file.path, file.reason);
+  if (!files.empty()) setShowLog(true);
+}
+
 PdfExportProvider* provider() {
   Session* session = GetExecutionContextSession();
   return session ? &pdfExportProvider(*session) : nullptr;
@@ -80,6 +87,7 @@ bool saveAsPDF(IDocument* document, const std::string& path, const std::optional
     MyLog("\t\t####\t%@", result.message);
     return false;
   }
+  logUndrawable(result.undrawable);
   return true;
 }
 
@@ -121,6 +129,7 @@ ErrorCode saveAsPDF(MyDoc& document, const std::optional<std::string>& path,
 
   const PdfExportResult result = exporter->exportDocument(*doc, *path, settings, request, 0);
   if (result.error != kSuccess) MyLog("\t####\terr: %d", result.error);
+  logUndrawable(result.undrawable);
   return result.error;
 }
 

@@ -97,6 +97,10 @@ bool doPrint(IDocument* document, const DictPtr& action) {
     MyLog("\t####\t%@", result.message);
     setShowLog(true);
   }
+  for (const UndrawableFile& file : result.undrawable) {
+    MyLog("\t####\tcan't be drawn: %@ (%@)", file.path, file.reason);
+    setShowLog(true);
+  }
   return true;
 }
 

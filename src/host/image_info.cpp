@@ -1,114 +1,39 @@
 #include "host/image_info.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
-#include <cstdint>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <vector>
+#include <map>
+#include <mutex>
+#include <string_view>
+#include <tuple>
+
+#include "host/link.h"
+#include "host/picture_decode.h"
+#include "host/vector_bounds.h"
+#include "host/vips_support.h"
 
 namespace korvex {
 
 namespace {
 
-std::vector<std::uint8_t> readHead(const std::string& path, std::size_t limit) {
-  // Only regular files: a device or a pipe could block or never end.
+constexpr int kMaxPixels = 1000000;  // per side, as the document file holds them
+
+bool isRegularFile(const std::string& path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return {};
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+std::string readHead(const std::string& path, std::size_t limit) {
+  if (!isRegularFile(path)) return {};
   std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes(limit);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
+  std::string bytes(limit, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(limit));
   bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   return bytes;
-}
-
-std::uint32_t be16(const std::vector<std::uint8_t>& b, std::size_t i) {
-  return (std::uint32_t{b[i]} << 8) | b[i + 1];
-}
-std::uint32_t be32(const std::vector<std::uint8_t>& b, std::size_t i) {
-  return (be16(b, i) << 16) | be16(b, i + 2);
-}
-
-std::optional<ImageAttributes> jpegAttributes(const std::string& path) {
-  const auto b = readHead(path, 1 << 20);
-  ImageAttributes a;
-  std::size_t i = 2;
-  while (i + 4 <= b.size()) {
-    if (b[i] != 0xFF) return std::nullopt;
-    const std::uint8_t marker = b[i + 1];
-    if (marker == 0xFF) {
-      ++i;
-      continue;
-    }
-    const std::size_t length = be16(b, i + 2);
-    if (marker == 0xE0 && i + 18 <= b.size() &&
-        std::equal(b.begin() + static_cast<long>(i) + 4, b.begin() + static_cast<long>(i) + 9, "JFIF")) {
-      const std::uint32_t unit = b[i + 11], x = be16(b, i + 12);
-      if (unit == 1 && x > 0) a.resolution = x;
-      if (unit == 2 && x > 0) a.resolution = x * 2.54;
-    }
-    // Start-of-frame markers (not DHT, JPG or DAC) carry size and component count.
-    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-      if (i + 10 > b.size()) return std::nullopt;
-      a.pixelHeight = static_cast<int>(be16(b, i + 5));
-      a.pixelWidth = static_cast<int>(be16(b, i + 7));
-      a.colorSpace = b[i + 9] == 1 ? ImageColorSpace::Grey : ImageColorSpace::Colour;
-      return a;
-    }
-    i += 2 + length;
-  }
-  return std::nullopt;
-}
-
-std::optional<ImageAttributes> pngAttributes(const std::string& path) {
-  const auto b = readHead(path, 33);
-  if (b.size() < 26) return std::nullopt;
-  ImageAttributes a;
-  a.pixelWidth = static_cast<int>(be32(b, 16));
-  a.pixelHeight = static_cast<int>(be32(b, 20));
-  const std::uint8_t type = b[25];
-  // Colour types 0 (grey) and 4 (grey with alpha); a palette counts as colour.
-  a.colorSpace = type == 0 || type == 4 ? ImageColorSpace::Grey : ImageColorSpace::Colour;
-  return a;
-}
-
-std::optional<ImageAttributes> tiffAttributes(const std::string& path) {
-  const auto b = readHead(path, 1 << 20);
-  if (b.size() < 8) return std::nullopt;
-  const bool little = b[0] == 'I';
-  auto u16 = [&](std::size_t i) -> std::uint32_t {
-    if (i + 2 > b.size()) return 0;
-    return little ? (std::uint32_t{b[i + 1]} << 8 | b[i]) : be16(b, i);
-  };
-  auto u32 = [&](std::size_t i) -> std::uint32_t {
-    if (i + 4 > b.size()) return 0;
-    return little ? (u16(i + 2) << 16 | u16(i)) : be32(b, i);
-  };
-  const std::size_t ifd = u32(4);
-  const std::uint32_t count = u16(ifd);
-  if (ifd == 0 || ifd + 2 + count * 12 > b.size()) return std::nullopt;
-  ImageAttributes a;
-  std::uint32_t photometric = 2;
-  double xResolution = 0;
-  std::uint32_t resolutionUnit = 2;  // inches unless the file says otherwise
-  for (std::uint32_t e = 0; e < count; ++e) {
-    const std::size_t at = ifd + 2 + e * 12;
-    const std::uint32_t tag = u16(at), type = u16(at + 2);
-    const std::uint32_t value = type == 3 ? u16(at + 8) : u32(at + 8);
-    if (tag == 256) a.pixelWidth = static_cast<int>(value);
-    if (tag == 257) a.pixelHeight = static_cast<int>(value);
-    if (tag == 262) photometric = value;
-    // XResolution is a rational stored at an offset.
-    if (tag == 282 && type == 5) {
-      const std::uint32_t num = u32(value), den = u32(value + 4);
-      if (num > 0 && den > 0) xResolution = static_cast<double>(num) / den;
-    }
-    if (tag == 296) resolutionUnit = value;
-  }
-  a.colorSpace = photometric <= 1 ? ImageColorSpace::Grey : ImageColorSpace::Colour;
-  if (xResolution > 0 && resolutionUnit == 2) a.resolution = xResolution;
-  if (xResolution > 0 && resolutionUnit == 3) a.resolution = xResolution * 2.54;
-  return a;
 }
 
 std::string extensionOf(const std::string& path) {
@@ -118,29 +43,104 @@ std::string extensionOf(const std::string& path) {
   return ext;
 }
 
+PlacedFileKind vectorKind(std::string_view head) {
+  if (head.starts_with("%PDF-")) return PlacedFileKind::PDF;
+  if (head.starts_with("%!PS")) return PlacedFileKind::EPS;
+  if (head.starts_with("\xC5\xD0\xD3\xC6")) return PlacedFileKind::EPS;  // DOS EPS binary header
+  return PlacedFileKind::Unknown;
+}
+
+// libvips' loaders for pictures (its PDF, SVG and data-table loaders are not pictures here).
+constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kPictureLoaders{{
+    {"jpegload", "jpeg"},
+    {"pngload", "png"},
+    {"tiffload", "tiff"},
+    {"gifload", "gif"},
+    {"webpload", "webp"},
+    {"heifload", "heif"},
+    {"jp2kload", "jpeg2000"},
+    {"jxlload", "jpegxl"},
+    {"ppmload", "ppm"},
+    {"magickload", "magick"},
+}};
+
+// The short format name of the loader libvips picks for the file; empty when none is a picture loader.
+std::string pictureFormat(const std::string& path) {
+  if (!ensureVips()) return {};
+  const char* loader = vips_foreign_find_load(path.c_str());
+  if (!loader) {
+    clearVipsMessages();
+    return {};
+  }
+  const char* nickname = vips_nickname_find(g_type_from_name(loader));
+  const std::string_view name = nickname ? nickname : "";
+  for (const auto& [load, format] : kPictureLoaders)
+    if (name == load) return std::string(format);
+  return {};
+}
+
+std::string colorSpaceName(VipsInterpretation type, int colourBands) {
+  switch (type) {
+    case VIPS_INTERPRETATION_B_W:
+    case VIPS_INTERPRETATION_GREY16: return "grey";
+    case VIPS_INTERPRETATION_sRGB:
+    case VIPS_INTERPRETATION_RGB16:
+    case VIPS_INTERPRETATION_scRGB:
+    case VIPS_INTERPRETATION_RGB: return "RGB";
+    case VIPS_INTERPRETATION_CMYK: return "CMYK";
+    case VIPS_INTERPRETATION_LAB:
+    case VIPS_INTERPRETATION_LABQ:
+    case VIPS_INTERPRETATION_LABS: return "Lab";
+    default: break;
+  }
+  if (colourBands == 1) return "grey";
+  if (colourBands == 3) return "RGB";
+  if (colourBands == 4) return "CMYK";
+  return "other";
+}
+
+std::string samplesName(VipsBandFormat format) {
+  switch (format) {
+    case VIPS_FORMAT_UCHAR:
+    case VIPS_FORMAT_CHAR: return "8-bit";
+    case VIPS_FORMAT_USHORT:
+    case VIPS_FORMAT_SHORT: return "16-bit";
+    case VIPS_FORMAT_UINT:
+    case VIPS_FORMAT_INT: return "32-bit";
+    case VIPS_FORMAT_FLOAT: return "32-bit float";
+    case VIPS_FORMAT_DOUBLE: return "64-bit float";
+    default: return "complex";
+  }
+}
+
+// libvips gives pixels per millimetre, and exactly 1 when the file says nothing.
+PMReal pixelsPerInch(double perMillimetre) {
+  if (!std::isfinite(perMillimetre) || perMillimetre <= 0 || perMillimetre == 1.0) return 0;
+  PMReal ppi = perMillimetre * 25.4;
+  // pHYs stores whole pixels per metre: 5906 is 150.01 ppi.
+  if (std::abs(ppi - std::round(ppi)) < 0.05) ppi = std::round(ppi);
+  return ppi;
+}
+
 }  // namespace
 
 PlacedFileKind placedFileKind(const std::string& path) {
-  const auto b = readHead(path, 8);
-  if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return PlacedFileKind::Image;
-  if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G')
-    return PlacedFileKind::Image;
-  if (b.size() >= 4 &&
-      ((b[0] == 'I' && b[1] == 'I' && b[2] == 42) || (b[0] == 'M' && b[1] == 'M' && b[3] == 42)))
-    return PlacedFileKind::Image;
-  if (b.size() >= 5 && std::equal(b.begin(), b.begin() + 5, "%PDF-")) return PlacedFileKind::PDF;
-  if (b.size() >= 4 && std::equal(b.begin(), b.begin() + 4, "%!PS")) return PlacedFileKind::EPS;
-  if (b.size() >= 4 && b[0] == 0xC5 && b[1] == 0xD0 && b[2] == 0xD3 && b[3] == 0xC6)
-    return PlacedFileKind::EPS;
-  // A file that is not there yet is judged by its name.
-  if (b.empty()) {
+  if (!isRegularFile(path)) {
+    // A file that is not there yet is judged by its name.
     const std::string ext = extensionOf(path);
-    if (ext == ".jpg" || ext == ".jpeg" || ext == ".png" || ext == ".tif" || ext == ".tiff" || ext == ".psd")
-      return PlacedFileKind::Image;
+    for (const char* e : {".jpg", ".jpeg", ".png", ".tif", ".tiff", ".psd", ".gif", ".webp", ".heic", ".jp2"})
+      if (ext == e) return PlacedFileKind::Image;
     if (ext == ".pdf" || ext == ".ai") return PlacedFileKind::PDF;
     if (ext == ".eps") return PlacedFileKind::EPS;
+    return PlacedFileKind::Unknown;
   }
-  return PlacedFileKind::Unknown;
+  // Signatures at the start first: ImageMagick's loader would take PDF and EPS files for pictures.
+  const std::string head = readHead(path, 1024);
+  if (const PlacedFileKind vector = vectorKind(head); vector != PlacedFileKind::Unknown) return vector;
+  if (!pictureFormat(path).empty()) return PlacedFileKind::Image;
+  // PDF readers accept a header after some junk within the first kilobyte; a
+  // picture's metadata could mention it too, so only once no loader took the file.
+  return head.find("%PDF-") != std::string::npos ? PlacedFileKind::PDF : PlacedFileKind::Unknown;
 }
 
 ClassID classForPlacedFile(PlacedFileKind kind) {
@@ -151,23 +151,92 @@ ClassID classForPlacedFile(PlacedFileKind kind) {
   }
 }
 
+Result<PictureHeader> readPictureHeader(const std::string& path) {
+  if (!isRegularFile(path)) return fail(path + ": not a file");
+  // What an earlier file left in libvips' error buffer is not this file's problem.
+  clearVipsMessages();
+  PictureHeader h;
+  h.format = pictureFormat(path);
+  if (h.format.empty()) return fail(path + ": not a picture format the host reads");
+  VipsImagePtr image(vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+  if (!image) return fail(path + ": " + takeVipsError("picture header can't be read"));
+  VipsImage* in = image.get();
+  h.width = in->Xsize;
+  h.height = in->Ysize;
+  h.bands = in->Bands;
+  h.alpha = vips_image_hasalpha(in);
+  h.colorSpace = colorSpaceName(in->Type, h.bands - (h.alpha ? 1 : 0));
+  if (in->Coding == VIPS_CODING_LABQ) h.colorSpace = "Lab";
+  h.samples = samplesName(in->BandFmt);
+  h.xResolution = pixelsPerInch(in->Xres);
+  h.yResolution = pixelsPerInch(in->Yres);
+  int orientation = 1;
+  if (vips_image_get_typeof(in, VIPS_META_ORIENTATION) &&
+      vips_image_get_int(in, VIPS_META_ORIENTATION, &orientation) == 0 && orientation >= 1 &&
+      orientation <= 8)
+    h.orientation = orientation;
+  h.iccProfile = vips_image_get_typeof(in, VIPS_META_ICC_NAME) != 0;
+  if (h.width <= 0 || h.height <= 0) return fail(path + ": picture has no pixels");
+  return h;
+}
+
 std::optional<ImageAttributes> readImageAttributes(const std::string& path) {
-  const auto b = readHead(path, 4);
-  if (b.size() < 4) return std::nullopt;
-  std::optional<ImageAttributes> a;
-  if (b[0] == 0xFF && b[1] == 0xD8)
-    a = jpegAttributes(path);
-  else if (b[0] == 0x89 && b[1] == 'P')
-    a = pngAttributes(path);
-  else if ((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M'))
-    a = tiffAttributes(path);
-  if (a && (a->pixelWidth <= 0 || a->pixelHeight <= 0)) return std::nullopt;
+  auto header = readPictureHeader(path);
+  if (!header) return std::nullopt;
+  ImageAttributes a;
+  a.pixelWidth = header->shownWidth();
+  a.pixelHeight = header->shownHeight();
+  // What the document file could not hold back is not taken in.
+  if (a.pixelWidth < 1 || a.pixelHeight < 1 || a.pixelWidth > kMaxPixels || a.pixelHeight > kMaxPixels)
+    return std::nullopt;
+  a.colorSpace = header->colorSpace == "grey" ? ImageColorSpace::Grey : ImageColorSpace::Colour;
+  // Turned a quarter, the vertical resolution runs across.
+  const PMReal across = header->orientation >= 5 ? header->yResolution : header->xResolution;
+  a.resolution = across >= 1 && across <= 100000 ? across : 72;
   return a;
 }
 
 PMRect placedBoundsFor(const ImageAttributes& a) {
   const PMReal dpi = a.resolution > 0 ? a.resolution : 72;
   return {0, 0, a.pixelWidth * 72.0 / dpi, a.pixelHeight * 72.0 / dpi};
+}
+
+std::optional<std::string> undrawableReason(const std::string& path, ClassID kind) {
+  const auto stamp = stampOfFile(path);
+  if (!stamp) return "file not found";
+  using Key = std::tuple<std::string, ClassID, std::uint64_t, std::int64_t>;
+  static std::mutex mutex;
+  static std::map<Key, std::optional<std::string>> known;
+  const Key key{path, kind, stamp->size, stamp->modifiedMs};
+  {
+    std::lock_guard lock(mutex);
+    if (auto it = known.find(key); it != known.end()) return it->second;
+  }
+  std::optional<std::string> reason;
+  const auto withoutPath = [&path](const std::string& message) {
+    return message.starts_with(path + ": ") ? message.substr(path.size() + 2) : message;
+  };
+  switch (kind) {
+    case ClassID::kPDFItem:
+      if (auto box = pdfCropBoxSize(path); !box) reason = box.message();
+      break;
+    case ClassID::kEPSItem:
+      if (!epsBoundingBoxSize(path)) reason = "EPS file has no bounding box";
+      break;
+    default:
+      if (auto header = readPictureHeader(path); !header) {
+        reason = withoutPath(header.message());
+      } else if (header->width > kMaxPixels || header->height > kMaxPixels) {
+        reason = "pixel size " + std::to_string(header->width) + " x " + std::to_string(header->height) +
+                 " is beyond " + std::to_string(kMaxPixels);
+      } else if (Status decoded = checkPictureDecodes(path); !decoded) {
+        reason = withoutPath(decoded.message());
+      }
+      break;
+  }
+  std::lock_guard lock(mutex);
+  known[key] = reason;
+  return reason;
 }
 
 }  // namespace korvex

@@ -62,6 +62,11 @@ class ILink : public HostObject {
   // Missing when the file is gone, modified when its size or time differ, else normal.
   // Embedded links are always normal.
   ResourceModificationState GetResourceModificationState() const;
+  // Why the linked file, though there, can't be drawn (damaged, a format the
+  // host can't read, a PDF without a readable page); none when it can be
+  // drawn, is missing or is embedded. Beside the modification state, which it
+  // leaves as it is.
+  std::optional<std::string> undrawableReason() const;
 
  private:
   UID object_;

@@ -10,6 +10,7 @@
 #include "host/document_file.h"
 #include "host/document_names.h"
 #include "host/image_info.h"
+#include "host/vector_bounds.h"
 
 namespace korvex {
 
@@ -635,38 +636,10 @@ class Reader {
     if (n.has("kind")) {
       kind = n.at("kind").choice(EnumNames<ClassID>::values);
     } else {
-      const PlacedFileKind k = path.empty() ? PlacedFileKind::Unknown : placedFileKind(path);
-      if (k == PlacedFileKind::Unknown) n.fail("missing \"kind\" (image, pdf or eps)");
-      kind = classForPlacedFile(k);
+      // By content; a file the host can't recognise is still a link, one that can't be drawn.
+      kind = classForPlacedFile(path.empty() ? PlacedFileKind::Unknown : placedFileKind(path));
     }
-    std::optional<ImageAttributes> attributesOfFile;
-    if (kind == ClassID::kImageItem && !path.empty() && !n.has("imageAttributes"))
-      attributesOfFile = readImageAttributes(path);
-    PMRect bounds;
-    if (n.has("bounds"))
-      bounds = rectFrom(n.at("bounds"));
-    else if (attributesOfFile)
-      bounds = placedBoundsFor(*attributesOfFile);
-    else if (!n.has("path"))
-      bounds = *doc_->pathBounds(frame);
-    PlacedContent* c = doc_->createPlacedContent(frame, kind, bounds, uidOf(n));
-    if (!c) n.fail("duplicate uid");
-    if (n.has("path")) c->setPath(pathFrom(n, SplineShape::Polygon, false));
-    if (!n.has("bounds") && !n.has("path") && !attributesOfFile) {
-      // Content without size of its own fills the frame.
-      const PMRect inner = db_->instantiate<SplineItem>(frame)->path()->bounds();
-      c->setPath(Path::rectangle({0, 0, inner.width(), inner.height()}));
-      c->setTransform(PMMatrix::translation(inner.left, inner.top));
-    } else if (!n.has("transform") && attributesOfFile) {
-      const PMRect inner = db_->instantiate<SplineItem>(frame)->path()->bounds();
-      c->setTransform(PMMatrix::translation(inner.left, inner.top));
-    }
-    if (n.has("transform")) c->setTransform(matrixFrom(n.at("transform")));
-    GraphicAttributes none;
-    none.fillSwatch = doc_->noneSwatch();
-    none.strokeSwatch = doc_->noneSwatch();
-    c->setGraphicAttributes(none);
-    attributes(n, *c);
+    std::optional<ImageAttributes> recorded;
     if (n.has("imageAttributes")) {
       if (kind != ClassID::kImageItem) n.at("imageAttributes").fail("only images have image attributes");
       Node a = n.at("imageAttributes");
@@ -677,10 +650,55 @@ class Reader {
       if (a.has("pixelHeight")) ia.pixelHeight = static_cast<int>(a.at("pixelHeight").integer(0, 1000000));
       ia.resolution = a.num("resolution", 72);
       if (!(ia.resolution > 0)) a.at("resolution").fail("resolution must be positive");
-      c->setImageAttributes(ia);
-    } else if (attributesOfFile) {
-      c->setImageAttributes(attributesOfFile);
+      recorded = ia;
     }
+    std::optional<ImageAttributes> attributesOfFile;
+    if (kind == ClassID::kImageItem && !path.empty() && !recorded)
+      attributesOfFile = readImageAttributes(path);
+    // Without bounds in the document, the content keeps the file's own size.
+    std::optional<PMRect> ownSize;
+    if (!n.has("bounds") && !n.has("path") && !path.empty()) {
+      if (recorded && recorded->pixelWidth > 0 && recorded->pixelHeight > 0)
+        ownSize = placedBoundsFor(*recorded);
+      else if (attributesOfFile)
+        ownSize = placedBoundsFor(*attributesOfFile);
+      else if (kind == ClassID::kPDFItem) {
+        if (auto box = pdfCropBoxSize(path)) ownSize = *box;
+      }
+      else if (kind == ClassID::kEPSItem)
+        ownSize = epsBoundingBoxSize(path);
+      if (ownSize && !(ownSize->width() > 0 && ownSize->height() > 0)) ownSize.reset();
+    }
+    PMRect bounds;
+    if (n.has("bounds"))
+      bounds = rectFrom(n.at("bounds"));
+    else if (ownSize)
+      bounds = *ownSize;
+    else if (!n.has("path"))
+      bounds = *doc_->pathBounds(frame);
+    PlacedContent* c = doc_->createPlacedContent(frame, kind, bounds, uidOf(n));
+    if (!c) n.fail("duplicate uid");
+    if (n.has("path")) c->setPath(pathFrom(n, SplineShape::Polygon, false));
+    if (!n.has("bounds") && !n.has("path") && !ownSize) {
+      // Content without size of its own fills the frame.
+      const PMRect inner = db_->instantiate<SplineItem>(frame)->path()->bounds();
+      c->setPath(Path::rectangle({0, 0, inner.width(), inner.height()}));
+      c->setTransform(PMMatrix::translation(inner.left, inner.top));
+    } else if (!n.has("transform") && ownSize) {
+      // At the frame's top-left corner, as placing puts it.
+      const PMRect inner = db_->instantiate<SplineItem>(frame)->path()->bounds();
+      c->setTransform(PMMatrix::translation(inner.left, inner.top));
+    }
+    if (n.has("transform")) c->setTransform(matrixFrom(n.at("transform")));
+    GraphicAttributes none;
+    none.fillSwatch = doc_->noneSwatch();
+    none.strokeSwatch = doc_->noneSwatch();
+    c->setGraphicAttributes(none);
+    attributes(n, *c);
+    if (recorded)
+      c->setImageAttributes(recorded);
+    else if (attributesOfFile)
+      c->setImageAttributes(attributesOfFile);
     if (n.has("link")) {
       const Node l = n.at("link");
       ILink* link = doc_->createLink(c->GetUID(), path, uidOf(l), uidOf(l, "resourceUID"));

@@ -10,6 +10,7 @@
 
 #include "host/database.h"
 #include "host/document.h"
+#include "host/image_info.h"
 
 namespace korvex {
 
@@ -472,6 +473,14 @@ ILink::ResourceModificationState ILink::GetResourceModificationState() const {
   const auto stamp = stampOfFile(r->path());
   if (!stamp) return kResourceMissing;
   return *stamp == r->stamp() ? kResourceNormal : kResourceModified;
+}
+
+std::optional<std::string> ILink::undrawableReason() const {
+  const LinkResource* r = resource();
+  const auto* content = GetDataBase()->instantiate<PlacedContent>(object_);
+  // A missing file is its own state; an embedded copy is checked when it is drawn.
+  if (!r || !content || r->isEmbedded() || !stampOfFile(r->path())) return std::nullopt;
+  return korvex::undrawableReason(r->path(), content->GetClass());
 }
 
 }  // namespace korvex

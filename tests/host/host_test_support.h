@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/document.h"
+#include "host/vips_support.h"
 #include "support/temp_home.h"
 
 namespace korvex::test {
@@ -20,34 +21,38 @@ inline DocumentSetup setup(int pages, std::vector<std::string> layers = {"Layer 
   return s;
 }
 
-// A minimal PNG: signature and header chunk are all the host reads.
-inline std::string pngBytes(int width, int height, bool grey) {
-  std::string b = "\x89PNG\r\n\x1a\n";
-  b += std::string("\0\0\0\x0dIHDR", 8);
-  auto be32 = [&](int v) {
-    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<char>((v >> shift) & 0xFF));
-  };
-  be32(width);
-  be32(height);
-  b.push_back(8);
-  b.push_back(grey ? 0 : 2);
-  b += std::string("\0\0\0\0\0\0\0", 7);
-  return b;
+// Pictures encoded by libvips (a black image of that size): a PNG in grey or
+// RGB, a JPEG with 1, 3 or 4 (CMYK) components at 72 ppi.
+inline std::string vipsEncoded(int width, int height, int bands, const char* format) {
+  if (!ensureVips()) return {};
+  VipsImage* black = nullptr;
+  if (vips_black(&black, width, height, "bands", bands, nullptr) != 0) return {};
+  VipsImagePtr image(black);
+  VipsImage* typed = nullptr;
+  const VipsInterpretation type = bands == 1   ? VIPS_INTERPRETATION_B_W
+                                  : bands == 4 ? VIPS_INTERPRETATION_CMYK
+                                               : VIPS_INTERPRETATION_sRGB;
+  if (vips_copy(image.get(), &typed, "interpretation", type, "format", VIPS_FORMAT_UCHAR, "xres", 72 / 25.4,
+                "yres", 72 / 25.4, nullptr) != 0)
+    return {};
+  image.reset(typed);
+  VipsImage* cast = nullptr;
+  if (vips_cast(image.get(), &cast, VIPS_FORMAT_UCHAR, nullptr) != 0) return {};
+  image.reset(cast);
+  void* buffer = nullptr;
+  std::size_t length = 0;
+  if (vips_image_write_to_buffer(image.get(), format, &buffer, &length, nullptr) != 0) return {};
+  std::string bytes(static_cast<const char*>(buffer), length);
+  g_free(buffer);
+  return bytes;
 }
 
-// A minimal baseline JPEG header with a 72 dpi JFIF segment and the frame header.
+inline std::string pngBytes(int width, int height, bool grey) {
+  return vipsEncoded(width, height, grey ? 1 : 3, ".png");
+}
+
 inline std::string jpegBytes(int width, int height, int components) {
-  std::string b = "\xFF\xD8";
-  b += std::string("\xFF\xE0\x00\x10JFIF\x00\x01\x01\x01\x00\x48\x00\x48\x00\x00", 18);
-  b += std::string("\xFF\xC0\x00\x0B\x08", 5);
-  b.push_back(static_cast<char>(height >> 8));
-  b.push_back(static_cast<char>(height & 0xFF));
-  b.push_back(static_cast<char>(width >> 8));
-  b.push_back(static_cast<char>(width & 0xFF));
-  b.push_back(static_cast<char>(components));
-  b += std::string("\x01\x11\x00", 3);
-  b += "\xFF\xD9";
-  return b;
+  return vipsEncoded(width, height, components, ".jpg");
 }
 
 // The spread layer of the document layer at layerIndex (0: the pages layer) on

@@ -59,37 +59,16 @@ TEST(PlaceFitting, FillCoversTheFrameAndFitShowsAll) {
 
 TEST(PlaceSizes, TiffResolutionAndDosEps) {
   test::TempHome home;
-  // A big-endian TIFF with 100 pixels per centimetre.
-  std::string tiff = std::string("MM\0*\0\0\0\x08", 8);
-  auto u16 = [&](int v) {
-    tiff.push_back(static_cast<char>((v >> 8) & 0xFF));
-    tiff.push_back(static_cast<char>(v & 0xFF));
-  };
-  auto u32 = [&](std::uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) tiff.push_back(static_cast<char>((v >> s) & 0xFF));
-  };
-  u16(4);
-  const std::uint32_t rational = 8 + 2 + 4 * 12 + 4;
-  auto entry = [&](int tag, int type, std::uint32_t value) {
-    u16(tag);
-    u16(type);
-    u32(1);
-    if (type == 3) {
-      u16(static_cast<int>(value));
-      u16(0);
-    } else {
-      u32(value);
-    }
-  };
-  entry(256, 3, 254);
-  entry(257, 3, 127);
-  entry(282, 5, rational);
-  entry(296, 3, 3);
-  u32(0);
-  u32(100);
-  u32(1);
+  // A TIFF by libvips with 100 pixels per centimetre.
+  ASSERT_TRUE(ensureVips());
+  VipsImage* black = nullptr;
+  ASSERT_EQ(vips_black(&black, 254, 127, nullptr), 0);
+  VipsImagePtr image(black);
   const fs::path tiffPath = home.scratch() / "cm.tif";
-  test::writeFile(tiffPath, tiff);
+  fs::create_directories(home.scratch());
+  ASSERT_EQ(vips_tiffsave(image.get(), tiffPath.c_str(), "xres", 10.0, "yres", 10.0, "resunit",
+                          VIPS_FOREIGN_TIFF_RESUNIT_CM, nullptr),
+            0);
   const auto attributes = readImageAttributes(tiffPath.string());
   ASSERT_TRUE(attributes);
   EXPECT_DOUBLE_EQ(attributes->resolution, 254);

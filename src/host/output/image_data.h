@@ -1,13 +1,14 @@
 #pragma once
 
 // Pictures as the output devices take them: a JPEG file's bytes passed
-// through as they are, or decoded 8-bit samples (grey, RGB or CMYK) that a
-// device compresses losslessly. Downsampling per the export style.
+// through as they are, or 8-bit samples (grey, RGB or CMYK) that a device
+// compresses losslessly; resampled JPEGs stay JPEG.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "foundation/result.h"
 
 namespace korvex {
 
@@ -20,14 +21,20 @@ struct ImageData {
   std::vector<std::uint8_t> bytes;
 };
 
-// JPEG kept as is; PNG and TIFF decoded (transparency composed onto white).
-// None when the file can't be read; the reason goes to error.
-std::optional<ImageData> loadImageFile(const std::string& path, std::string* error = nullptr);
-std::optional<ImageData> decodeJpeg(const std::vector<std::uint8_t>& jpeg, std::string* error = nullptr);
-std::vector<std::uint8_t> encodeJpeg(const ImageData& raw, int quality);
+struct ImageLoadOptions {
+  // About this many pixels when fewer than the picture has; 0 keeps every pixel.
+  int targetWidth = 0;
+  int targetHeight = 0;
+  int jpegQuality = 90;
+  bool toRGB = false;  // CMYK pictures become RGB
+};
 
-// The picture scaled down by a whole-pixel box filter so that it has about
-// targetWidth × targetHeight pixels; a JPEG is decoded and re-encoded at quality.
-ImageData downsample(const ImageData& image, int targetWidth, int targetHeight, int quality);
+// Any picture libvips reads, upright and composed onto white. An upright JPEG
+// that needs no change keeps its bytes once it decoded without error; a
+// resampled JPEG is encoded again at the quality. The failure says why the
+// file can't be drawn.
+Result<ImageData> loadImageFile(const std::string& path, const ImageLoadOptions& options = {});
+// Raw 8-bit samples as a JPEG file at quality (1–100).
+std::vector<std::uint8_t> encodeJpeg(const ImageData& raw, int quality);
 
 }  // namespace korvex

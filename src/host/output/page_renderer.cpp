@@ -90,6 +90,12 @@ void PageRenderer::problem(std::string text) {
     problems_.push_back(std::move(text));
 }
 
+void PageRenderer::undrawable(const std::string& path, std::string reason) {
+  for (const UndrawableFile& known : undrawable_)
+    if (known.path == path) return;
+  undrawable_.push_back({path, std::move(reason)});
+}
+
 void PageRenderer::drawPage(RenderDevice& device, const Page& page) {
   const ISpread* spread = document_.GetDocDataBase()->instantiate<ISpread>(document_.spreadOf(page.GetUID()));
   if (!spread) return;
@@ -204,45 +210,26 @@ void PageRenderer::drawItem(RenderDevice& device, UID uid, const PMRect& region,
   }
 }
 
-std::shared_ptr<ImageData> PageRenderer::picture(const std::string& path, int pixelWidth, int pixelHeight) {
+std::shared_ptr<ImageData> PageRenderer::picture(const std::string& path, int pixelWidth, int pixelHeight,
+                                                 const std::string& linked) {
   const std::string key = path + "\n" + std::to_string(pixelWidth) + "x" + std::to_string(pixelHeight);
   if (auto it = pictures_.find(key); it != pictures_.end()) return it->second;
+  ImageLoadOptions load;
+  load.targetWidth = pixelWidth;
+  load.targetHeight = pixelHeight;
+  load.jpegQuality = options_.jpegQuality;
+  load.toRGB = options_.colorConversion == PdfColorConversion::ToRGB;
   std::shared_ptr<ImageData> result;
-  std::string error;
-  if (auto loaded = loadImageFile(path, &error)) {
-    ImageData image = std::move(*loaded);
-    if (pixelWidth > 0 && pixelWidth < image.width)
-      image = downsample(image, pixelWidth, pixelHeight, options_.jpegQuality);
-    if (options_.colorConversion == PdfColorConversion::ToRGB && image.components == 4) {
-      const bool wasJpeg = image.jpeg;
-      if (wasJpeg) {
-        if (auto decoded = decodeJpeg(image.bytes)) image = std::move(*decoded);
-      }
-      if (!image.jpeg) {
-        std::vector<std::uint8_t> rgb;
-        rgb.reserve(image.bytes.size() / 4 * 3);
-        for (std::size_t i = 0; i + 3 < image.bytes.size(); i += 4) {
-          const unsigned k = 255 - image.bytes[i + 3];
-          for (int c = 0; c < 3; ++c)
-            rgb.push_back(static_cast<std::uint8_t>((255 - image.bytes[i + c]) * k / 255));
-        }
-        image.bytes = std::move(rgb);
-        image.components = 3;
-        if (wasJpeg) {
-          image.bytes = encodeJpeg(image, options_.jpegQuality);
-          image.jpeg = true;
-        }
-      }
-    }
-    result = std::make_shared<ImageData>(std::move(image));
-  } else {
-    problem(path + ": " + error);
-  }
+  if (auto loaded = loadImageFile(path, load))
+    result = std::make_shared<ImageData>(std::move(*loaded));
+  else
+    undrawable(linked, loaded.message().starts_with(path + ": ") ? loaded.message().substr(path.size() + 2)
+                                                                 : loaded.message());
   pictures_[key] = result;
   return result;
 }
 
-std::string PageRenderer::epsAsPdf(const std::string& path) {
+std::string PageRenderer::epsAsPdf(const std::string& path, const std::string& linked) {
   if (auto it = convertedEps_.find(path); it != convertedEps_.end()) return it->second;
   const std::string folder = options_.scratchFolder.empty() ? temporaryDirectory() : options_.scratchFolder;
   std::string out = folder + "/korvex-eps-XXXXXX";
@@ -258,7 +245,7 @@ std::string PageRenderer::epsAsPdf(const std::string& path) {
                     "-dAutoRotatePages=/None", "-sOutputFile=" + out, path}))
       result = out;
   }
-  if (result.empty()) problem(path + ": Ghostscript could not convert the EPS file");
+  if (result.empty()) undrawable(linked, "Ghostscript could not convert the EPS file");
   convertedEps_[path] = result;
   return result;
 }
@@ -285,7 +272,7 @@ std::string PageRenderer::embeddedCopy(const LinkResource& resource) {
     temporaryFiles_.push_back(name.data());
     if (written == data.size()) result = name.data();
   }
-  if (result.empty()) problem(resource.path() + ": embedded copy can't be used");
+  if (result.empty()) undrawable(resource.path(), "embedded copy can't be used");
   embeddedCopies_[key] = result;
   return result;
 }
@@ -297,7 +284,9 @@ void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, co
   const ILink* link = db->instantiate<ILink>(placed->linkUID());
   const LinkResource* resource = link ? link->resource() : nullptr;
   if (!resource) return;
-  std::string path = resource->path();
+  // Reports name the linked file, also when an embedded copy is drawn.
+  const std::string linked = resource->path();
+  std::string path = linked;
   if (resource->isEmbedded() && !resource->embeddedData().empty()) {
     // The document's own copy counts, whatever is on disk now.
     path = embeddedCopy(*resource);
@@ -312,7 +301,13 @@ void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, co
     case ClassID::kImageItem: {
       int targetWidth = 0, targetHeight = 0;
       auto attributes = readImageAttributes(path);
-      if (attributes && options_.downsampleThreshold > 0 && bounds.width() > 0) {
+      if (!attributes) {
+        auto header = readPictureHeader(path);
+        const std::string why = header ? "pixel size out of range" : header.message();
+        undrawable(linked, why.starts_with(path + ": ") ? why.substr(path.size() + 2) : why);
+        break;
+      }
+      if (options_.downsampleThreshold > 0 && bounds.width() > 0) {
         const PMReal inches = bounds.width() * scaleOf(toPasteboard) / 72;
         const PMReal ppi = attributes->pixelWidth / inches;
         if (ppi > options_.downsampleThreshold) {
@@ -321,22 +316,23 @@ void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, co
           targetHeight = std::max(1, static_cast<int>(std::lround(attributes->pixelHeight * factor)));
         }
       }
-      if (auto image = picture(path, targetWidth, targetHeight)) device.image(*image, bounds, toPasteboard);
+      if (auto image = picture(path, targetWidth, targetHeight, linked))
+        device.image(*image, bounds, toPasteboard);
       break;
     }
     case ClassID::kPDFItem: {
       auto placedPage = device.pdfPage(path, 0, bounds, toPasteboard);
       if (!placedPage)
-        problem(path + ": PDF page can't be placed: " + placedPage.message());
+        undrawable(linked, "PDF page can't be placed: " + placedPage.message());
       else if (!placedPage->repair.empty())
         problem(path + ": damaged PDF file, repaired to draw it (" + placedPage->repair + ")");
       break;
     }
     case ClassID::kEPSItem: {
-      const std::string pdf = epsAsPdf(path);
+      const std::string pdf = epsAsPdf(path, linked);
       if (pdf.empty()) break;
       if (auto placedPage = device.pdfPage(pdf, 0, bounds, toPasteboard); !placedPage)
-        problem(path + ": converted EPS can't be placed: " + placedPage.message());
+        undrawable(linked, "converted EPS can't be placed: " + placedPage.message());
       break;
     }
     default: break;

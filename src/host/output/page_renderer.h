@@ -22,6 +22,13 @@ class Page;
 class PageItem;
 class LinkResource;
 
+// A linked file left out of the output, and why.
+struct UndrawableFile {
+  std::string path;
+  std::string reason;
+  friend bool operator==(const UndrawableFile&, const UndrawableFile&) = default;
+};
+
 struct RenderOptions {
   PMReal bleed = 0;
   bool cropMarks = false;
@@ -45,6 +52,8 @@ class PageRenderer {
   Composer& composer() { return composer_; }
   // Things drawn other than asked (missing pictures, fonts replaced), one line each.
   const std::vector<std::string>& problems() const { return problems_; }
+  // Linked files that are there but could not be drawn, once each in drawing order.
+  const std::vector<UndrawableFile>& undrawable() const { return undrawable_; }
 
  private:
   void drawArea(RenderDevice& device, const ISpread& spread, const OutputPage& area);
@@ -52,11 +61,14 @@ class PageRenderer {
   void drawItem(RenderDevice& device, UID uid, const PMRect& region, const PMMatrix& outer = {});
   void drawContent(RenderDevice& device, const PageItem& content, const PMMatrix& outer);
   void drawText(RenderDevice& device, UID multiColumnItem, const PMMatrix& toPasteboard);
-  std::shared_ptr<ImageData> picture(const std::string& path, int pixelWidth, int pixelHeight);
-  std::string epsAsPdf(const std::string& path);
+  // linked names the file in reports when path is a copy of it.
+  std::shared_ptr<ImageData> picture(const std::string& path, int pixelWidth, int pixelHeight,
+                                     const std::string& linked);
+  std::string epsAsPdf(const std::string& path, const std::string& linked);
   // A file with the bytes of an embedded link, made once per export.
   std::string embeddedCopy(const LinkResource& resource);
   void problem(std::string text);
+  void undrawable(const std::string& path, std::string reason);
 
   const IDocument& document_;
   RenderOptions options_;
@@ -66,6 +78,7 @@ class PageRenderer {
   std::map<std::string, std::string> embeddedCopies_;
   std::vector<std::string> temporaryFiles_;
   std::vector<std::string> problems_;
+  std::vector<UndrawableFile> undrawable_;
   int inlineDepth_ = 0;  // frames anchored in frames anchored in …
 };
 

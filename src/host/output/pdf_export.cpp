@@ -97,6 +97,7 @@ PdfExportResult renderPdf(const IDocument& document, const PdfExportStyle& style
     for (const Page* page : pages) renderer.drawPage(device, *page);
   }
   result.warnings = renderer.problems();
+  result.undrawable = renderer.undrawable();
   std::string error;
   auto pdf = device.finish(&error);
   if (!pdf) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/output_file.h"
+#include "host/output/page_renderer.h"
 #include "host/output/pdf_style.h"
 #include "host/session.h"
 
@@ -36,6 +37,8 @@ struct PdfExportResult {
   std::string message;  // why it failed, one line
   int pages = 0;
   std::vector<std::string> warnings;  // drawn with substitutes or left out
+  // Linked files that are there but could not be drawn: the PDF is written without them.
+  std::vector<UndrawableFile> undrawable;
 };
 
 // Told before and after every export, with the document, the file, the format name, the UI flags

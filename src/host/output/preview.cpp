@@ -209,8 +209,9 @@ PreviewResult writeSpreadPreview(const IDocument& document, int spreadIndex, dou
   request.items.Append(spread->GetUID());
   request.spreads = true;
   std::string pdf;
-  if (PdfExportResult exported = renderPdf(document, style, request, pdf); exported.error != kSuccess)
-    return fail(exported.error, exported.message);
+  PdfExportResult exported = renderPdf(document, style, request, pdf);
+  if (exported.error != kSuccess) return fail(exported.error, exported.message);
+  result.undrawable = std::move(exported.undrawable);
 
   RgbImage image;
   std::string why;

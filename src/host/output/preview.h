@@ -10,6 +10,7 @@
 
 #include "foundation/output_file.h"
 #include "host/host_types.h"
+#include "host/output/page_renderer.h"
 
 namespace korvex {
 
@@ -30,6 +31,7 @@ struct PreviewResult {
   std::string message;  // why it failed, one line
   int width = 0;        // pixels
   int height = 0;
+  std::vector<UndrawableFile> undrawable;  // linked files drawn without
 };
 
 // Renders the spread (index from 0) at the resolution, clamped to 72…600

@@ -197,6 +197,7 @@ PrintResult PrintService::print(IDocument& document, const PrintStyle& style, Ol
   PrintResult result;
   result.pages = pdf.pages;
   result.warnings = std::move(pdf.warnings);
+  result.undrawable = std::move(pdf.undrawable);
   std::string why;
   if (style.destination != kPrintToPrinter) {
     if (ErrorCode code = postScriptFromPdf(bytes, target, &why, older); code != kSuccess)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/output_file.h"
+#include "host/output/page_renderer.h"
 #include "host/output/print_style.h"
 #include "host/session.h"
 
@@ -23,6 +24,7 @@ struct PrintResult {
   std::string outputFile;  // the PostScript file written (destinations 1 and 2)
   int pages = 0;           // sheets printed
   std::vector<std::string> warnings;
+  std::vector<UndrawableFile> undrawable;  // linked files printed without
 };
 
 class PrintService : public Service {

@@ -26,6 +26,7 @@ class Checker {
 
   std::vector<PreflightError> run() {
     if (profile_.missingLinks || profile_.modifiedLinks) links();
+    if (profile_.undrawableLinks) undrawableLinks();
     if (profile_.missingFonts) fonts();
     if (profile_.oversetText) overset();
     if (profile_.minImageResolution > 0) imageResolution();
@@ -71,6 +72,16 @@ class Checker {
           break;
         case ILink::kResourceNormal: break;
       }
+    }
+  }
+
+  void undrawableLinks() {
+    for (UID uid : doc_.linkList()) {
+      const ILink* link = db_.instantiate<ILink>(uid);
+      if (!link) continue;
+      if (auto why = link->undrawableReason())
+        add(kRuleUndrawableLinks, frameOf(link->GetObject()),
+            "Link can't be drawn: " + link->resource()->path() + " (" + *why + ")");
     }
   }
 

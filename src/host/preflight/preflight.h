@@ -21,6 +21,7 @@ inline constexpr const char* kPreflightServiceName = "Preflight";
 // Rule names as results carry them.
 inline constexpr const char* kRuleMissingLinks = "Missing links";
 inline constexpr const char* kRuleModifiedLinks = "Modified links";
+inline constexpr const char* kRuleUndrawableLinks = "Links that can't be drawn";
 inline constexpr const char* kRuleMissingFonts = "Missing fonts";
 inline constexpr const char* kRuleOversetText = "Overset text";
 inline constexpr const char* kRuleImageResolution = "Image resolution";

@@ -28,6 +28,7 @@ std::string preflightProfileToJson(const PreflightProfile& p) {
   nlohmann::ordered_json j;
   j["missingLinks"] = p.missingLinks;
   j["modifiedLinks"] = p.modifiedLinks;
+  j["undrawableLinks"] = p.undrawableLinks;
   j["missingFonts"] = p.missingFonts;
   j["oversetText"] = p.oversetText;
   j["minImageResolution"] = p.minImageResolution;
@@ -43,10 +44,11 @@ std::string preflightProfileToJson(const PreflightProfile& p) {
 Result<PreflightProfile> preflightProfileFromJson(const std::string& text, const std::string& name) {
   PreflightProfile p{.name = name};
   Status read = readJson(text, [&p](const JsonNode& root) {
-    root.expectObject({"missingLinks", "modifiedLinks", "missingFonts", "oversetText", "minImageResolution",
-                       "disallowedColors", "minStrokeWeight"});
+    root.expectObject({"missingLinks", "modifiedLinks", "undrawableLinks", "missingFonts", "oversetText",
+                       "minImageResolution", "disallowedColors", "minStrokeWeight"});
     p.missingLinks = root.flag("missingLinks", p.missingLinks);
     p.modifiedLinks = root.flag("modifiedLinks", p.modifiedLinks);
+    p.undrawableLinks = root.flag("undrawableLinks", p.undrawableLinks);
     p.missingFonts = root.flag("missingFonts", p.missingFonts);
     p.oversetText = root.flag("oversetText", p.oversetText);
     if (root.has("minImageResolution")) p.minImageResolution = root.at("minImageResolution").number(0, 4800);

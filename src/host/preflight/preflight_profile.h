@@ -19,6 +19,7 @@ struct PreflightProfile {
   std::string name;
   bool missingLinks = true;
   bool modifiedLinks = true;
+  bool undrawableLinks = true;  // linked files that are there but can't be drawn
   bool missingFonts = true;
   bool oversetText = true;
   // Effective pixels per inch on the page; 0 does not check.

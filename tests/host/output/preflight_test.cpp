@@ -70,7 +70,7 @@ TEST(Preflight, CleanDocumentPassesEveryRule) {
   test::TempHome home;
   PreflightDoc t;
   fs::path pic = home.scratch() / "fine.jpg";
-  test::writeFile(pic, "not really decoded");
+  test::writeFile(pic, test::jpegBytes(100, 100, 3));
   SplineItem* frame = t.rect({10, 10, 34, 34});
   PlacedContent* c = t.picture(frame, pic.string(), {0, 0, 24, 24});
   c->setImageAttributes(ImageAttributes{ImageColorSpace::Colour, 100, 100, 300});  // 300 ppi at 24 pt
@@ -82,25 +82,33 @@ TEST(Preflight, LinksMissingAndModifiedWithTheirPages) {
   test::TempHome home;
   PreflightDoc t;
   fs::path gone = home.scratch() / "gone.jpg", changed = home.scratch() / "changed.jpg";
-  test::writeFile(gone, "a");
-  test::writeFile(changed, "b");
+  const fs::path junk = home.scratch() / "junk.jpg";
+  test::writeFile(gone, test::jpegBytes(10, 10, 3));
+  test::writeFile(changed, test::jpegBytes(10, 10, 3));
+  test::writeFile(junk, "no picture");
   SplineItem* f1 = t.rect({10, 10, 82, 82}, 0);
   SplineItem* f2 = t.rect({10, 10, 82, 82}, 1);
+  SplineItem* f3 = t.rect({10, 100, 82, 172}, 1);
   t.picture(f1, gone.string());
   t.picture(f2, changed.string());
+  t.picture(f3, junk.string());
   fs::remove(gone);
-  test::writeFile(changed, "longer now");
+  test::writeFile(changed, test::jpegBytes(30, 30, 3));
 
   auto errors = runPreflight(*t.doc, PreflightProfile{.name = kBasicPreflightProfile});
-  ASSERT_EQ(errors.size(), 2u);
+  ASSERT_EQ(errors.size(), 3u);
   EXPECT_EQ(errors[0].rule, kRuleMissingLinks);
   EXPECT_EQ(errors[0].item, f1->GetUID()) << "the frame, not its content, is reported";
   EXPECT_EQ(errors[0].page, 1);
   EXPECT_NE(errors[0].description.find("gone.jpg"), std::string::npos);
   EXPECT_EQ(errors[1].rule, kRuleModifiedLinks);
   EXPECT_EQ(errors[1].page, 2);
+  // A file that is there but no picture has a rule of its own, after the plain link states.
+  EXPECT_EQ(errors[2].rule, kRuleUndrawableLinks);
+  EXPECT_EQ(errors[2].item, f3->GetUID());
+  EXPECT_NE(errors[2].description.find("junk.jpg"), std::string::npos);
 
-  PreflightProfile onlyMissing{.name = "m", .modifiedLinks = false};
+  PreflightProfile onlyMissing{.name = "m", .modifiedLinks = false, .undrawableLinks = false};
   EXPECT_EQ(rules(runPreflight(*t.doc, onlyMissing)), std::vector<std::string>{kRuleMissingLinks});
 }
 
@@ -152,7 +160,7 @@ TEST(Preflight, ResolutionColourModelsAndStrokes) {
   test::TempHome home;
   PreflightDoc t;
   fs::path pic = home.scratch() / "low.jpg";
-  test::writeFile(pic, "x");
+  test::writeFile(pic, test::jpegBytes(200, 100, 3));
   SplineItem* frame = t.rect({10, 10, 154, 82});
   // 200 × 100 pixels over 144 × 72 points: 100 ppi across, 100 ppi down.
   t.picture(frame, pic.string(), {0, 0, 144, 72})
