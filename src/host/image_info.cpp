@@ -4,10 +4,13 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <tuple>
 
@@ -122,6 +125,61 @@ PMReal pixelsPerInch(double perMillimetre) {
   return ppi;
 }
 
+// Photoshop's ResolutionInfo resource (0x03ED) in an image resource block:
+// horizontal and vertical resolution as 16.16 fixed point, units 1 = per inch, 2 = per cm.
+std::optional<std::pair<PMReal, PMReal>> photoshopResolution(std::string_view block) {
+  const auto u16 = [&](std::size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(block[at]) << 8 | static_cast<unsigned char>(block[at + 1]));
+  };
+  const auto u32 = [&](std::size_t at) { return std::uint32_t{u16(at)} << 16 | u16(at + 2); };
+  for (std::size_t at = block.find("8BIM"); at != std::string_view::npos; at = block.find("8BIM", at + 4)) {
+    std::size_t p = at + 6;
+    if (p + 1 > block.size() || u16(at + 4) != 0x03ED) continue;
+    const std::size_t nameLength = static_cast<unsigned char>(block[p]);
+    p += (nameLength + 2) & ~std::size_t{1};  // a Pascal string padded to even length
+    if (p + 4 + 16 > block.size() || u32(p) < 16) continue;
+    p += 4;
+    const auto ppi = [&](std::size_t value, std::size_t unit) {
+      const PMReal r = u32(value) / 65536.0;
+      return u16(unit) == 2 ? r * 2.54 : r;
+    };
+    return std::pair{ppi(p, p + 4), ppi(p + 8, p + 12)};
+  }
+  return std::nullopt;
+}
+
+// tiff:XResolution / YResolution / ResolutionUnit in an XMP packet, as
+// attributes or as elements; rationals as "num/den".
+std::optional<std::pair<PMReal, PMReal>> xmpResolution(std::string_view xmp) {
+  const auto field = [&](std::string_view name) -> std::optional<PMReal> {
+    const std::size_t at = xmp.find(name);
+    if (at == std::string_view::npos) return std::nullopt;
+    std::size_t p = at + name.size();
+    while (p < xmp.size() && (xmp[p] == '=' || xmp[p] == '"' || xmp[p] == '\'' || xmp[p] == '>' || xmp[p] == ' '))
+      ++p;
+    const std::size_t end = xmp.find_first_of("\"'<", p);
+    const std::string text(xmp.substr(p, end == std::string_view::npos ? 0 : end - p));
+    char* rest = nullptr;
+    const double num = std::strtod(text.c_str(), &rest);
+    double den = 1;
+    if (rest && *rest == '/') den = std::strtod(rest + 1, nullptr);
+    if (!std::isfinite(num) || !std::isfinite(den) || den <= 0 || num <= 0) return std::nullopt;
+    return num / den;
+  };
+  const auto x = field("tiff:XResolution");
+  if (!x) return std::nullopt;
+  const PMReal scale = field("tiff:ResolutionUnit").value_or(2) == 3 ? 2.54 : 1;
+  return std::pair{*x * scale, field("tiff:YResolution").value_or(*x) * scale};
+}
+
+std::string_view blobOf(VipsImage* image, const char* name) {
+  const void* data = nullptr;
+  std::size_t size = 0;
+  if (!vips_image_get_typeof(image, name) || vips_image_get_blob(image, name, &data, &size) != 0 || !data)
+    return {};
+  return {static_cast<const char*>(data), size};
+}
+
 }  // namespace
 
 PlacedFileKind placedFileKind(const std::string& path) {
@@ -170,6 +228,15 @@ Result<PictureHeader> readPictureHeader(const std::string& path) {
   h.samples = samplesName(in->BandFmt);
   h.xResolution = pixelsPerInch(in->Xres);
   h.yResolution = pixelsPerInch(in->Yres);
+  // libvips reads JFIF, EXIF, TIFF and pHYs; without them it says nothing or
+  // 72, and a Photoshop resource or the XMP packet may know better.
+  if (h.xResolution == 0 || h.xResolution == 72) {
+    auto found = photoshopResolution(blobOf(in, VIPS_META_PHOTOSHOP_NAME));
+    if (!found) found = photoshopResolution(blobOf(in, VIPS_META_IPTC_NAME));
+    if (!found) found = xmpResolution(blobOf(in, VIPS_META_XMP_NAME));
+    if (found && found->first >= 1 && found->first <= 100000 && found->second >= 1 && found->second <= 100000)
+      std::tie(h.xResolution, h.yResolution) = *found;
+  }
   int orientation = 1;
   if (vips_image_get_typeof(in, VIPS_META_ORIENTATION) &&
       vips_image_get_int(in, VIPS_META_ORIENTATION, &orientation) == 0 && orientation >= 1 &&

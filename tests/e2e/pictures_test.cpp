@@ -293,6 +293,46 @@ std::vector<Picture> pictures() {
        "jpeg",
        300,
        {{{3, 5}, kRed}, {{20, 5}, kWhite}}},
+      // Only in the XMP packet (ImageMagick embeds it; its JFIF header says 72): 240 ppi.
+      {"xmp240.jpg",
+       [&](const fs::path& f) {
+         test::writeFile(f / "res.xmp",
+                         R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF )"
+                         R"(xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#"><rdf:Description )"
+                         R"(rdf:about="" xmlns:tiff="http://ns.adobe.com/tiff/1.0/">)"
+                         R"(<tiff:XResolution>2400000/10000</tiff:XResolution><tiff:ResolutionUnit>2)"
+                         R"(</tiff:ResolutionUnit></rdf:Description></rdf:RDF></x:xmpmeta>)");
+         run({"convert", base(f), "-strip", "-profile", (f / "res.xmp").string(), (f / "xmp240.jpg").string()});
+       },
+       "",
+       60,
+       40,
+       "rgb",
+       "jpeg",
+       240,
+       {{{3, 5}, kRed}, {{25, 5}, kWhite}}},
+      // Only in Photoshop's resolution resource (APP13, in pixels per cm): 118.11 × 2.54 = 300 ppi.
+      {"photoshop300.jpg",
+       [&](const fs::path& f) {
+         run({"vips", "copy", base(f), (f / "bare.jpg[strip]").string()});
+         const std::string bare = test::readFile(f / "bare.jpg");
+         // ResolutionInfo: 16.16 fixed resolution, unit 2 (per cm), width unit, twice.
+         const std::string fixed = std::string("\x00\x76\x1C\x29", 4);  // 118.11
+         const std::string info = fixed + std::string("\x00\x02\x00\x02", 4) + fixed + std::string("\x00\x02\x00\x02", 4);
+         const std::string resource = "8BIM" + std::string("\x03\xED\x00\x00\x00\x00\x00\x10", 8) + info;
+         const std::string app13 = std::string("Photoshop 3.0\0", 14) + resource;
+         const std::size_t length = app13.size() + 2;
+         const std::string segment = std::string("\xFF\xED", 2) + static_cast<char>(length >> 8) +
+                                     static_cast<char>(length & 0xFF) + app13;
+         test::writeFile(f / "photoshop300.jpg", bare.substr(0, 2) + segment + bare.substr(2));
+       },
+       "",
+       60,
+       40,
+       "rgb",
+       "jpeg",
+       300,
+       {{{3, 5}, kRed}, {{20, 5}, kWhite}}},
       {"cmyk.jpg",
        [](const fs::path& f) {
          run({"convert", "-size", "60x40", "xc:red", "-colorspace", "CMYK", (f / "cmyk.jpg").string()});
