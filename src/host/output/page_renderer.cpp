@@ -316,8 +316,12 @@ void PageRenderer::drawContent(RenderDevice& device, const PageItem& content, co
           targetHeight = std::max(1, static_cast<int>(std::lround(attributes->pixelHeight * factor)));
         }
       }
-      if (auto image = picture(path, targetWidth, targetHeight, linked))
+      if (auto image = picture(path, targetWidth, targetHeight, linked)) {
         device.image(*image, bounds, toPasteboard);
+        // A PDF holds the compressed picture; the decoded samples of every
+        // picture of a long document would otherwise stay until the end.
+        if (device.keepsPictures()) std::vector<std::uint8_t>().swap(image->bytes);
+      }
       break;
     }
     case ClassID::kPDFItem: {

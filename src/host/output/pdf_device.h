@@ -35,6 +35,7 @@ class PdfDevice : public RenderDevice {
   void fill(const Path& path, const Paint& paint) override;
   void stroke(const Path& path, const Paint& paint, PMReal width) override;
   void image(const ImageData& image, const PMRect& bounds, const PMMatrix& toPasteboard) override;
+  bool keepsPictures() const override { return true; }
   Result<PlacedPdfPage> pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
                                 const PMMatrix& toPasteboard) override;
   void glyphs(const GlyphRun& run, const Paint& paint, const PMMatrix& toPasteboard) override;

@@ -40,6 +40,9 @@ class RenderDevice {
   virtual void stroke(const Path& path, const Paint& paint, PMReal width) = 0;
   // The picture fills the rectangle of its bounds under the transform.
   virtual void image(const ImageData& image, const PMRect& bounds, const PMMatrix& toPasteboard) = 0;
+  // Whether the device keeps its own encoded copy of a picture it was given,
+  // found again by the ImageData's address: the caller may then free the samples.
+  virtual bool keepsPictures() const { return false; }
   // Page pageIndex of a PDF file, its crop box turned by its /Rotate and scaled onto bounds.
   // Fails with the reason, without the path (the caller names the file it placed).
   virtual Result<PlacedPdfPage> pdfPage(const std::string& path, int pageIndex, const PMRect& bounds,
