@@ -198,6 +198,17 @@ bool before(const struct timespec& a, const struct timespec& b) {
 
 }  // namespace
 
+bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (errno != EINTR) return false;
+  }
+}
+
 std::error_code writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());

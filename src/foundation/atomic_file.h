@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace korvex {
 
@@ -22,6 +23,9 @@ std::error_code writeFileAtomically(const std::string& path, std::string_view by
 
 // Writes all of bytes to fd, going on after interruptions.
 std::error_code writeAll(int fd, std::string_view bytes);
+// One read of at most the buffer's size into it, going on after
+// interruptions; got is 0 at the end of the file. False on an error.
+bool readSome(int fd, std::vector<char>& buffer, std::size_t& got);
 
 // The end of path's chain of symbolic links (at most 40); a link's relative
 // target counts from the link's folder. A missing end is returned as is.

@@ -273,18 +273,6 @@ std::error_code replaceByMove(const std::string& source, const std::string& dest
   return {};
 }
 
-// One read of at most the buffer's size; false on an error.
-bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n >= 0) {
-      got = static_cast<std::size_t>(n);
-      return true;
-    }
-    if (errno != EINTR) return false;
-  }
-}
-
 bool sameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }

@@ -73,18 +73,6 @@ class StagedFile {
   int error_ = 0;
 };
 
-// One read of at most the buffer's size; false on an error.
-bool readSome(int fd, std::vector<char>& buffer, std::size_t& got) {
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n >= 0) {
-      got = static_cast<std::size_t>(n);
-      return true;
-    }
-    if (errno != EINTR) return false;
-  }
-}
-
 // Where the output really goes: through a link to its target.
 std::string resolvedTarget(std::string path) {
   followLinks(path);
