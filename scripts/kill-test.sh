@@ -234,6 +234,15 @@ pdf_complete() {
     tail -c 1024 "$1" | grep -q '%%EOF'
   fi
 }
+
+# Every PDF in a folder is complete; each one that is not is a loss.
+pdfs_complete() {
+  local f
+  for f in "$1"/*.pdf; do
+    [[ -e $f ]] || continue
+    pdf_complete "$f" || loss "$f: not a complete PDF"
+  done
+}
 learn_pdfs() {
   local p
   for p in "${!SUM[@]}"; do
@@ -474,10 +483,7 @@ check_run() {
     loss "$err/Fehler B.indd: the earlier namesake is still there after the follow-up run"
   fi
   # Every PDF there is complete.
-  for f in "$pdf"/*.pdf; do
-    [[ -e $f ]] || continue
-    pdf_complete "$f" || loss "$f: not a complete PDF"
-  done
+  pdfs_complete "$pdf"
   if [[ $phase == final ]]; then
     for d in "${run_pdfs[@]}"; do [[ -f $pdf/$d ]] || loss "$pdf/$d: missing after the follow-up run"; done
     while IFS= read -r f; do left "$f"; done < <(
@@ -564,10 +570,7 @@ check_hot() {
   if [[ "${SUM[$f]:-}" != "${hot_old[pdf]}" ]] && ! in_trash "${hot_old[pdf]}"; then
     loss "$f: the earlier PDF is neither in Out nor in the Trash"
   fi
-  for f in "$out"/*.pdf; do
-    [[ -e $f ]] || continue
-    pdf_complete "$f" || loss "$f: not a complete PDF"
-  done
+  pdfs_complete "$out"
   if [[ $phase == final ]]; then
     local want=("Links/bild.png" ".korvex/.lock")
     for d in "${hot_docs[@]}" "${hot_others[@]}"; do want+=("Out/$d"); done
