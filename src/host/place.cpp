@@ -23,6 +23,20 @@ URI IDFileToURI(const IDFile& file) {
   return URI(out);
 }
 
+std::string percentDecoded(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      out.push_back(static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
 IDFile URIToIDFile(const URI& uri) {
   const std::string& t = uri.text();
   std::string rest;
@@ -32,16 +46,7 @@ IDFile URIToIDFile(const URI& uri) {
     rest = t.substr(5);
   else
     return {};
-  std::string out;
-  for (std::size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == '%' && i + 2 < rest.size() && std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
-      out.push_back(static_cast<char>(std::stoi(rest.substr(i + 1, 2), nullptr, 16)));
-      i += 2;
-    } else {
-      out.push_back(rest[i]);
-    }
-  }
+  const std::string out = percentDecoded(rest);
   // A NUL byte can't be part of a path.
   if (out.empty() || out[0] != '/' || out.find('\0') != std::string::npos) return {};
   return IDFile(out);

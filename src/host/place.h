@@ -29,6 +29,8 @@ namespace URIUtils {
 URI IDFileToURI(const IDFile& file);
 // The file of a "file:" URI; an empty file reference for anything else.
 IDFile URIToIDFile(const URI& uri);
+// The bytes of text with each "%XX" turned back into its byte.
+std::string percentDecoded(std::string_view text);
 }  // namespace URIUtils
 
 // A new rectangle frame on the spread layer whose path bounds are the two

@@ -370,16 +370,7 @@ std::string ItemReader::linkPath(const std::string& uri) const {
       rest = slash == std::string::npos ? std::string() : rest.substr(slash);
     }
   }
-  std::string path;
-  for (std::size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == '%' && i + 2 < rest.size() && std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
-      path.push_back(static_cast<char>(std::stoi(rest.substr(i + 1, 2), nullptr, 16)));
-      i += 2;
-    } else {
-      path.push_back(rest[i]);
-    }
-  }
+  const std::string path = URIUtils::percentDecoded(rest);
   if (path.empty() || path.find('\0') != std::string::npos) return {};
   namespace fs = std::filesystem;
   std::error_code ec;
