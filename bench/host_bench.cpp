@@ -2,6 +2,8 @@
 // and 5 MB of text. Peak memory is reported as a counter (maximum resident
 // size of the process); run one benchmark per process to read it alone:
 //   host_bench --benchmark_filter=Load
+// host_bench --write PATH saves the document and exits, for scripts that
+// compare loading it with other readers.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -9,6 +11,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "host/document_file.h"
 
@@ -112,4 +115,14 @@ BENCHMARK(BM_LoadLargeDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
 }  // namespace
 }  // namespace korvex
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--write") {
+    if (korvex::saveDocumentFile(*korvex::largeDocument(), argv[2]) != korvex::kSuccess) return 1;
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
