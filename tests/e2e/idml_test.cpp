@@ -565,6 +565,7 @@ TEST_F(IdmlPackage, KeepsWhatThePackageRecords) {
   ASSERT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(Json::parse(again.out)["masters"][1]["basedOn"], "A-Master");
   EXPECT_EQ(Json::parse(again.out)["links"][0]["state"], "modified");
+  EXPECT_NE(korvex({"doc", "check", native.string()}).out.find("font Nowhere Sans Bold: missing"), std::string::npos);
 
   const fs::path pdf = home.scratch() / "records.pdf";
   auto exported = korvex({"export", package.string(), pdf.string()});
