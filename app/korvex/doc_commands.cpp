@@ -286,6 +286,11 @@ Json infoJson(const IDocument& doc, const std::string& path) {
     for (std::size_t i = 1; i < m->children().size(); ++i)
       items += db->instantiate<ISpreadLayer>(m->children()[i])->children().size();
     masters.push_back({{"name", m->masterName()}, {"pages", m->GetNumPages()}, {"items", items}});
+    for (const Page* p : m->pages())
+      if (const auto* parent = db->instantiate<ISpread>(p->appliedMaster())) {
+        masters.back()["basedOn"] = parent->masterName();
+        break;
+      }
   }
   if (!masters.empty()) j["masters"] = masters;
   Json stories = Json::array();

@@ -220,6 +220,15 @@ class IDocument : public HostObject {
   // Layers and swatches tell their document when they are renamed.
   void nameChanged() const;
 
+  // Fonts the document declares beside those its text uses (an IDML package's
+  // font list): family and style, in order. The used-font list holds them too.
+  struct DeclaredFont {
+    std::string family, style;
+    friend bool operator==(const DeclaredFont&, const DeclaredFont&) = default;
+  };
+  const std::vector<DeclaredFont>& declaredFonts() const { return declaredFonts_; }
+  ErrorCode setDeclaredFonts(std::vector<DeclaredFont> fonts);
+
   IUsedFontList usedFontList() const;
   // The UID of the font family object for a family name, made on first use.
   // Font families are derived from the text and not saved; making one is no change.
@@ -261,6 +270,7 @@ class IDocument : public HostObject {
   NameIndex layerNames_, swatchNames_, languageNames_;
   mutable std::unordered_map<UID, int> layerIndexes_;  // empty: to be rebuilt
   std::string preflightProfile_;
+  std::vector<DeclaredFont> declaredFonts_;
   LabelStore labels_;
 };
 

@@ -79,6 +79,14 @@ ErrorCode IDocument::setXMLRoot(XMLElement root) {
   return kSuccess;
 }
 
+ErrorCode IDocument::setDeclaredFonts(std::vector<DeclaredFont> fonts) {
+  for (const DeclaredFont& f : fonts)
+    if (f.family.empty()) return kInvalidParameterError;
+  declaredFonts_ = std::move(fonts);
+  touch();
+  return kSuccess;
+}
+
 IUsedFontList IDocument::usedFontList() const {
   return IUsedFontList(*this);
 }

@@ -82,7 +82,7 @@ class Reader {
                     "fallbackFile",    "pagesLayerUID",   "layers",       "activeLayer", "swatches",
                     "paragraphStyles", "characterStyles", "tableStyles",  "cellStyles",  "objectStyles",
                     "languages",       "documentGrid",    "baselineGrid", "xml",         "stories",
-                    "spreads",         "preflightProfile", "masters", "labels"});
+                    "spreads",         "preflightProfile", "masters", "labels", "fonts"});
     UID maxUID = 0;
     collectUIDs(root, maxUID);
     const UID docUID = r.has("uid") ? uidOf(r) : 1;
@@ -132,8 +132,21 @@ class Reader {
       }
     }
     if (r.has("xml")) doc_->setXMLRoot(xml(r.at("xml"), 0));
+    std::vector<IDocument::DeclaredFont> fonts;
+    for (const Node& f : r.array("fonts")) {
+      if (!f.json().is_array() || f.json().size() != 2) f.fail("expected [family, style]");
+      fonts.push_back({f.at(std::size_t{0}).string(), f.at(std::size_t{1}).string()});
+      if (fonts.back().family.empty()) f.fail("empty font family");
+    }
+    if (!fonts.empty()) doc_->setDeclaredFonts(std::move(fonts));
     for (const Node& n : r.array("stories")) story(n);
     for (const Node& n : r.array("masters")) spread(n, true);
+    for (const auto& [page, name] : masterPagesOfMasters_) {
+      ISpread* m = doc_->findMasterSpread(name.string());
+      if (!m) name.fail("unknown master \"" + name.string() + "\"");
+      if (m->GetUID() == doc_->spreadOf(page->GetUID())) name.fail("a master can't be based on itself");
+      page->setAppliedMaster(m->GetUID());
+    }
     for (const Node& n : r.array("spreads")) spread(n);
     threadStories();
     db_->SetModified(false);
@@ -462,9 +475,14 @@ class Reader {
       Page* page = doc_->addPageAt(s, pagesRight, w, h, uidOf(p));
       if (!page) p.fail("duplicate uid");
       if (p.has("master")) {
-        ISpread* m = doc_->findMasterSpread(p.at("master").string());
-        if (!m) p.at("master").fail("unknown master \"" + p.at("master").string() + "\"");
-        page->setAppliedMaster(m->GetUID());
+        // A master page's master may come later in the list.
+        if (master) {
+          masterPagesOfMasters_.emplace_back(page, p.at("master"));
+        } else {
+          ISpread* m = doc_->findMasterSpread(p.at("master").string());
+          if (!m) p.at("master").fail("unknown master \"" + p.at("master").string() + "\"");
+          page->setAppliedMaster(m->GetUID());
+        }
       }
       if (!master) ++pageCount_;
       page->setName(p.has("name") ? p.at("name").string() : std::to_string(pageCount_));
@@ -783,6 +801,7 @@ class Reader {
   std::vector<PendingText> pendingText_;
   PMReal spreadsBottom_ = -kSpreadGap;
   int pageCount_ = 0;
+  std::vector<std::pair<Page*, Node>> masterPagesOfMasters_;
 };
 
 }  // namespace

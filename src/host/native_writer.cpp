@@ -71,6 +71,12 @@ class Writer {
                          {"viewThreshold", b.viewThreshold},
                          {"color", b.color}};
     j["xml"] = xml(doc_.xmlRoot());
+    // Only documents that declare fonts carry the key: older files keep their bytes.
+    if (!doc_.declaredFonts().empty()) {
+      Json fonts = Json::array();
+      for (const auto& f : doc_.declaredFonts()) fonts.push_back(Json::array({f.family, f.style}));
+      j["fonts"] = fonts;
+    }
     Json stories = Json::array();
     for (UID uid : doc_.storyList()) stories.push_back(story(*doc_.story(uid)));
     j["stories"] = stories;

@@ -100,6 +100,7 @@ IUsedFontList::IUsedFontList(const IDocument& document) {
       pos += std::max(step, 1);
     }
   }
+  for (const IDocument::DeclaredFont& f : document.declaredFonts()) add(f.family, f.style);
 }
 
 const UsedFont* IUsedFontList::font(UID uid) const {

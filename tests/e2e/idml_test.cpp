@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -62,7 +64,8 @@ struct Parts {
   }
 };
 
-Parts flyerParts(const std::string& pictureURI, const std::string& missingURI) {
+// linkRecord: attributes of the picture's Link that record the file's size and date.
+Parts flyerParts(const std::string& pictureURI, const std::string& missingURI, const std::string& linkRecord = "") {
   Parts p;
   p.set("mimetype", kMime);
   p.set("designmap.xml", R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
@@ -153,7 +156,7 @@ Parts flyerParts(const std::string& pictureURI, const std::string& missingURI) {
                                                rectPath(0, 0, 100, 100) + R"(
       <Image Self="i1" ItemTransform="1 0 0 1 0 0">
         <Properties><GraphicBounds Left="0" Top="0" Right="100" Bottom="100"/></Properties>
-        <Link Self="k1" LinkResourceURI=")" + pictureURI + R"(" StoredState="Normal"/>
+        <Link Self="k1" LinkResourceURI=")" + pictureURI + R"(" StoredState="Normal" )" + linkRecord + R"(/>
       </Image>
     </Rectangle>
   </Spread>)"));
@@ -469,6 +472,111 @@ TEST_F(IdmlPackage, RunsFromTheHotFolder) {
   EXPECT_TRUE(fs::exists(proof / "Out" / "Flyer.pdf")) << log;
   EXPECT_EQ(test::readFile(proof / "Out" / "Flyer.idml"), bytes);
   EXPECT_FALSE(fs::exists(proof / "Flyer.idml"));
+}
+
+// What the package records beyond its layout: the picture's size and date
+// (a file changed since is out of date), its fonts, XML elements marking
+// story text, a master based on another, and page numbers.
+TEST_F(IdmlPackage, KeepsWhatThePackageRecords) {
+  // The picture's own stamp as the application writes it (file time in
+  // 100 ns steps since 1601, size in hex) keeps the link up to date.
+  const auto modified = std::chrono::file_clock::to_sys(fs::last_write_time(picture));
+  const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(modified.time_since_epoch()).count();
+  const std::string size = std::to_string(fs::file_size(picture));
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "0~%llx", static_cast<unsigned long long>(fs::file_size(picture)));
+  const std::string uri = "file:/Users/grafik/Jobs/Links/Foto%20Sommer.png";
+  Parts parts = flyerParts(uri, "file:///gone.tif",
+                           "LinkImportStamp=\"file " + std::to_string((seconds + 11644473600LL) * 10000000LL + 4711) +
+                               " " + size + "\" LinkResourceSize=\"" + hex + "\"");
+  test::writeZip(package, parts.entries());
+  auto info = korvex({"doc", "info", package.string(), "--json"});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_EQ(Json::parse(info.out)["links"][0]["state"], "normal") << info.out;
+
+  // Saved when the file was another: a local time two hours off and another size.
+  parts = flyerParts(uri, "file:///gone.tif",
+                     R"(LinkImportModificationTime="2019-03-01T10:00:00" LinkResourceSize="0~1c")");
+  parts.set("designmap.xml", std::regex_replace(parts.files["designmap.xml"], std::regex("<idPkg:Styles"),
+                                                R"(<idPkg:Fonts src="Resources/Fonts.xml"/><idPkg:Styles)"));
+  parts.set("Resources/Fonts.xml", pkg("Fonts", R"(
+  <FontFamily Self="di1" Name="DejaVu Sans">
+    <Font Self="di1f" FontFamily="DejaVu Sans" Name="DejaVu Sans Book" PostScriptName="DejaVuSans" Status="Installed" FontStyleName="Book"/>
+  </FontFamily>
+  <FontFamily Self="di2" Name="Nowhere Sans">
+    <Font Self="di2f" FontFamily="Nowhere Sans" Name="Nowhere Sans Bold" PostScriptName="NowhereSans-Bold" Status="Installed" FontStyleName="Bold"/>
+  </FontFamily>)"));
+  // A master B based on A: its header over A's footers; page 3 shows both.
+  parts.set("designmap.xml", std::regex_replace(parts.files["designmap.xml"], std::regex("<idPkg:Spread "),
+                                                R"(<idPkg:MasterSpread src="MasterSpreads/MasterSpread_uB.xml"/><idPkg:Spread )", std::regex_constants::format_first_only));
+  parts.set("MasterSpreads/MasterSpread_uB.xml", pkg("MasterSpread", R"(
+  <MasterSpread Self="uB" Name="B-Kopf" PageCount="2" ItemTransform="1 0 0 1 0 0">
+    <Page Self="bL" Name="B" GeometricBounds="0 0 600 400" ItemTransform="1 0 0 1 -400 -300" AppliedMaster="uM"/>
+    <Page Self="bR" Name="B" GeometricBounds="0 0 600 400" ItemTransform="1 0 0 1 0 -300" AppliedMaster="uM"/>
+    <TextFrame Self="fk" ParentStory="uK" PreviousTextFrame="n" NextTextFrame="n" ItemLayer="uText"
+               ItemTransform="1 0 0 1 40 -290">)" + rectPath(0, 0, 300, 20) + R"(</TextFrame>
+  </MasterSpread>)"));
+  parts.set("Stories/Story_uK.xml", pkg("Story", R"(<Story Self="uK"><ParagraphStyleRange><CharacterStyleRange PointSize="10">
+    <Properties><AppliedFont type="string">DejaVu Sans</AppliedFont></Properties>
+    <Content>Kopfzeile Seite </Content><?ACE 18?></CharacterStyleRange></ParagraphStyleRange></Story>)"));
+  parts.set("designmap.xml", std::regex_replace(parts.files["designmap.xml"], std::regex("<idPkg:BackingStory"),
+                                                R"(<idPkg:Story src="Stories/Story_uK.xml"/><idPkg:BackingStory)"));
+  parts.set("Spreads/Spread_u2.xml", std::regex_replace(parts.files["Spreads/Spread_u2.xml"],
+                                                        std::regex(R"(Name="3"(.*)AppliedMaster="uM")"),
+                                                        R"(Name="3"$1AppliedMaster="uB")"));
+  // The left page's story: its number, XML elements around part of its text, and special spaces.
+  parts.set("Stories/Story_uT.xml", pkg("Story", R"(
+  <Story Self="uT"><ParagraphStyleRange><CharacterStyleRange PointSize="12">
+    <Properties><AppliedFont type="string">DejaVu Sans</AppliedFont></Properties>
+    <XMLElement Self="di3i1" MarkupTag="XMLTag/Ort"><XMLAttribute Self="a1" Name="typ" Value="See"/>
+      <Content>Linke</Content><XMLElement Self="di3i1i1" MarkupTag="XMLTag/Nr"><Content> Seite </Content><?ACE 18?></XMLElement>
+    </XMLElement><?ACE 3?><Content>&#x2003;Ende</Content>
+  </CharacterStyleRange></ParagraphStyleRange></Story>)"));
+  test::writeZip(package, parts.entries());
+
+  info = korvex({"doc", "info", package.string(), "--json"});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  const Json j = Json::parse(info.out);
+  EXPECT_EQ(j["links"][0]["path"], picture.string());
+  EXPECT_EQ(j["links"][0]["state"], "modified") << info.out;
+  ASSERT_EQ(j["masters"].size(), 2u);
+  EXPECT_EQ(j["masters"][1]["basedOn"], "A-Master");
+  auto preflight = korvex({"preflight", package.string()});
+  EXPECT_NE(preflight.out.find("Modified link: " + picture.string()), std::string::npos) << preflight.out;
+  EXPECT_NE(preflight.out.find("Missing font: Nowhere Sans Bold"), std::string::npos) << preflight.out;
+  auto check = korvex({"doc", "check", package.string()});
+  EXPECT_NE(check.out.find("font Nowhere Sans Bold: missing"), std::string::npos) << check.out;
+  EXPECT_EQ(check.out.find("font DejaVu Sans"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("not supported: page numbers on master pages: 1"), std::string::npos) << check.out;
+  EXPECT_EQ(check.out.find("ACE"), std::string::npos) << check.out;
+
+  // The structure: the story's elements with the text they mark.
+  const fs::path native = home.scratch() / "Flyer.indd";
+  ASSERT_EQ(korvex({"doc", "convert", package.string(), native.string()}).exitCode, 0);
+  const Json element = Json::parse(test::readFile(native))["xml"]["children"][0];
+  EXPECT_EQ(element["content"], "Linke Seite 2\u2003Ende");
+  ASSERT_EQ(element["children"].size(), 1u) << element;
+  EXPECT_EQ(element["children"][0]["tag"], "Ort");
+  EXPECT_EQ(element["children"][0]["attributes"]["typ"], "See");
+  EXPECT_EQ(element["children"][0]["content"], "Linke Seite 2");
+  EXPECT_EQ(element["children"][0]["children"][0]["tag"], "Nr");
+  EXPECT_EQ(element["children"][0]["children"][0]["content"], " Seite 2");
+  auto again = korvex({"doc", "info", native.string(), "--json"});
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(Json::parse(again.out)["masters"][1]["basedOn"], "A-Master");
+  EXPECT_EQ(Json::parse(again.out)["links"][0]["state"], "modified");
+  EXPECT_NE(korvex({"doc", "check", native.string()}).out.find("font Nowhere Sans Bold: missing"), std::string::npos);
+
+  const fs::path pdf = home.scratch() / "records.pdf";
+  auto exported = korvex({"export", package.string(), pdf.string()});
+  ASSERT_EQ(exported.exitCode, 0) << exported.err;
+  EXPECT_EQ(test::runProcess("/usr/bin/qpdf", {"--check", pdf.string()}).exitCode, 0);
+  auto text = test::runProcess("/usr/bin/pdftotext", {"-f", "2", "-l", "2", pdf.string(), "-"});
+  EXPECT_NE(text.out.find("Linke Seite 2"), std::string::npos) << text.out;
+  // Page 3 under B: B's header, and A's right footer beneath it.
+  EXPECT_TRUE(wordAt(pdf, 3, "Kopfzeile"));
+  EXPECT_TRUE(wordAt(pdf, 3, "rechts"));
+  EXPECT_FALSE(wordAt(pdf, 2, "Kopfzeile"));
 }
 
 // One line naming the package, the part and the problem; exit 2; in a batch "could not open".

@@ -1,6 +1,8 @@
 #include "host/idml/item_reader.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -56,10 +58,81 @@ std::string attrOrProperty(xmlNodePtr node, const char* name) {
   return {};
 }
 
+// What a Link element says the file was like when placed. The size is
+// "HIGH~LOW" in hex; LinkImportStamp ("file FILETIME SIZE") has the time in
+// UTC, LinkImportModificationTime only the saving machine's local time.
+struct StoredStamp {
+  std::optional<std::uint64_t> size;
+  std::optional<std::int64_t> seconds;  // since 1970
+  bool localTime = false;
+};
+
+StoredStamp storedStamp(xmlNodePtr link) {
+  StoredStamp s;
+  unsigned long long high = 0, low = 0;
+  char end = 0;
+  if (std::sscanf(attr(link, "LinkResourceSize").c_str(), "%llx~%llx%c", &high, &low, &end) == 2 &&
+      (high || low) && high < (1ull << 31) && low <= 0xffffffffull)
+    s.size = (high << 32) | low;
+  long long filetime = 0, size = 0;
+  if (std::sscanf(attr(link, "LinkImportStamp").c_str(), "file %lld %lld%c", &filetime, &size, &end) == 2) {
+    // Windows file time: 100 ns steps since 1601.
+    constexpr long long kTo1970 = 11644473600LL;
+    if (filetime > kTo1970 * 10000000LL) s.seconds = filetime / 10000000LL - kTo1970;
+    if (!s.size && size > 0) s.size = static_cast<std::uint64_t>(size);
+  }
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+  if (!s.seconds && std::sscanf(attr(link, "LinkImportModificationTime").c_str(), "%d-%d-%dT%d:%d:%d%c", &y, &mo,
+                                &d, &h, &mi, &sec, &end) == 6) {
+    using namespace std::chrono;
+    const year_month_day date{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
+    if (date.ok() && h >= 0 && h < 24 && mi >= 0 && mi < 60 && sec >= 0 && sec < 61) {
+      s.seconds = sys_days{date}.time_since_epoch() / seconds(1) + h * 3600 + mi * 60 + sec;
+      s.localTime = true;
+    }
+  }
+  return s;
+}
+
+// Whether the file is still the one the package recorded, to the precision
+// IDML keeps: whole seconds, and for a local time any zone of the world
+// (whole quarter hours, at most 14 hours off).
+bool stampAgrees(const StoredStamp& stored, const FileStamp& file) {
+  if (stored.size && *stored.size != file.size) return false;
+  if (!stored.seconds) return true;
+  const std::int64_t fileSeconds = file.modifiedMs >= 0 ? file.modifiedMs / 1000 : (file.modifiedMs - 999) / 1000;
+  const std::int64_t off = fileSeconds - *stored.seconds;
+  if (!stored.localTime) return off == 0;
+  return off % 900 == 0 && off >= -14 * 3600 && off <= 14 * 3600;
+}
+
 // "$ID/" marks the application's own untranslated names.
 std::string displayName(std::string name) {
   if (name.rfind("$ID/", 0) == 0) name.erase(0, 4);
   return name;
+}
+
+// A story's XML elements with the text they mark.
+std::vector<XMLElement> markedElements(const std::vector<StoryText::Marker>& markers, const std::u32string& text) {
+  std::vector<XMLElement> out;
+  for (const StoryText::Marker& m : markers) {
+    XMLElement e = m.element;
+    const auto from = std::min(static_cast<std::size_t>(std::max(m.start, 0)), text.size());
+    const auto to = std::clamp(static_cast<std::size_t>(std::max(m.end, 0)), from, text.size());
+    e.content = utf32ToUtf8(std::u32string_view(text).substr(from, to - from));
+    e.children = markedElements(m.children, text);
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+// After grow characters more (or fewer) where at was.
+void shiftMarkers(std::vector<StoryText::Marker>& markers, int at, int grow) {
+  for (StoryText::Marker& m : markers) {
+    if (m.start > at) m.start += grow;
+    if (m.end > at) m.end += grow;
+    shiftMarkers(m.children, at, grow);
+  }
 }
 
 }  // namespace
@@ -262,7 +335,7 @@ void ItemReader::readText(xmlNodePtr node, UID frame) {
 }
 
 void ItemReader::makeTextFrame(UID frame, const std::string& storyID, xmlNodePtr pref) {
-  const UID story = storyFor(storyID);
+  const UID story = storyFor(storyID, frame);
   MultiColumnItem* mc = nullptr;
   if (doc_.makeTextFrame(frame, story, &mc) != kSuccess || !mc) return;
   if (story == kInvalidUID) stories_[storyID] = mc->storyUID();
@@ -282,17 +355,50 @@ void ItemReader::makeTextFrame(UID frame, const std::string& storyID, xmlNodePtr
   mc->setSettings(t);
 }
 
-UID ItemReader::storyFor(const std::string& id) {
+UID ItemReader::storyFor(const std::string& id, UID frame) {
   if (auto it = stories_.find(id); it != stories_.end()) return it->second;
   auto pending = storyTexts_.find(id);
   if (pending == storyTexts_.end()) return kInvalidUID;
   ITextModel* model = doc_.createStory();
   if (!model) return kInvalidUID;
   stories_[id] = model->GetUID();
-  const StoryText text = std::move(pending->second);
+  StoryText text = std::move(pending->second);
   storyTexts_.erase(pending);
+  resolvePageNumbers(text, frame);
+  storyMarkers_[id] = markedElements(text.markers, text.text);
   fillStory(*model, text);
   return model->GetUID();
+}
+
+// Page numbers become the name of the page under the story's first frame.
+// The host's text has no character that would follow the page it is drawn
+// on, so a master's page numbers, which show a different page each time,
+// are left out and counted.
+void ItemReader::resolvePageNumbers(StoryText& text, UID frame) {
+  if (text.pageNumbers.empty()) return;
+  std::u32string name;
+  const UID spread = frame == kInvalidUID ? kInvalidUID : doc_.spreadOf(frame);
+  const auto& masters = doc_.masterSpreadList();
+  if (spread != kInvalidUID && std::find(masters.begin(), masters.end(), spread) != masters.end())
+    count("page numbers on master pages", static_cast<int>(text.pageNumbers.size()));
+  else if (const auto* page = db_->instantiate<Page>(frame == kInvalidUID ? kInvalidUID : doc_.pageOf(frame)))
+    name = utf8ToUtf32(page->name());
+  else
+    count("page numbers off the pages", static_cast<int>(text.pageNumbers.size()));
+  const int grow = static_cast<int>(name.size()) - 1;
+  for (auto it = text.pageNumbers.rbegin(); it != text.pageNumbers.rend(); ++it) {
+    const int at = *it;
+    text.text.replace(static_cast<std::size_t>(at), 1, name);
+    for (StoryText::Run& r : text.runs) {
+      if (r.start > at) r.start += grow;
+      else if (r.start + r.length > at) r.length += grow;
+    }
+    for (auto& anchored : text.anchored)
+      if (anchored.first > at) anchored.first += grow;
+    shiftMarkers(text.markers, at, grow);
+  }
+  std::erase_if(text.runs, [](const StoryText::Run& r) { return r.length <= 0; });
+  text.pageNumbers.clear();
 }
 
 void ItemReader::finishStories() {
@@ -349,11 +455,28 @@ void ItemReader::readPlaced(xmlNodePtr node, UID frame) {
   c->setGraphicAttributes(a);
   if (xmlNodePtr link = childNamed(node, "Link")) {
     const std::string path = linkPath(attr(link, "LinkResourceURI"));
-    if (!path.empty()) doc_.createLink(c->GetUID(), path);
+    if (!path.empty())
+      if (ILink* l = doc_.createLink(c->GetUID(), path)) recordStoredStamp(*l, link);
     if (kind == ClassID::kImageItem) c->setImageAttributes(readImageAttributes(path));
   } else {
     count("embedded pictures without a link");
   }
+}
+
+// The package's record of the file becomes the link's, so a file changed
+// since the package was saved shows as modified. Where it agrees with the
+// file, the file's exact stamp is kept: IDML stores less precision than the
+// host compares. Nothing stored: the file as it is now.
+void ItemReader::recordStoredStamp(ILink& link, xmlNodePtr element) {
+  LinkResource* resource = link.resource();
+  const StoredStamp stored = storedStamp(element);
+  if (!resource || (!stored.size && !stored.seconds)) return;
+  const auto now = stampOfFile(resource->path());
+  if (now && stampAgrees(stored, *now)) return;
+  FileStamp recorded = now.value_or(FileStamp{});
+  if (stored.size) recorded.size = *stored.size;
+  if (stored.seconds) recorded.modifiedMs = *stored.seconds * 1000;
+  resource->restore(resource->path(), recorded, false, {});
 }
 
 // file: URIs as the application writes them: "file:///abs", "file:/abs",
@@ -455,17 +578,28 @@ void ItemReader::readRange(xmlNodePtr node, StoryText& out,
       if (xmlStrcmp(c->name, xmlChars("ACE")) != 0) continue;
       const std::string code = c->content ? reinterpret_cast<const char*>(c->content) : "";
       const auto n = parseNumbers(code);
-      if (n.size() == 1 && n[0] == 8) {
+      const int ace = n.size() == 1 ? static_cast<int>(n[0]) : -1;
+      if (ace == 8) {
         append(U"\t");  // right indent tab
-      } else if (n.size() == 1 && n[0] == 7) {
-        // indent to here: nothing to show
+      } else if (ace == 7 || ace == 3) {
+        // indent to here, end nested style here: nothing to show
+      } else if (ace == 18) {
+        // The page number: the page's name once the story's frame is known.
+        out.pageNumbers.push_back(static_cast<int>(out.text.size()));
+        append(std::u32string(1, kPageNumberMark));
+      } else if (ace == 19) {
+        count("section markers");
       } else {
-        count("special characters (page numbers, markers)");
+        count("special characters <?ACE " + code + "?>");
       }
       continue;
     }
     if (c->type != XML_ELEMENT_NODE) continue;
-    if (named(c, "Content")) {
+    if (named(c, "XMLElement")) {
+      readMarker(c, out, values);
+    } else if (named(c, "XMLAttribute")) {
+      continue;  // read with its element
+    } else if (named(c, "Content")) {
       std::u32string text = utf8ToUtf32(contentOf(c));
       // Anchors and end marks belong to the host's own bookkeeping.
       std::erase(text, kTextChar_ObjectReplacement);
@@ -475,7 +609,7 @@ void ItemReader::readRange(xmlNodePtr node, StoryText& out,
       append(U"\r");
     } else if (named(c, "ParagraphStyleRange") || named(c, "CharacterStyleRange") ||
                named(c, "HyperlinkTextSource") || named(c, "HyperlinkTextDestination") ||
-               named(c, "XMLElement") || named(c, "Change") || named(c, "CrossReferenceSource")) {
+               named(c, "Change") || named(c, "CrossReferenceSource")) {
       if (named(c, "Change") && attr(c, "ChangeType") == "DeletedText") continue;
       readRange(c, out, values);
     } else if (isItem(c)) {
@@ -510,6 +644,29 @@ void ItemReader::readRange(xmlNodePtr node, StoryText& out,
       count("story content <" + std::string(reinterpret_cast<const char*>(c->name)) + ">");
     }
   }
+}
+
+// An element of the XML structure around text of the story: it keeps the
+// text it marks, and its attributes and inner elements.
+void ItemReader::readMarker(xmlNodePtr node, StoryText& out,
+                            const std::vector<std::pair<AttributeClass, AttributeValue>>& values) {
+  StoryText::Marker m;
+  m.element.tag = tagName(attr(node, "MarkupTag"));
+  for (xmlNodePtr a = node->children; a; a = a->next)
+    if (named(a, "XMLAttribute")) m.element.attributes.emplace_back(attr(a, "Name"), attr(a, "Value"));
+  std::vector<StoryText::Marker>* outer = out.markerTarget;
+  out.markerTarget = &m.children;
+  m.start = static_cast<int>(out.text.size());
+  readRange(node, out, values);
+  m.end = static_cast<int>(out.text.size());
+  out.markerTarget = outer;
+  (outer ? *outer : out.markers).push_back(std::move(m));
+}
+
+std::string ItemReader::tagName(std::string tag) {
+  if (tag.rfind("XMLTag/", 0) == 0) tag.erase(0, 7);
+  tag = URIUtils::percentDecoded(tag);
+  return tag.empty() ? "Root" : tag;
 }
 
 // The whole text goes in first so that no range inherits its neighbour's attributes.

@@ -29,7 +29,19 @@ struct StoryText {
   std::u32string text;
   std::vector<Run> runs;
   std::vector<std::pair<int, xmlNodePtr>> anchored;
+  std::vector<int> pageNumbers;  // where kPageNumberMark stands for the page's number
+  // XML elements around parts of the text; their content is taken once the text is final.
+  struct Marker {
+    XMLElement element;
+    int start = 0, end = 0;
+    std::vector<Marker> children;
+  };
+  std::vector<Marker> markers;
+  std::vector<Marker>* markerTarget = nullptr;  // while reading: the inner elements of the one being read
 };
+
+// Stands in for a page number until the story's page is known; never left in the text.
+inline constexpr char32_t kPageNumberMark = 0xFFFF;
 
 class ItemReader {
  public:
@@ -63,6 +75,14 @@ class ItemReader {
     auto it = stories_.find(id);
     return it == stories_.end() ? kInvalidUID : it->second;
   }
+  // The XML elements marking text in a Story element's text.
+  const std::vector<XMLElement>& storyMarkers(const std::string& id) const {
+    static const std::vector<XMLElement> kNone;
+    auto it = storyMarkers_.find(id);
+    return it == storyMarkers_.end() ? kNone : it->second;
+  }
+  // A MarkupTag ("XMLTag/Titel%20Zeile") as the tag's name ("Titel Zeile").
+  static std::string tagName(std::string markupTag);
   // Kinds of content the model does not hold, with their counts.
   const std::map<std::string, int>& unsupported() const { return unsupported_; }
   void count(const std::string& kind, int n = 1) { unsupported_[kind] += n; }
@@ -80,17 +100,22 @@ class ItemReader {
   void readText(xmlNodePtr node, UID frame);
   void makeTextFrame(UID frame, const std::string& storyID, xmlNodePtr preferences);
   void readPlaced(xmlNodePtr node, UID frame);
-  UID storyFor(const std::string& id);
+  UID storyFor(const std::string& id, UID frame = kInvalidUID);
+  void resolvePageNumbers(StoryText& text, UID frame);
   void fillStory(ITextModel& model, const StoryText& story);
+  void readMarker(xmlNodePtr node, StoryText& out,
+                  const std::vector<std::pair<AttributeClass, AttributeValue>>& values);
   void readRange(xmlNodePtr node, StoryText& out, std::vector<std::pair<AttributeClass, AttributeValue>> values);
   std::vector<std::pair<AttributeClass, AttributeValue>> characterValues(xmlNodePtr range);
   std::string linkPath(const std::string& uri) const;
+  static void recordStoredStamp(ILink& link, xmlNodePtr element);
 
   IDocument& doc_;
   IDataBase* db_;
   std::map<std::string, UID> refs_;
   std::map<std::string, UID> styles_;
   std::map<std::string, StoryText> storyTexts_;
+  std::map<std::string, std::vector<XMLElement>> storyMarkers_;
   std::map<std::string, UID> stories_;
   std::vector<std::string> storyOrder_;
   std::vector<PendingFrame> pending_;

@@ -1,5 +1,6 @@
 #include "host/idml/package_reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <optional>
@@ -100,6 +101,7 @@ class Builder {
     readLayers(root);
     for (xmlNodePtr g : roots(parts.graphic)) readGraphic(g);
     for (xmlNodePtr s : roots(parts.styles)) readStyles(s);
+    readFonts(roots(parts.fonts));
     for (xmlNodePtr s : roots(parts.stories))
       for (xmlNodePtr c = s->children; c; c = c->next)
         if (named(c, "Story")) reader_.readStory(c);
@@ -109,6 +111,15 @@ class Builder {
     for (xmlNodePtr s : roots(parts.spreads))
       for (xmlNodePtr c = s->children; c; c = c->next)
         if (named(c, "Spread")) readSpread(c, false);
+    for (const auto& [page, ref] : appliedMasters_) {
+      auto it = masters_.find(ref);
+      if (it == masters_.end())
+        reader_.count("pages whose master is missing");
+      else if (doc_.spreadOf(page->GetUID()) == it->second)
+        reader_.count("masters based on themselves");
+      else
+        (void)page->setAppliedMaster(it->second);
+    }
     reader_.finishStories();
     for (xmlNodePtr b : roots(parts.backing))
       if (xmlNodePtr element = firstElement(b, "XMLElement")) (void)doc_.setXMLRoot(xmlElement(element, 0));
@@ -134,15 +145,12 @@ class Builder {
   // element or from the story its XMLContent names.
   XMLElement xmlElement(xmlNodePtr node, int depth) {
     XMLElement e;
-    std::string tag = attr(node, "MarkupTag");
-    if (tag.rfind("XMLTag/", 0) == 0) tag.erase(0, 7);
-    for (std::size_t i = 0; i < tag.size(); ++i)
-      if (tag[i] == '%' && i + 2 < tag.size() && std::isxdigit(static_cast<unsigned char>(tag[i + 1])) &&
-          std::isxdigit(static_cast<unsigned char>(tag[i + 2])))
-        tag.replace(i, 3, 1, static_cast<char>(std::stoi(tag.substr(i + 1, 2), nullptr, 16)));
-    e.tag = tag.empty() ? "Root" : tag;
-    if (const UID story = reader_.storyUID(attr(node, "XMLContent")); story != kInvalidUID)
+    e.tag = ItemReader::tagName(attr(node, "MarkupTag"));
+    // An element that names a story holds its text and the elements marking text in it.
+    if (const UID story = reader_.storyUID(attr(node, "XMLContent")); story != kInvalidUID) {
       if (const ITextModel* model = doc_.story(story)) e.content = model->text();
+      e.children = reader_.storyMarkers(attr(node, "XMLContent"));
+    }
     const auto walk = [&](auto& self, xmlNodePtr parent) -> void {
       for (xmlNodePtr c = parent->children; c; c = c->next) {
         if (named(c, "XMLAttribute")) {
@@ -254,6 +262,24 @@ class Builder {
     }
   }
 
+  // The package's fonts by family and style. Their Status is the saving
+  // machine's; whether they are here is fontconfig's answer when asked.
+  void readFonts(const std::vector<xmlNodePtr>& parts) {
+    std::vector<IDocument::DeclaredFont> fonts;
+    for (xmlNodePtr root : parts)
+      for (xmlNodePtr family = root->children; family; family = family->next) {
+        if (!named(family, "FontFamily")) continue;
+        for (xmlNodePtr f = family->children; f; f = f->next) {
+          if (!named(f, "Font")) continue;
+          IDocument::DeclaredFont font{attr(f, "FontFamily"), attr(f, "FontStyleName")};
+          if (font.family.empty()) font.family = attr(family, "Name");
+          if (!font.family.empty() && std::find(fonts.begin(), fonts.end(), font) == fonts.end())
+            fonts.push_back(std::move(font));
+        }
+      }
+    if (!fonts.empty()) (void)doc_.setDeclaredFonts(std::move(fonts));
+  }
+
   void readStyles(xmlNodePtr root) {
     const std::tuple<const char*, const char*, StyleKind> groups[] = {
         {"RootParagraphStyleGroup", "ParagraphStyle", StyleKind::Paragraph},
@@ -325,8 +351,6 @@ class Builder {
       spread = doc_.createMasterSpread(name);
       if (!spread) return;
       masters_[attr(spreadNode, "Self")] = spread->GetUID();
-      if (const std::string based = attr(spreadNode, "AppliedMaster"); !based.empty() && based != "n")
-        reader_.count("masters based on other masters");
     } else {
       const PMReal top = lastSpread_ ? IDocument::spreadBottom(*lastSpread_) + kSpreadGap : 0;
       spread = doc_.createSpreadAt(top);
@@ -360,12 +384,11 @@ class Builder {
       } else {
         (void)page->setMargins(defaultMargins_);
       }
-      if (const std::string applied = attr(p, "AppliedMaster"); !applied.empty() && applied != "n") {
-        if (auto it = masters_.find(applied); it != masters_.end())
-          (void)page->setAppliedMaster(it->second);
-        else
-          reader_.count("pages whose master is missing");
-      }
+      // A master page's own master may be listed after it: resolved once all are read.
+      std::string applied = attr(p, "AppliedMaster");
+      if (master && (applied.empty() || applied == "n")) applied = attr(spreadNode, "BasedOn");
+      if (master && (applied.empty() || applied == "n")) applied = attr(spreadNode, "AppliedMaster");
+      if (!applied.empty() && applied != "n") appliedMasters_.emplace_back(page, applied);
     }
     for (xmlNodePtr c = spreadNode->children; c; c = c->next) {
       if (c->type != XML_ELEMENT_NODE || named(c, "Page") || named(c, "Properties") ||
@@ -390,6 +413,7 @@ class Builder {
   std::map<std::string, UID> layers_;
   std::map<std::string, UID> styleRefs_;
   std::map<std::string, UID> masters_;
+  std::vector<std::pair<Page*, std::string>> appliedMasters_;
   PageMargins defaultMargins_;
   ISpread* lastSpread_ = nullptr;
 };

@@ -126,11 +126,26 @@ void PageRenderer::drawArea(RenderDevice& device, const ISpread& spread, const O
     if (!masterPage) continue;
     const PMMatrix pageToPasteboard = page->innerToPasteboard();
     if (!intersects(Path::rectangle(page->innerBounds()).bounds(pageToPasteboard), region)) continue;
-    const auto fromMaster = masterPage->innerToPasteboard().inverse();
-    const auto* masterSpread = db->instantiate<ISpread>(document_.spreadOf(masterPage->GetUID()));
-    if (!fromMaster || !masterSpread) continue;
-    masters.push_back({masterSpread, pageToPasteboard * *fromMaster,
+    // A master based on another shows its parent's items beneath its own, on
+    // the parent's page of the same side; a loop ends where it comes back.
+    std::vector<MasterPage> chain;
+    std::vector<UID> seen;
+    const auto* first = db->instantiate<ISpread>(document_.spreadOf(masterPage->GetUID()));
+    const bool left = first && first->pages().size() > 1 ? first->pages().front() == masterPage
+                                                         : spread.pages().size() > 1 && spread.pages().front() == page;
+    while (masterPage) {
+      const UID spreadUID = document_.spreadOf(masterPage->GetUID());
+      const auto* masterSpread = db->instantiate<ISpread>(spreadUID);
+      const auto fromMaster = masterPage->innerToPasteboard().inverse();
+      if (!masterSpread || !fromMaster || std::find(seen.begin(), seen.end(), spreadUID) != seen.end()) break;
+      seen.push_back(spreadUID);
+      chain.push_back({masterSpread, pageToPasteboard * *fromMaster,
                        Path::rectangle(masterPage->innerBounds()).bounds(masterPage->innerToPasteboard())});
+      const auto* parent = db->instantiate<ISpread>(masterPage->appliedMaster());
+      const std::vector<Page*> parentPages = parent ? parent->pages() : std::vector<Page*>{};
+      masterPage = parentPages.empty() ? nullptr : left ? parentPages.front() : parentPages.back();
+    }
+    masters.insert(masters.end(), chain.rbegin(), chain.rend());
   }
   for (UID layerUID : document_.layerList()) {
     const auto* layer = db->instantiate<IDocumentLayer>(layerUID);
