@@ -236,19 +236,19 @@ TEST_F(Queue, ADocumentThatAlwaysFailsEndsInTheDeadLettersAfterThreeTries) {
 }
 
 TEST_F(Queue, ARedisRestartInTheMiddleOfARunLosesNoJob) {
-  const std::vector<std::string> docs = slowDocuments(16, 40);
+  const std::vector<std::string> docs = slowDocuments(40, 40);
   submit(docs);
   auto a = worker("a", {"--until-empty"});
   auto b = worker("b", {"--until-empty"});
   ASSERT_TRUE(waitFor([&] { return doneCount() > 0; })) << status();
-  ASSERT_LT(doneCount(), 12) << "the restart must fall in the middle of the run";
+  ASSERT_LT(doneCount(), 40) << "the restart must fall in the middle of the run";
   redis->stop();
   std::this_thread::sleep_for(1500ms);
   redis->start();
   ASSERT_TRUE(redis->ready());
   EXPECT_EQ(a->wait(), 0);
   EXPECT_EQ(b->wait(), 0);
-  EXPECT_TRUE(statusHas("waiting 0, running 0, done 16, failed 0")) << status();
+  EXPECT_TRUE(statusHas("waiting 0, running 0, done 40, failed 0")) << status();
   const std::string said = test::readFile(home.scratch() / "a.out") + test::readFile(home.scratch() / "b.out");
   EXPECT_NE(said.find("; trying again"), std::string::npos) << "the workers saw the server go: " << said;
   const auto runs = runsPerDocument();
