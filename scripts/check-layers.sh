@@ -8,7 +8,7 @@ set -euo pipefail
 # named here belongs to the nearest named folder above it; every folder of
 # src/ must belong to one.
 layers="foundation platform host host/preflight host/output docmodel config strings dialogs run
-        actions separation workflows batch shell app"
+        actions separation workflows batch queue shell app"
 
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$root"

@@ -24,6 +24,8 @@ packages=(
   libvips-dev
   # tests make pictures with vips and ImageMagick and check PDFs with poppler and qpdf
   libvips-tools imagemagick poppler-utils
+  # workers on a shared queue: Redis streams (the server for tests and single-machine set-ups)
+  redis-server libhiredis-dev
   # the fuzz targets are built with clang's libFuzzer
   clang
 )

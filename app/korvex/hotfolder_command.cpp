@@ -1,7 +1,6 @@
 #include "hotfolder_command.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 
 #include "batch/hot_folder.h"
@@ -11,41 +10,14 @@
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "plugin_session.h"
+#include "queue/job_queue.h"
+#include "queue_command.h"
+#include "stop_signals.h"
 #include "run/run_values.h"
 
 namespace korvex::cli {
 
 namespace {
-
-volatile std::sig_atomic_t gStop = 0;
-
-extern "C" void requestStop(int) {
-  gStop = 1;
-}
-
-bool stopRequested() {
-  return gStop != 0;
-}
-
-// Restores the former signal handlers when the watch ends.
-class StopSignals {
- public:
-  StopSignals() {
-    gStop = 0;
-    _int = std::signal(SIGINT, requestStop);
-    _term = std::signal(SIGTERM, requestStop);
-  }
-  ~StopSignals() {
-    std::signal(SIGINT, _int);
-    std::signal(SIGTERM, _term);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  void (*_int)(int);
-  void (*_term)(int);
-};
 
 // A document that could not be opened or filed is in the log only; the
 // person at the terminal should know to look there.
@@ -53,6 +25,35 @@ void reportFlaggedLog() {
   if (getShowLog())
     std::fprintf(stderr, "korvex: the log reports problems: %s\n", getLogPath().value_or("").c_str());
 }
+
+// Submits each document to the queue while it lives; the connection is made
+// at the first document and again after a failure.
+class HotfolderHandOffScope {
+ public:
+  explicit HotfolderHandOffScope(RedisAddress address) : address_(std::move(address)) {
+    former_ = setHotfolderHandOff([this](const std::string& document, const ArrayPtr& chain,
+                                         const std::string& chainName) { return submit(document, chain, chainName); });
+  }
+  ~HotfolderHandOffScope() { setHotfolderHandOff(std::move(former_)); }
+  HotfolderHandOffScope(const HotfolderHandOffScope&) = delete;
+  HotfolderHandOffScope& operator=(const HotfolderHandOffScope&) = delete;
+
+ private:
+  Status submit(const std::string& document, const ArrayPtr& chain, const std::string& chainName) {
+    if (!queue_ || !queue_->connection().usable()) {
+      Result<JobQueue> opened = JobQueue::open(address_);
+      if (!opened) return opened.failure();
+      queue_.emplace(std::move(*opened));
+    }
+    Result<std::string> id = queue_->submit(document, chain, chainName);
+    if (!id) return id.failure();
+    return {};
+  }
+
+  RedisAddress address_;
+  std::optional<JobQueue> queue_;
+  HotfolderHandOff former_;
+};
 
 }  // namespace
 
@@ -70,6 +71,17 @@ int runHotfolderCommand(std::span<const std::string> args) {
     std::fprintf(stderr, "korvex: no hot folder: \"Hotfolder\" in %s names no folder\n",
                  settings->path().c_str());
     return kExitFailed;
+  }
+  // With a queue the hot folder only submits; workers run the chains.
+  std::optional<HotfolderHandOffScope> handOff;
+  if (std::optional<std::string> url = settings->hotFolderQueue()) {
+    Result<RedisAddress> address = queueAddress(*url);
+    if (!address) {
+      std::fprintf(stderr, "korvex: \"HotfolderQueue\" in %s: %s\n", settings->path().c_str(),
+                   address.message().c_str());
+      return kExitFailed;
+    }
+    handOff.emplace(*address);
   }
   if (once) {
     scanHotfolderSettled();

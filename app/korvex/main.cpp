@@ -14,6 +14,7 @@
 #include "preflight_command.h"
 #include "preview_command.h"
 #include "print_command.h"
+#include "queue_command.h"
 #include "run_command.h"
 #include "settings_command.h"
 #include "styles_command.h"
@@ -33,6 +34,9 @@ int printHelp(std::span<const std::string>);
 const Command kCommands[] = {
     {"run", "--chain CHAIN DOC...", "run an action chain over documents", runRunCommand},
     {"hotfolder", "[--once]", "watch the hot folder (or scan it once)", runHotfolderCommand},
+    {"queue", "submit --chain CHAIN DOC... | status [--redis URL]", "queue documents for workers, or list the jobs",
+     runQueueCommand},
+    {"worker", "[--redis URL] [--name NAME] [--until-empty]", "run queued jobs until stopped", runWorkerCommand},
     {"command", "NAME [DOC] [--no-save]", "run a menu command, on DOC when given", runMenuCommandCommand},
     {"menu", "", "print the plug-in's menu in position order", runMenuCommand},
     {"settings", "[--path | --open]", "print the settings, their file's path, or open it", runSettingsCommand},

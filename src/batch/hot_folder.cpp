@@ -39,6 +39,7 @@ namespace korvex {
 namespace {
 
 HotfolderStopCheck gStopCheck = nullptr;
+HotfolderHandOff gHandOff;
 
 bool stopRequested() {
   return gStopCheck && gStopCheck();
@@ -289,16 +290,43 @@ void runDocument(std::unique_ptr<IDocument> loaded, DocumentFileKind kind, const
   closeDoc(document);
 }
 
-void takeClaim(const Claim& claim, const std::string& subfolder, const std::string& outFolder,
-               const ArrayPtr& chain) {
+struct Subfolder {
+  std::string path;
+  std::string outFolder;
+  std::string workFolder;
+  ArrayPtr chain;
+};
+
+// The document is in "Out"; its chain runs elsewhere. Refused, it goes back.
+void handOff(const Claim& claim, const Subfolder& subfolder, const std::string& dropped, const std::string& target) {
+  const Status queued = gHandOff(target, subfolder.chain, lastPathComponent(subfolder.path));
+  if (!queued) {
+    setError("\t####\tnot queued: " + queued.message());
+    if (sameFile(claim.path(), target)) ::unlink(target.c_str());
+    putBack(claim, dropped);
+    return;
+  }
+  MyLog("\tqueued: %@", target);
+  release(claim);
+}
+
+void takeClaim(const Claim& claim, const Subfolder& subfolder) {
   const std::string name = claim.name();
-  const std::string dropped = stringByAppendingPathComponent(subfolder, name);
-  const std::string target = stringByAppendingPathComponent(outFolder, name);
+  const std::string dropped = stringByAppendingPathComponent(subfolder.path, name);
+  const std::string target = stringByAppendingPathComponent(subfolder.outFolder, name);
+  const ArrayPtr& chain = subfolder.chain;
   if (!pathEndsWith(name, std::vector<std::string>{"indd", "idml"})) {
     if (!makeRoom(target, claim) || !moveItemToPath(claim.path(), target)) putBack(claim, dropped);
     return;
   }
-  DocumentLoadResult loaded = readDocument(claim, target, subfolder);
+  if (gHandOff) {
+    if (!makeRoom(target, claim) || !placeInOut(claim, target))
+      putBack(claim, dropped);
+    else
+      handOff(claim, subfolder, dropped, target);
+    return;
+  }
+  DocumentLoadResult loaded = readDocument(claim, target, subfolder.path);
   if (!makeRoom(target, claim) || !placeInOut(claim, target)) {
     putBack(claim, dropped);
     return;
@@ -312,13 +340,6 @@ void takeClaim(const Claim& claim, const std::string& subfolder, const std::stri
 
 // ---- the scan ----
 
-struct Subfolder {
-  std::string path;
-  std::string outFolder;
-  std::string workFolder;
-  ArrayPtr chain;
-};
-
 // One entry of a subfolder; always lets the enumeration go on unless a stop
 // was asked for.
 bool processEntry(const std::string& entry, const Subfolder& subfolder) {
@@ -328,7 +349,7 @@ bool processEntry(const std::string& entry, const Subfolder& subfolder) {
   if (::lstat(entry.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
   if (!settled(entry, st)) return true;
   if (std::optional<Claim> claim = claimFile(entry, subfolder.workFolder))
-    takeClaim(*claim, subfolder.path, subfolder.outFolder, subfolder.chain);
+    takeClaim(*claim, subfolder);
   return true;
 }
 
@@ -347,7 +368,7 @@ bool processSubfolder(const std::string& entry) {
     return true;
   for (const Claim& claim : abandonedClaims(subfolder.workFolder)) {
     if (stopRequested()) return false;
-    takeClaim(claim, subfolder.path, subfolder.outFolder, subfolder.chain);
+    takeClaim(claim, subfolder);
   }
   EnumFolderFlat(entry, [&subfolder](const std::string& file) { return processEntry(file, subfolder); });
   return true;
@@ -397,6 +418,10 @@ void setupHotfolder() {
 
 void setHotfolderStopCheck(HotfolderStopCheck check) {
   gStopCheck = check;
+}
+
+HotfolderHandOff setHotfolderHandOff(HotfolderHandOff handOff) {
+  return std::exchange(gHandOff, std::move(handOff));
 }
 
 }  // namespace korvex

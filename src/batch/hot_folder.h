@@ -13,6 +13,11 @@
 // file still there after its process died is taken again by the next scan.
 
 #include <chrono>
+#include <functional>
+#include <string>
+
+#include "foundation/result.h"
+#include "foundation/value.h"
 
 namespace korvex {
 
@@ -35,5 +40,13 @@ void scanHotfolderSettled();
 // later scan, so a stop never interrupts a document. None: never stop.
 using HotfolderStopCheck = bool (*)();
 void setHotfolderStopCheck(HotfolderStopCheck check);
+
+// Where the documents go when another process runs their chains (a shared
+// queue): handed each document once it is in "Out", with its subfolder's
+// chain and name. A failure leaves the document where it was dropped, for a
+// later scan. Installed from above; answers the former one.
+using HotfolderHandOff =
+    std::function<Status(const std::string& document, const ArrayPtr& chain, const std::string& chainName)>;
+HotfolderHandOff setHotfolderHandOff(HotfolderHandOff handOff);
 
 }  // namespace korvex

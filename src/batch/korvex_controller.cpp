@@ -66,10 +66,12 @@ bool KorvexController::doProgress(const std::string& path) {
     // Someone else's document: processed in place, left open, and its
     // result never stops the run.
     runActionChain(open, _actions);
+    _lastResult = PathResult::ProcessedOpen;
     return true;
   }
   if (!pathIsFile(path)) {
     setError("\t####\tpath not found!");
+    _lastResult = PathResult::NotFound;
     return true;
   }
   const UIDRef document = openDoc2(path, true);
@@ -77,11 +79,13 @@ bool KorvexController::doProgress(const std::string& path) {
     // Passed over, but not in silence.
     const std::string& reason = GetExecutionContextSession()->application()->errorMessage();
     setError(stringWithFormat("\t####\tcould not open: %@", reason.empty() ? path : reason));
+    _lastResult = PathResult::NotOpened;
     return true;
   }
   const bool result = processDocWithActions(document, _actions);
   closeOpenedDocument(document, path);
   moveToDestination(path);
+  _lastResult = result ? PathResult::Processed : PathResult::ChainFailed;
   return result;
 }
 

@@ -17,6 +17,15 @@ enum class RunOutcome {
   Cancelled,  // the user cancelled between documents
 };
 
+// What became of one path.
+enum class PathResult {
+  Processed,      // opened, its chain ran to the end, closed and filed
+  ChainFailed,    // its chain failed; the run stops
+  NotFound,       // no file there
+  NotOpened,      // the host could not open it
+  ProcessedOpen,  // already open: processed in place and left open
+};
+
 class KorvexController {
  public:
   explicit KorvexController(ProgressWindow& progress) : _progress(progress) {}
@@ -33,12 +42,15 @@ class KorvexController {
   RunOutcome doProgressDialog();
   // How many paths the last run took (the one that failed included).
   std::size_t takenCount() const { return _taken; }
+  // What became of the last path taken.
+  PathResult lastResult() const { return _lastResult; }
 
  private:
   ProgressWindow& _progress;
   std::vector<std::string> _paths;
   ArrayPtr _actions;
   std::size_t _taken = 0;
+  PathResult _lastResult = PathResult::Processed;
 };
 
 }  // namespace korvex

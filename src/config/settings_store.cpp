@@ -72,6 +72,12 @@ std::optional<std::string> KorvexSettings::hotFolder() const {
   return *folder.string();
 }
 
+std::optional<std::string> KorvexSettings::hotFolderQueue() const {
+  Value queue = _dict->get("HotfolderQueue");
+  if (!queue.isString() || queue.string()->empty()) return std::nullopt;
+  return *queue.string();
+}
+
 std::error_code KorvexSettings::save() const {
   return writePropertyList(_path, Value(_dict));
 }

@@ -29,6 +29,9 @@ class KorvexSettings {
   DictPtr print();
   // The hot folder's path under "Hotfolder", when it is a string.
   std::optional<std::string> hotFolder() const;
+  // The Redis address under "HotfolderQueue", when it is a non-empty string:
+  // the hot folder then queues its documents for workers instead of running them.
+  std::optional<std::string> hotFolderQueue() const;
 
   // Writes the whole dictionary to the path atomically: on failure the file
   // on disk is untouched and the in-memory settings stay in use.

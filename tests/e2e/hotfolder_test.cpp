@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,9 +12,8 @@
 #include <vector>
 
 #include "support/run_process.h"
+#include "support/spawned.h"
 #include "support/temp_home.h"
-
-extern char** environ;
 
 namespace korvex {
 namespace {
@@ -134,36 +129,6 @@ TEST_F(Hotfolder, TakesOnlySettledFilesAndNamesDocumentsItCannotOpen) {
   EXPECT_TRUE(fs::exists(out() / "growing.indd"));
 }
 
-// A korvex process of its own, killed rather than finished.
-class Spawned {
- public:
-  explicit Spawned(std::vector<std::string> args) {
-    args.insert(args.begin(), KORVEX_EXE);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid_, KORVEX_EXE, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Spawned() { kill(); }
-  Spawned(const Spawned&) = delete;
-  Spawned& operator=(const Spawned&) = delete;
-  bool running() const { return pid_ > 0; }
-  void kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
 TEST_F(Hotfolder, DocumentsInHandWhenTheProcessDiedAreProcessedAgain) {
   dropFlyer();
   const fs::path examples = fs::path(KORVEX_SOURCE_DIR) / "examples";
@@ -179,7 +144,7 @@ TEST_F(Hotfolder, DocumentsInHandWhenTheProcessDiedAreProcessedAgain) {
     return false;
   };
   {
-    Spawned killed({"hotfolder", "--once"});
+    test::Spawned killed({KORVEX_EXE, "hotfolder", "--once"});
     ASSERT_TRUE(killed.running());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!inHand() && std::chrono::steady_clock::now() < deadline)
