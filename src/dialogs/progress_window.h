@@ -1,7 +1,8 @@
 #pragma once
 
-// The progress window of a batch run: a bar over the documents, a label with
-// the current document's name, and a modal session polled once per document.
+// A progress window: a bar over a list of items, a label, and a modal session
+// polled once per item, so the user interface answers between items only.
+// Each dialog backend makes its own (dialogBackend().makeProgressWindow).
 
 #include <cstddef>
 #include <string_view>
@@ -11,10 +12,14 @@ namespace korvex {
 class ProgressWindow {
  public:
   virtual ~ProgressWindow() = default;
-  // Shows the window for count documents and begins its modal session.
+  // The window's title; before begin().
+  virtual void setTitle(std::string_view) {}
+  // Shows the window for count items and begins its modal session.
   virtual void begin(std::size_t count) = 0;
-  // The document about to be processed (index counts from 0).
+  // The item about to be processed (index counts from 0).
   virtual void setLabel(std::size_t index, std::string_view name) = 0;
+  // Whether the Escape key was pressed; checked before each poll.
+  virtual bool escapePressed() { return false; }
   // Polls the modal session; false once the user cancelled.
   virtual bool runModalSession() = 0;
   // Ends the session and hides the window.
