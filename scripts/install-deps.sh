@@ -26,6 +26,9 @@ packages=(
   libvips-tools imagemagick poppler-utils
   # the fuzz targets are built with clang's libFuzzer
   clang
+  # the Qt dialog backend: Widgets, QUiLoader (whose CMake files need Qt's OpenGL ones) and the
+  # platform plug-ins, among them the offscreen one its tests run on
+  qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-qpa-plugins
 )
 
 missing=()

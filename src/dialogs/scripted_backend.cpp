@@ -170,12 +170,16 @@ int ScriptedDialogBackend::runAlert(const AlertRequest& request) {
   std::fprintf(stderr, "%s\n", request.message.c_str());
   if (!request.informativeText.empty()) std::fprintf(stderr, "%s\n", request.informativeText.c_str());
   std::fflush(stderr);
+  return takeAlertAnswer(request.buttons.size());
+}
+
+int ScriptedDialogBackend::takeAlertAnswer(std::size_t buttons) {
   const UiEvent* event = peek();
   if (!event || event->kind != UiEvent::Kind::Alert) return kAlertFirstButton;
-  ++next_;
-  const std::size_t buttons = std::max<std::size_t>(request.buttons.size(), 1);
+  const std::size_t index = take();
+  buttons = std::max<std::size_t>(buttons, 1);
   if (static_cast<std::size_t>(event->button) > buttons) {
-    reportEventFailure(next_ - 1, "the alert has " + std::to_string(buttons) + " button(s)");
+    reportEventFailure(index, "the alert has " + std::to_string(buttons) + " button(s)");
     return kAlertFirstButton;
   }
   return event->button == 1 ? kAlertFirstButton : event->button == 2 ? kAlertSecondButton : kAlertThirdButton;
@@ -240,15 +244,21 @@ int ScriptedDialogBackend::runModalWindow(Window& window, WindowController& cont
   return kRunAbortedResponse;
 }
 
+std::optional<std::string> ScriptedDialogBackend::findControl(const UiEvent& event, Window& window,
+                                                              Control*& control) const {
+  control = nullptr;
+  if (event.controlName.empty() && !event.controlTag) return std::nullopt;
+  control = event.controlName.empty() ? getControl(window, *event.controlTag) : controlNamed(window, event.controlName);
+  if (!control) return "no control " + describe(event) + " in the window \"" + window.name + "\"";
+  if (!control->enabled && event.kind != UiEvent::Kind::Tab) return "the control " + describe(event) + " is disabled";
+  return std::nullopt;
+}
+
 std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Window& window,
                                                         WindowController& controller, std::optional<int>& answer) {
   const std::string in = " in the window \"" + window.name + "\"";
   Control* control = nullptr;
-  if (!event.controlName.empty() || event.controlTag) {
-    control = event.controlName.empty() ? getControl(window, *event.controlTag) : controlNamed(window, event.controlName);
-    if (!control) return "no control " + describe(event) + in;
-    if (!control->enabled && event.kind != UiEvent::Kind::Tab) return "the control " + describe(event) + " is disabled";
-  }
+  if (std::optional<std::string> problem = findControl(event, window, control)) return problem;
   const std::string kind = control ? std::string(controlKindName(control->kind)) : "";
   switch (event.kind) {
     case UiEvent::Kind::Dump: {

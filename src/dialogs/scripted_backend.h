@@ -72,18 +72,27 @@ class ScriptedDialogBackend : public DialogBackend {
   std::size_t unusedEvents() const { return script_.events.size() - next_; }
   const std::string& scriptPath() const { return script_.path; }
 
+  // The pieces a toolkit backend plays the same script with.
+  // The next event, or null; taking it answers its index.
+  const UiEvent* peek() const { return next_ < script_.events.size() ? &script_.events[next_] : nullptr; }
+  std::size_t take() { return next_++; }
   // For the progress window: takes the next event when it is a progress
   // answer of the given kind.
   bool takeProgressAnswer(UiEvent::Answer answer);
-
- private:
-  const UiEvent* peek() const { return next_ < script_.events.size() ? &script_.events[next_] : nullptr; }
+  // For an alert with that many buttons: the answer of a next "alert" event
+  // (taken), else the first button.
+  int takeAlertAnswer(std::size_t buttons);
   // "FILE: event N (\"KIND\"): PROBLEM", reported once.
   void reportEventFailure(std::size_t index, const std::string& problem);
-  // Applies one window event; a problem when it does not fit.
+  // Applies one window event to the model; a problem when it does not fit.
+  // A press sends the control's action through the controller; its answer,
+  // when it closes the window, comes back in answer.
   std::optional<std::string> apply(const UiEvent& event, Window& window, WindowController& controller,
                                    std::optional<int>& answer);
+  // The control an event names, or a problem (unknown or disabled).
+  std::optional<std::string> findControl(const UiEvent& event, Window& window, Control*& control) const;
 
+ private:
   UiScript script_;
   std::size_t next_ = 0;
   std::FILE* out_;
