@@ -24,6 +24,7 @@
 #include "qtdialogs/qt_dialog_backend.h"
 #include "strings/string_table.h"
 #include "support/plugin_test.h"
+#include "support/run_process.h"
 
 namespace korvex {
 namespace {
@@ -42,6 +43,10 @@ QApplication& qtApp() {
 }
 
 enum class Backend { Scripted, Qt };
+
+void PrintTo(Backend backend, std::ostream* out) {
+  *out << (backend == Backend::Qt ? "Qt" : "Scripted");
+}
 
 // The same scenarios on the scripted backend and on the Qt backend, which
 // plays the script into real widgets.
@@ -231,6 +236,19 @@ TEST_F(QtOnly, AlertTitledKorvexWithTheIconAndItsButtons) {
   ASSERT_TRUE(script);
   setDialogBackend(std::make_unique<QtDialogBackend>(std::move(*script)));
   EXPECT_FALSE(msgBoxYesNo("yes?")) << "\"no\"";
+}
+
+TEST_F(QtOnly, BundleInterfaceFilesCompileWithQtsOwnUic) {
+  std::string uic;
+  for (const char* candidate : {"/usr/lib/qt6/libexec/uic", "/usr/lib/qt6/bin/uic", "/usr/bin/uic"})
+    if (fs::exists(candidate)) uic = candidate;
+  ASSERT_FALSE(uic.empty()) << "Qt's uic (qt6-base-dev-tools) is needed";
+  for (const char* name : {"Batch", "Progress"}) {
+    SCOPED_TRACE(name);
+    test::ProcessResult compiled = test::runProcess(uic, {KORVEX_SOURCE_DIR "/resources/" + std::string(name) + ".ui"});
+    EXPECT_EQ(compiled.exitCode, 0) << compiled.err;
+    EXPECT_NE(compiled.out.find("setProperty(\"tag\""), std::string::npos) << "the tags are dynamic properties";
+  }
 }
 
 TEST_F(QtOnly, TextShortcutsInTextFields) {
