@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a source file includes a header of a layer above its own.
+# Fails when a source file includes a header of a layer above its own, or
+# when anything below the Qt dialog backend (src/qtdialogs) includes a Qt
+# header or links Qt in its CMakeLists.txt.
 # Usage: check-layers.sh [ROOT]   (ROOT holds src/ and app/; default: this checkout)
 set -euo pipefail
 
@@ -8,7 +10,7 @@ set -euo pipefail
 # named here belongs to the nearest named folder above it; every folder of
 # src/ must belong to one.
 layers="foundation platform host host/preflight host/output docmodel config strings dialogs run
-        actions separation workflows batch queue shell app"
+        actions separation workflows batch queue shell qtdialogs app"
 
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$root"
@@ -20,6 +22,13 @@ files=$( { find src app -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null |
   for f in $files; do echo "$f"; done
   # shellcheck disable=SC2086
   grep -n -H -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]+"' $files || true
+  # Qt headers, named <QWidget> or <QtWidgets/QWidget>.
+  # shellcheck disable=SC2086
+  grep -n -H -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q[A-Za-z]*(/[A-Za-z_.]+)?>' $files | sed 's/$/ QT/' || true
+  # CMake files that link Qt.
+  cmakes=$(find src -name CMakeLists.txt 2>/dev/null | sort)
+  # shellcheck disable=SC2086
+  [ -z "$cmakes" ] || grep -n -H -E 'Qt6|Qt::|find_package\(Qt' $cmakes | sed 's/^\([^:]*\):\([0-9]*\):.*/\1:\2:CMAKE QT/' || true
 } | awk -v layers="$layers" '
   BEGIN { n = split(layers, name, /[[:space:]]+/); for (i = 1; i <= n; i++) if (name[i] != "") rank[name[i]] = i }
   # Longest named prefix of a path such as "host/output/pdf_device.h"; 0 when none.
@@ -29,6 +38,17 @@ files=$( { find src app -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null |
     return best
   }
   function own_path(file) { return file ~ /^src\// ? substr(file, 5) : file }
+  # Qt may only be used from the Qt dialog backend up.
+  / QT$/ {
+    split($0, part, ":"); file = part[1]; line = part[2]
+    own = rank_of(own_path(file))
+    if (own > 0 && own < rank["qtdialogs"]) {
+      if ($0 ~ /CMAKE QT$/) printf "%s:%s: links Qt below the Qt dialog backend (layer %s)\n", file, line, name[own]
+      else printf "%s:%s: includes a Qt header below the Qt dialog backend (layer %s)\n", file, line, name[own]
+      bad++
+    }
+    next
+  }
   !/:[0-9]+:/ {
     files++
     if (rank_of(own_path($0)) == 0) { print $0 ": folder is not in the layer table of scripts/check-layers.sh"; bad++ }

@@ -28,6 +28,9 @@ packages=(
   redis-server libhiredis-dev
   # the fuzz targets are built with clang's libFuzzer
   clang
+  # the Qt dialog backend: Widgets, QUiLoader (whose CMake files need Qt's OpenGL ones) and the
+  # platform plug-ins, among them the offscreen one its tests run on; uic checks the .ui files
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev qt6-qpa-plugins
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command.h"
+#include "dialog_options.h"
 #include "docmodel/documents.h"
 #include "host/database.h"
 #include "host/session.h"
@@ -15,7 +16,8 @@ namespace korvex::cli {
 
 namespace {
 
-constexpr const char* kUsage = "usage: korvex command NAME [DOC] [--no-save]";
+constexpr const char* kUsage =
+    "usage: korvex command NAME [DOC] [--no-save] [--choose PATH]... [--ui-script FILE.json]";
 
 std::string commandNames() {
   std::string names;
@@ -32,8 +34,13 @@ int runMenuCommandCommand(std::span<const std::string> args) {
   std::optional<std::string> name;
   std::optional<std::string> docPath;
   bool save = true;
-  for (const auto& arg : args) {
-    if (arg == "--no-save") {
+  DialogOptions dialogs;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string error;
+    if (dialogs.take(args, i, error)) {
+      if (!error.empty()) return usageError(error + " (" + kUsage + ")");
+    } else if (arg == "--no-save") {
       save = false;
     } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
       return usageError(std::string(kUsage));
@@ -52,6 +59,7 @@ int runMenuCommandCommand(std::span<const std::string> args) {
     return usageError("menu command '" + std::string(command->name) + "' is not available yet");
   }
 
+  if (std::optional<int> failed = dialogs.install()) return *failed;
   PluginSession session;
   session.installMenu();
   UIDRef document;
@@ -84,7 +92,7 @@ int runMenuCommandCommand(std::span<const std::string> args) {
       closeDoc(document);
     }
   }
-  return exitCode;
+  return dialogs.finish(exitCode);
 }
 
 }  // namespace korvex::cli

@@ -6,6 +6,7 @@
 
 #include "command.h"
 #include "command_command.h"
+#include "dialog_command.h"
 #include "doc_commands.h"
 #include "export_command.h"
 #include "hotfolder_command.h"
@@ -39,6 +40,8 @@ const Command kCommands[] = {
     {"worker", "[--redis URL] [--name NAME] [--until-empty]", "run queued jobs until stopped", runWorkerCommand},
     {"command", "NAME [DOC] [--no-save]", "run a menu command, on DOC when given", runMenuCommandCommand},
     {"menu", "", "print the plug-in's menu in position order", runMenuCommand},
+    {"dialog", "show NAME | choose file|folder | progress ITEM...",
+     "show a window of the bundle, a chooser or the progress window", runDialogCommand},
     {"settings", "[--path | --open]", "print the settings, their file's path, or open it", runSettingsCommand},
     {"log", "path|check|show", "print the log's path, check that it can be written, or open it", runLogCommand},
     {"doc", "new|info|check|convert DOC", "make, describe, check or convert a document (native or IDML)",

@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <vector>
 
-#include "batch/console_progress.h"
 #include "chain_argument.h"
 #include "command.h"
+#include "dialogs/dialog_backend.h"
 #include "plugin_session.h"
 #include "queue/job_queue.h"
 #include "queue/worker.h"
@@ -154,8 +155,8 @@ int runWorkerCommand(std::span<const std::string> args) {
 
   PluginSession plugIn;
   StopSignals signals;
-  ConsoleProgress progress;
-  const Status worked = runWorker(options, stopRequested, progress);
+  std::unique_ptr<ProgressWindow> progress = dialogBackend().makeProgressWindow(nullptr);
+  const Status worked = runWorker(options, stopRequested, *progress);
   if (!worked) return failed(worked.message());
   std::printf("worker %s: stopped\n", options.name.c_str());
   return kExitOk;

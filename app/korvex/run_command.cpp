@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "batch/console_progress.h"
+#include "dialogs/console_progress.h"
 #include "batch/korvex_controller.h"
 #include "chain_argument.h"
 #include "command.h"
+#include "dialog_options.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
@@ -20,7 +21,8 @@ namespace korvex::cli {
 
 namespace {
 
-constexpr std::string_view kUsage = "usage: korvex run --chain CHAIN [--] DOC...";
+constexpr std::string_view kUsage =
+    "usage: korvex run --chain CHAIN [--choose PATH]... [--ui-script FILE.json] [--] DOC...";
 const char* const kLogFolder = "Tamrisk";
 
 }  // namespace
@@ -29,9 +31,13 @@ int runRunCommand(std::span<const std::string> args) {
   std::optional<std::string> chainArgument;
   std::vector<std::string> documents;
   bool options = true;
+  DialogOptions dialogs;
   for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string error;
     if (!options) {
       documents.push_back(std::filesystem::absolute(args[i]).lexically_normal().string());
+    } else if (dialogs.take(args, i, error)) {
+      if (!error.empty()) return usageError(error + " (" + std::string(kUsage) + ")");
     } else if (args[i] == "--") {
       options = false;
     } else if (args[i] == "--chain") {
@@ -45,6 +51,7 @@ int runRunCommand(std::span<const std::string> args) {
   }
   if (!chainArgument || chainArgument->empty() || documents.empty()) return usageError(kUsage);
 
+  if (std::optional<int> failed = dialogs.install()) return *failed;
   PluginSession plugIn;
   ChainOrError chain = readChain(*chainArgument);
   if (!chain.chain) {
@@ -57,8 +64,8 @@ int runRunCommand(std::span<const std::string> args) {
   setupLog(true, kLogFolder);
   MyLog("%@", Value(chain.chain));
 
-  ConsoleProgress progress;
-  KorvexController controller(progress);
+  std::unique_ptr<ProgressWindow> progress = dialogBackend().makeProgressWindow(nullptr);
+  KorvexController controller(*progress);
   controller.setPaths(documents);
   controller.setActions(chain.chain);
   RunOutcome outcome;
@@ -68,11 +75,12 @@ int runRunCommand(std::span<const std::string> args) {
     outcome = controller.doProgressDialog();
   }
 
+  const int dialogStatus = dialogs.finish(kExitOk);
   const std::string logPath = getLogPath().value_or("");
   std::printf("log: %s\n", logPath.c_str());
   if (getShowLog()) std::fprintf(stderr, "korvex: the log reports problems: %s\n", logPath.c_str());
   switch (outcome) {
-    case RunOutcome::Completed: return kExitOk;
+    case RunOutcome::Completed: return dialogStatus;
     case RunOutcome::Failed:
       std::fprintf(stderr, "korvex: %s: an action failed; the run stopped (%zu of %zu documents taken)\n",
                    controller.paths()[controller.takenCount() - 1].c_str(), controller.takenCount(),

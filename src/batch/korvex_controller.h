@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/progress_window.h"
+#include "dialogs/progress_window.h"
 #include "foundation/value.h"
 
 namespace korvex {

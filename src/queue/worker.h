@@ -8,7 +8,7 @@
 #include <chrono>
 #include <string>
 
-#include "batch/progress_window.h"
+#include "dialogs/progress_window.h"
 #include "foundation/result.h"
 #include "queue/job_queue.h"
 #include "queue/redis_connection.h"

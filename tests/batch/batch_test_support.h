@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "batch/action_dispatch.h"
-#include "batch/console_progress.h"
+#include "dialogs/console_progress.h"
 #include "batch/hot_folder.h"
 #include "foundation/value.h"
 #include "support/plugin_test.h"

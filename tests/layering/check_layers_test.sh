@@ -29,6 +29,17 @@ printf '#include "host/output/pdf.h"\n' > "$tree/src/host/model.cpp"
 expect 1 'src/host/model.cpp:1: includes "host/output/pdf.h" of layer host/output, above its own layer host'
 
 rm "$tree/src/host/model.cpp"
+mkdir -p "$tree/src/dialogs" "$tree/src/qtdialogs"
+printf '#include <QtWidgets/QDialog>\n' > "$tree/src/qtdialogs/qt_backend.cpp"
+printf 'target_link_libraries(korvex_qtdialogs PUBLIC Qt6::Widgets)\n' > "$tree/src/qtdialogs/CMakeLists.txt"
+expect 0 "5 files, no upward includes"
+printf '#include <vector>\n#include <QWidget>\n' > "$tree/src/dialogs/panel.cpp"
+expect 1 'src/dialogs/panel.cpp:2: includes a Qt header below the Qt dialog backend (layer dialogs)'
+rm "$tree/src/dialogs/panel.cpp"
+printf 'find_package(Qt6 REQUIRED COMPONENTS Widgets)\n' > "$tree/src/dialogs/CMakeLists.txt"
+expect 1 'src/dialogs/CMakeLists.txt:1: links Qt below the Qt dialog backend (layer dialogs)'
+rm -r "$tree/src/dialogs" "$tree/src/qtdialogs"
+
 mkdir -p "$tree/src/gadgets" && touch "$tree/src/gadgets/x.cpp"
 expect 1 "src/gadgets/x.cpp: folder is not in the layer table"
 

@@ -1,6 +1,8 @@
 #include "support/plugin_test.h"
 
 #include "config/settings_store.h"
+#include "dialogs/console_progress.h"
+#include "dialogs/dialog_backend.h"
 #include "dialogs/message_box.h"
 #include "dialogs/run_loop.h"
 #include "foundation/bundle.h"
@@ -22,6 +24,8 @@ void resetToDefaults() {
   releaseStrings();
   setBundleResourcesPath("");
   RunLoop::main().removeAllTimers();
+  (void)takeDialogFailure();
+  InterruptCancels::reset();
   resetExecutionContextSession();
 }
 

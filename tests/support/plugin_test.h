@@ -5,7 +5,7 @@
 // workspace (opening files is only recorded) and fresh settings; every other
 // process-wide value starts at its default: the run-wide values, the dialog
 // backend (console), the alerts' silent mode and second line, the string
-// table (none) and its alert handler, the bundle's folder, the text layout
+// table (none) and its alert handler, a dialog's failure and the interrupt's cancel flag, the bundle's folder, the text layout
 // (none) and the run loop's timers. TearDown resets them again and puts back what SetUp
 // replaced, so nothing a test changes reaches the next one.
 

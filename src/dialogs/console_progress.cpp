@@ -1,4 +1,4 @@
-#include "batch/console_progress.h"
+#include "dialogs/console_progress.h"
 
 #include <unistd.h>
 
@@ -44,6 +44,11 @@ ConsoleProgress::~ConsoleProgress() {
 void ConsoleProgress::begin(std::size_t count) {
   _count = count;
   _session = std::make_unique<ModalSession>();
+  _interrupts.emplace();
+  if (_out && !_title.empty()) {
+    std::fprintf(_out, "%s\n", _title.c_str());
+    std::fflush(_out);
+  }
 }
 
 void ConsoleProgress::setLabel(std::size_t index, std::string_view name) {
@@ -62,6 +67,10 @@ void ConsoleProgress::setLabel(std::size_t index, std::string_view name) {
   std::fflush(_out);
 }
 
+bool ConsoleProgress::escapePressed() {
+  return InterruptCancels::cancelled();
+}
+
 bool ConsoleProgress::runModalSession() {
   return !InterruptCancels::cancelled();
 }
@@ -72,6 +81,7 @@ void ConsoleProgress::end() {
     std::fflush(_out);
     _lineOpen = false;
   }
+  _interrupts.reset();
   _session.reset();
 }
 

@@ -1,4 +1,4 @@
-#include "batch/console_progress.h"
+#include "dialogs/console_progress.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,16 @@
 #pragma once
 
-// Batch progress on standard error: a live bar when standard error is a
-// terminal, else one "[i/n] name" line per document. Cancel comes from Ctrl-C.
+// The console's progress window on standard error: a live bar when standard
+// error is a terminal, else one "[i/n] name" line per item. Ctrl-C is the
+// Escape key and Cancel at once: the run stops before the next item.
 
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 
-#include "batch/progress_window.h"
+#include "dialogs/progress_window.h"
 #include "dialogs/run_loop.h"
 
 namespace korvex {
@@ -36,8 +39,10 @@ class ConsoleProgress : public ProgressWindow {
   explicit ConsoleProgress(std::FILE* out = stderr);
   ~ConsoleProgress() override;
 
+  void setTitle(std::string_view title) override { _title = title; }
   void begin(std::size_t count) override;
   void setLabel(std::size_t index, std::string_view name) override;
+  bool escapePressed() override;
   bool runModalSession() override;
   void end() override;
 
@@ -46,7 +51,10 @@ class ConsoleProgress : public ProgressWindow {
   bool _live;
   std::size_t _count = 0;
   bool _lineOpen = false;
+  std::string _title;
   std::unique_ptr<ModalSession> _session;
+  // Ctrl-C cancels instead of ending the process while the window is up.
+  std::optional<InterruptCancels> _interrupts;
 };
 
 }  // namespace korvex
