@@ -275,8 +275,7 @@ show("closed", doc.isValid, app.documents.length, error(function () { return doc
   // What was saved, seen again by a script and in an exported PDF.
   const std::string reread = script("reread.jsx", R"(
 var doc = app.activeDocument, head = doc.textFrames[0];
-$.writeln(doc.layers.length, " ", head.contents, " ", head.label, " ", head.itemLayer.name, " ",
-           head.geometricBounds.map(function (v) { return Math.round(v); }).join(","));
+$.writeln(doc.layers.length, " ", head.contents, " ", head.label, " ", head.itemLayer.name, " ", head.geometricBounds);
 )");
   auto again = korvex({"script", reread, flyer().string()});
   EXPECT_EQ(again.exitCode, 0) << again.err;
@@ -286,6 +285,13 @@ $.writeln(doc.layers.length, " ", head.contents, " ", head.label, " ", head.item
   const std::string text = pdfText(pdf);
   // The text layer is hidden now: nothing of it is drawn.
   EXPECT_EQ(text.find("Herbstfest"), std::string::npos) << text;
+
+  // The example writes the one label there is beside the document.
+  const std::string labels = (fs::path(KORVEX_SOURCE_DIR) / "examples/scripts/frame-labels.jsx").string();
+  auto listed = korvex({"script", labels, flyer().string()});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_EQ(listed.out, "1 labels written to " + (jobs() / "Flyer Sommerfest labels.txt").string() + "\n");
+  EXPECT_EQ(test::readFile(jobs() / "Flyer Sommerfest labels.txt"), "1\t100,50,150,300\tTitel\n");
 }
 
 TEST_F(Scripts, FilesFoldersIncludesAndAlerts) {
@@ -342,11 +348,13 @@ alert("Hallo");
                             ":3: ReferenceError: identifier 'undefinedFunction' undefined\n");
 
   // In a batch run an alert shows nothing, but the log keeps it.
-  const std::string alerting = script("alerting.jsx", "alert('Achtung');\n");
+  const std::string alerting = script("alerting.jsx", "$.write('par');\n$.writeln('tial');\nalert('Achtung');\n$.write('open end');\n");
   auto batch = chain({jsx(alerting)});
   EXPECT_EQ(batch.exitCode, 0) << batch.err;
   EXPECT_EQ(batch.err.find("Achtung"), std::string::npos) << batch.err;
   EXPECT_TRUE(logHas("alert: Achtung")) << log();
+  EXPECT_TRUE(logHas("partial")) << log();
+  EXPECT_TRUE(logHas("open end")) << log();
 
   // Bad command lines.
   EXPECT_EQ(korvex({"script", (jobs() / "none.jsx").string()}).exitCode, 1);

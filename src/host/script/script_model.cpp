@@ -6,6 +6,7 @@
 // answers "Object is invalid".
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -170,9 +171,16 @@ PMPoint originFor(const IDocument& document, UID object) {
   return {pages.left, pages.top};
 }
 
+// A millionth of a point is far below anything printed; rounding there keeps
+// the transforms' last bits (100.00000000000006) out of what scripts write.
+double rounded(double points) {
+  return std::round(points * 1e6) / 1e6;
+}
+
 // [top, left, bottom, right] from the origin.
 void pushBounds(duk_context* ctx, const PMRect& r, PMPoint origin) {
-  pushNumbers(ctx, {r.top - origin.y, r.left - origin.x, r.bottom - origin.y, r.right - origin.x});
+  pushNumbers(ctx, {rounded(r.top - origin.y), rounded(r.left - origin.x), rounded(r.bottom - origin.y),
+                    rounded(r.right - origin.x)});
 }
 
 void pushBool(duk_context* ctx, bool value) {
