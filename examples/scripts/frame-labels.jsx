@@ -4,6 +4,10 @@
 #target indesign
 #include "lib/batch-helpers.jsx"
 
+// "": the frames' script label; else the key of labels set with insertLabel
+// (the sample catalogue's frames carry "Artikel").
+var KEY = "";
+
 var doc = currentDocument();
 var out = new File(doc.filePath + "/" + doc.name.replace(/\.[^.]*$/, "") + " labels.txt");
 if (!out.open("w")) throw new Error("can't write " + out.fsName);
@@ -11,10 +15,11 @@ var items = doc.allPageItems;
 var written = 0;
 for (var i = 0; i < items.length; i++) {
     var item = items[i];
-    if (item.label === "") continue;
+    var label = KEY === "" ? item.label : item.extractLabel(KEY);
+    if (label === "") continue;
     var page = item.parentPage;
     var b = item.geometricBounds;
-    out.writeln([page ? page.name : "-", b.join(","), item.label].join("\t"));
+    out.writeln([page ? page.name : "-", b.join(","), label].join("\t"));
     written++;
 }
 out.close();
