@@ -292,6 +292,18 @@ $.writeln(doc.layers.length, " ", head.contents, " ", head.label, " ", head.item
   EXPECT_EQ(listed.exitCode, 0) << listed.err;
   EXPECT_EQ(listed.out, "1 labels written to " + (jobs() / "Flyer Sommerfest labels.txt").string() + "\n");
   EXPECT_EQ(test::readFile(jobs() / "Flyer Sommerfest labels.txt"), "1\t100,50,150,300\tTitel\n");
+
+  // save(file) moves the document to the new file; close(SaveOptions.YES) saves before closing.
+  const std::string copy = script("copy.jsx", R"(
+var doc = app.activeDocument;
+doc.save(new File("Kopie.indd"));
+doc.layers[0].name = "Kopie";
+doc.close(SaveOptions.YES);
+)");
+  ASSERT_EQ(korvex({"script", copy, flyer().string()}).exitCode, 0);
+  const std::string layers = script("layers.jsx", "$.writeln(app.activeDocument.layers[0].name);\n");
+  EXPECT_EQ(korvex({"script", layers, (jobs() / "Kopie.indd").string()}).out, "Kopie\n");
+  EXPECT_EQ(korvex({"script", layers, flyer().string()}).out, "Neu\n");
 }
 
 TEST_F(Scripts, FilesFoldersIncludesAndAlerts) {
