@@ -22,6 +22,8 @@ packages=(
   libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libgumbo-dev libmujs-dev zlib1g-dev
   # host: every placed picture is read through libvips
   libvips-dev
+  # host: the script runner embeds Duktape (built from the source the package ships)
+  duktape-dev
   # tests make pictures with vips and ImageMagick and check PDFs with poppler and qpdf
   libvips-tools imagemagick poppler-utils
   # workers on a shared queue: Redis streams (the server for tests and single-machine set-ups)

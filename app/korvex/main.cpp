@@ -17,6 +17,7 @@
 #include "print_command.h"
 #include "queue_command.h"
 #include "run_command.h"
+#include "script_command.h"
 #include "settings_command.h"
 #include "styles_command.h"
 
@@ -52,6 +53,8 @@ const Command kCommands[] = {
     {"preview", "DOC OUT.jpg [--spread N] [--resolution PPI] [--quality Q]", "render a spread as JPEG",
      runPreviewCommand},
     {"preflight", "DOC [--profile NAME]", "check a document against a preflight profile", runPreflightCommand},
+    {"script", "FILE.jsx [DOC...] [--time-limit S] [--memory-limit MB]",
+     "run a script on documents, its $.writeln output on standard output", runScriptCommand},
     {"styles", "list [--pdf | --print] | show NAME | add NAME FILE", "list, show or add output styles",
      runStylesCommand},
     {"--version", "", "print the version", printVersion},

@@ -8,6 +8,7 @@
 #include "dialogs/run_loop.h"
 #include "host/output/composer_layout.h"
 #include "host/output/pdf_export.h"
+#include "host/script/javascript_runner.h"
 #include "shell/menu_manager.h"
 #include "shell/startup.h"
 
@@ -21,6 +22,10 @@ PluginSession::PluginSession() {
   installStringTableAlerts();
   // The host's export services are there before the plug-in starts.
   pdfExportProvider(*GetExecutionContextSession());
+  javaScriptRunner(*GetExecutionContextSession());
+  // A script's alert is shown by the plug-in's dialog toolkit (on the console:
+  // standard error); batch runs let no script show one.
+  _formerAlertHandler = setScriptAlertHandler([](const std::string& text) { showAlert(text); });
   installComposerLayout();
   MyStartupShutdown().Startup();
   // The plug-in goes on with the defaults; the user should know why their
@@ -35,6 +40,7 @@ PluginSession::~PluginSession() {
   // this host, and no timer may call into a plug-in that is gone.
   RunLoop::main().removeAllTimers();
   if (_ownsMenuManager) setMenuManager(nullptr);
+  setScriptAlertHandler(std::move(_formerAlertHandler));
 }
 
 void PluginSession::installMenu() {

@@ -10,6 +10,8 @@
 // command waits. Nothing else of the run loop runs unless a command runs it
 // (the hot folder does).
 
+#include "host/script/javascript_runner.h"
+
 namespace korvex::cli {
 
 class PluginSession {
@@ -25,6 +27,7 @@ class PluginSession {
  private:
   // Whether this session gave the plug-in its menu manager (and takes it back).
   bool _ownsMenuManager = false;
+  ScriptAlertHandler _formerAlertHandler;
 };
 
 }  // namespace korvex::cli
