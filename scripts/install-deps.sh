@@ -24,6 +24,8 @@ packages=(
   libvips-dev
   # tests make pictures with vips and ImageMagick and check PDFs with poppler and qpdf
   libvips-tools imagemagick poppler-utils
+  # tables: .xls workbooks through FreeXL; tests write workbooks with libxlsxwriter and xlwt
+  libfreexl-dev libxlsxwriter-dev python3-xlwt
   # the fuzz targets are built with clang's libFuzzer
   clang
 )

@@ -17,6 +17,7 @@
 #include "run_command.h"
 #include "settings_command.h"
 #include "styles_command.h"
+#include "table_command.h"
 
 #include "foundation/product.h"
 #include "foundation/workspace.h"
@@ -47,6 +48,8 @@ const Command kCommands[] = {
     {"preflight", "DOC [--profile NAME]", "check a document against a preflight profile", runPreflightCommand},
     {"styles", "list [--pdf | --print] | show NAME | add NAME FILE", "list, show or add output styles",
      runStylesCommand},
+    {"table", "FILE [--sheet NAME] [--kv]", "print a data table (text, XML, JSON, workbook) as JSON",
+     runTableCommand},
     {"--version", "", "print the version", printVersion},
     {"--help", "", "list the commands", printHelp},
 };
