@@ -216,7 +216,10 @@ Json linkJson(const IDocument& doc, const ILink& link) {
   // A link an item holds beside its placed file's.
   if (!content || content->linkUID() != link.GetUID()) j["further"] = true;
   if (content && content->embeddedProfile()) j["embeddedProfile"] = *content->embeddedProfile();
-  const ClassID kind = content ? content->GetClass() : ClassID::kImageItem;
+  // A further link is judged by its file, as placing would.
+  const ClassID kind = content && content->linkUID() == link.GetUID()
+                           ? content->GetClass()
+                           : classForPlacedFile(placedFileKind(resource->path()));
   j["kind"] = kind == ClassID::kPDFItem ? "pdf" : kind == ClassID::kEPSItem ? "eps" : "image";
   if (kind != ClassID::kImageItem || state == ILink::kResourceMissing) return j;
   if (auto header = readPictureHeader(resource->path())) {
