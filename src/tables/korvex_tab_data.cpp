@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 
 #include "dialogs/message_box.h"
@@ -65,7 +66,7 @@ void KorvexTabData::initWithFile(const std::string& path, const std::optional<st
 }
 
 void KorvexTabData::initWithString(const std::string& text) {
-  rows_ = std::make_shared<Array>();
+  clearRows();
   separator_ = "\t";
   setupWithString(text);
 }
@@ -79,7 +80,7 @@ void KorvexTabData::setupWithFile(const std::string& path, const std::optional<s
   }
   lastError_.clear();
   modTime_ = modificationTime(path);
-  rows_ = std::make_shared<Array>();
+  clearRows();
   const std::string extension = toLower(pathExtension(path));
   // .ods goes the workbook's way too: read as text it would be noise.
   if (extension == "xls" || extension == "xlsx" || extension == "ods") {
@@ -87,31 +88,134 @@ void KorvexTabData::setupWithFile(const std::string& path, const std::optional<s
     return;
   }
   separator_ = pathExtension(path) == "csv" ? ";" : "\t";
-  const std::optional<std::string> text = tableText(path);
+  std::optional<std::string> text = tableText(path);
   if (!text) {
     lastError_ = path + ": can't be read";
     return;
   }
-  setupWithString(processQuotes(collapseCRLF(*text), separator_.front()));
+  // In place: a large file is held once, not once per step.
+  collapseCRLFInPlace(*text);
+  processQuotesInPlace(*text, separator_.front());
+  parseText(std::move(*text));
 }
 
 void KorvexTabData::setupWithString(const std::string& text) {
+  parseText(text);
+}
+
+void KorvexTabData::parseText(std::string text) {
   if (separator_.empty()) separator_ = "\t";
-  const std::vector<std::string_view> lines = splitText(text, "\r");
-  keys_ = headerNames(lines.front(), separator_);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
+  std::size_t lineEnd = text.find('\r');
+  keys_ = headerNames(std::string_view(text).substr(0, lineEnd), separator_);
+  // Rows already read become dictionaries: the new ones may have other keys.
+  materializeRows();
+  // Fields stay where they are in the text when their bytes can be restored
+  // in place (a one-byte separator); otherwise each row is a dictionary.
+  const bool asFields = rows_->empty() && separator_.size() == 1;
+  const char separator = separator_.front();
+  const std::size_t width = keys_.size();
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  if (asFields) spans.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) * width);
+  std::size_t rowCount = 0;
+  while (lineEnd != std::string::npos) {
+    const std::size_t lineStart = lineEnd + 1;
+    lineEnd = text.find('\r', lineStart);
+    const std::size_t lineStop = lineEnd == std::string::npos ? text.size() : lineEnd;
     try {
-      std::vector<std::string_view> fields = splitText(lines[i], separator_);
-      fields.resize(keys_.size());
-      auto row = std::make_shared<Dictionary>();
-      for (std::size_t k = 0; k < keys_.size(); ++k) row->set(keys_[k], Value(restoreField(fields[k], separator_)));
-      rows_->append(Value(std::move(row)));
+      if (asFields) {
+        char* const data = text.data();
+        std::size_t start = lineStart;
+        std::size_t k = 0;
+        for (; k < width; ++k) {
+          const void* found = std::memchr(data + start, separator, lineStop - start);
+          const std::size_t end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : lineStop;
+          spans.emplace_back(start, end);
+          if (end >= lineStop) {
+            ++k;
+            break;
+          }
+          start = end + 1;
+        }
+        for (; k < width; ++k) spans.emplace_back(0, 0);
+        // Split first, then the line breaks and separators of quoted runs come back.
+        for (const char hidden : {'\n', '\f'}) {
+          const char restored = hidden == '\n' ? '\r' : separator;
+          char* at = data + lineStart;
+          char* const stop = data + lineStop;
+          while (at < stop && (at = static_cast<char*>(std::memchr(at, hidden, static_cast<std::size_t>(stop - at)))))
+            *at++ = restored;
+        }
+        ++rowCount;
+      } else {
+        const std::string_view line = std::string_view(text).substr(lineStart, lineStop - lineStart);
+        std::vector<std::string_view> fields = splitText(line, separator_);
+        fields.resize(width);
+        auto row = std::make_shared<Dictionary>();
+        for (std::size_t k = 0; k < width; ++k) row->set(keys_[k], Value(restoreField(fields[k], separator_)));
+        rows_->append(Value(std::move(row)));
+      }
     } catch (const std::exception& e) {
       // The description is shown, never used as the format.
       msgBox(std::string("%@"), std::string(e.what()));
-      return;
+      break;
     }
   }
+  if (asFields && rowCount > 0) {
+    fieldKeys_ = keys_;
+    fieldSpans_ = std::move(spans);
+    fieldRows_ = rowCount;
+    fieldText_ = std::move(text);
+  }
+}
+
+void KorvexTabData::clearRows() {
+  rows_ = std::make_shared<Array>();
+  fieldText_.clear();
+  fieldText_.shrink_to_fit();
+  fieldSpans_.clear();
+  fieldSpans_.shrink_to_fit();
+  fieldKeys_.clear();
+  fieldRows_ = 0;
+}
+
+std::string_view KorvexTabData::field(std::size_t row, std::size_t column) const {
+  const auto [start, end] = fieldSpans_[row * fieldKeys_.size() + column];
+  return std::string_view(fieldText_).substr(start, end - start);
+}
+
+void KorvexTabData::materializeRows() {
+  if (fieldRows_ == 0) return;
+  auto rows = std::make_shared<Array>();
+  for (std::size_t r = 0; r < fieldRows_; ++r) {
+    auto row = std::make_shared<Dictionary>();
+    for (std::size_t k = 0; k < fieldKeys_.size(); ++k) row->set(fieldKeys_[k], Value(field(r, k)));
+    rows->append(Value(std::move(row)));
+  }
+  for (const Value& row : *rows_) rows->append(row);
+  const ArrayPtr done = rows;
+  clearRows();
+  rows_ = done;
+}
+
+bool KorvexTabData::lastRowIsBlank() const {
+  if (!rows_->empty()) return rowIsBlank(rows_->at(rows_->size() - 1));
+  for (std::size_t k = 0; k < fieldKeys_.size(); ++k)
+    if (!field(fieldRows_ - 1, k).empty()) return false;
+  return true;
+}
+
+void KorvexTabData::removeLastRow() {
+  if (!rows_->empty()) {
+    rows_->removeAt(rows_->size() - 1);
+    return;
+  }
+  --fieldRows_;
+  fieldSpans_.resize(fieldRows_ * fieldKeys_.size());
+}
+
+const ArrayPtr& KorvexTabData::rows() {
+  materializeRows();
+  return rows_;
 }
 
 void KorvexTabData::setupWithXLSX(const std::string& path, const std::optional<std::string>& sheet) {
@@ -128,13 +232,13 @@ void KorvexTabData::setupWithXLSX(const std::string& path, const std::optional<s
     if (range) {
       MyLog("stringWithUsedRange: %@", *range);
       separator_ = "\t";
-      setupWithString(*range);
+      parseText(std::move(*range));
     } else {
       lastError_ = range.message();
       MyLog("\t####\t%@", lastError_);
     }
   }
-  while (!rows_->empty() && rowIsBlank(rows_->at(rows_->size() - 1))) rows_->removeAt(rows_->size() - 1);
+  while (numberOfRows() > 0 && lastRowIsBlank()) removeLastRow();
 }
 
 void KorvexTabData::setupWithXMLData(const std::string& path) {
@@ -162,7 +266,7 @@ void KorvexTabData::setupWithXMLData(const std::string& path) {
   std::vector<std::string> names = records.front()->keys();
   std::sort(names.begin(), names.end(), NumericLess());
   keys_ = std::move(names);
-  rows_ = std::make_shared<Array>();
+  clearRows();
   for (std::size_t i = 1; i < records.size(); ++i) rows_->append(Value(records[i]));
 }
 
@@ -180,6 +284,7 @@ void KorvexTabData::setupWithJSONData(const std::string& path) {
   if (array->empty()) return;
   keys_ = array->at(0).dictionary()->keys();
   array->removeAt(0);
+  clearRows();
   rows_ = array;
 }
 
@@ -194,13 +299,18 @@ bool KorvexTabData::wasModified() {
   return true;
 }
 
-DictPtr KorvexTabData::mappingForRow(int row) const {
+DictPtr KorvexTabData::mappingForRow(int row) {
   if (row < 0 || row >= numberOfRows()) return nullptr;
-  return rows_->at(static_cast<std::size_t>(row)).dictionary();
+  return rows()->at(static_cast<std::size_t>(row)).dictionary();
 }
 
 std::optional<std::string> KorvexTabData::stringForKey(const std::string& key, int row) const {
-  return korvex::stringForKey(mappingForRow(row), key);
+  if (row < 0 || row >= numberOfRows()) return std::nullopt;
+  if (fieldRows_ == 0) return korvex::stringForKey(rows_->at(static_cast<std::size_t>(row)).dictionary(), key);
+  // The later of two columns of one name holds the value, as in the dictionary.
+  for (std::size_t k = fieldKeys_.size(); k-- > 0;)
+    if (fieldKeys_[k] == key) return std::string(field(static_cast<std::size_t>(row), k));
+  return std::nullopt;
 }
 
 int KorvexTabData::colForKey(const std::string& key) const {
@@ -214,7 +324,7 @@ std::optional<std::string> KorvexTabData::key(int column) const {
 }
 
 int KorvexTabData::numberOfRows() const {
-  return static_cast<int>(rows_->size());
+  return static_cast<int>(fieldRows_ + rows_->size());
 }
 
 std::vector<std::string> KorvexTabData::keys2() const {
@@ -224,8 +334,8 @@ std::vector<std::string> KorvexTabData::keys2() const {
   return names;
 }
 
-std::string KorvexTabData::description() const {
-  return Value(rows_).description();
+std::string KorvexTabData::description() {
+  return Value(rows()).description();
 }
 
 }  // namespace korvex

@@ -42,14 +42,15 @@ class KorvexTabData {
   // Reads the file again when it is newer than the last read.
   bool wasModified();
 
-  DictPtr mappingForRow(int row) const;
+  // The row's dictionary itself (changes to it are the table's).
+  DictPtr mappingForRow(int row);
   std::optional<std::string> stringForKey(const std::string& key, int row) const;
   int colForKey(const std::string& key) const;
   // None for an index outside the key list.
   std::optional<std::string> key(int column) const;
   int numberOfRows() const;
   std::vector<std::string> keys2() const;
-  std::string description() const;
+  std::string description();
 
   const std::optional<std::string>& path() const { return path_; }
   const std::vector<std::string>& sheets() const { return sheets_; }
@@ -58,7 +59,8 @@ class KorvexTabData {
   const std::string& separator() const { return separator_; }
   void setSeparator(std::string separator) { separator_ = std::move(separator); }
   const std::vector<std::string>& keys() const { return keys_; }
-  const ArrayPtr& rows() const { return rows_; }
+  // The rows as dictionaries, the table's own (mutable) array.
+  const ArrayPtr& rows();
   // The last problem of a read ("FILE: PROBLEM"); empty after a clean read.
   const std::string& lastError() const { return lastError_; }
 
@@ -69,7 +71,22 @@ class KorvexTabData {
   double modTime_ = 0;
   std::string separator_ = "\t";
   std::vector<std::string> keys_;
+  void parseText(std::string text);
+  void clearRows();
+  // Makes the dictionaries of the rows still kept as fields.
+  void materializeRows();
+  std::string_view field(std::size_t row, std::size_t column) const;
+  bool lastRowIsBlank() const;
+  void removeLastRow();
+
+  // Rows, as dictionaries once asked for; rows read from text are kept as
+  // their fields first (spans of the text, fieldKeys_.size() a row): a large
+  // file read is not a million maps until someone wants them.
   ArrayPtr rows_ = std::make_shared<Array>();
+  std::string fieldText_;
+  std::vector<std::pair<std::size_t, std::size_t>> fieldSpans_;
+  std::vector<std::string> fieldKeys_;
+  std::size_t fieldRows_ = 0;
   std::string lastError_;
 };
 

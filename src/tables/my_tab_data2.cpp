@@ -26,21 +26,21 @@ void MyTabData2::setupWithFile(const std::string& path, int) {
   modDate_ = modificationTime(path);
   // The same rule as every other text file: a Windows-1252 table with
   // umlauts must not come out empty.
-  const std::optional<std::string> text = tableText(path);
+  std::optional<std::string> text = tableText(path);
   if (!text || text->empty()) return;
 
-  std::string lines;
-  lines.reserve(text->size());
-  for (std::size_t i = 0; i < text->size(); ++i) {
-    const char c = (*text)[i] == '\r' ? '\n' : (*text)[i];
-    const char next = i + 1 < text->size() ? ((*text)[i + 1] == '\r' ? '\n' : (*text)[i + 1]) : '\0';
-    lines += c;
-    // One pass from the left: each LF LF pair becomes one LF.
-    if (c == '\n' && next == '\n') ++i;
+  std::string lines = std::move(*text);
+  std::replace(lines.begin(), lines.end(), '\r', '\n');
+  // One pass from the left: each LF LF pair becomes one LF.
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    lines[out++] = lines[i];
+    if (lines[i] == '\n' && i + 1 < lines.size() && lines[i + 1] == '\n') ++i;
   }
+  lines.resize(out);
   const std::vector<std::string_view> parts = splitText(lines, "\n");
   if (parts.size() < 2) return;
-  separator_ = parts.front().find(';') != std::string_view::npos ? ";" : "\t";
+  separator_.assign(1, parts.front().find(';') != std::string_view::npos ? ';' : '\t');
   for (std::string_view part : parts) {
     const std::vector<std::string_view> fields = splitText(part, separator_);
     if (fields.size() < 2) continue;

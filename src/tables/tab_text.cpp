@@ -1,44 +1,59 @@
 #include "tables/tab_text.h"
 
+#include <cstring>
+
 namespace korvex {
 
-std::string collapseCRLF(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    out += text[i];
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+void collapseCRLFInPlace(std::string& text) {
+  std::size_t out = 0;
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    text[out++] = text[i];
+    if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
   }
+  text.resize(out);
+}
+
+std::string collapseCRLF(std::string_view text) {
+  std::string out(text);
+  collapseCRLFInPlace(out);
   return out;
 }
 
-std::string processQuotes(std::string_view text, char separator) {
-  if (text.size() < 3) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
+void processQuotesInPlace(std::string& text, char separator) {
+  if (text.size() < 3) return;
+  char* data = text.data();
+  const std::size_t n = text.size();
+  std::size_t out = 0;
   bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = data[i];
     if (!quoted) {
-      if (c == '\n') out += '\r';
+      if (c == '\n') data[out++] = '\r';
       else if (c == '"') quoted = true;
-      else out += c;
+      else data[out++] = c;
     } else if (c == '\r') {
-      out += '\n';
+      data[out++] = '\n';
     } else if (c == separator) {
-      out += '\f';
+      data[out++] = '\f';
     } else if (c == '"') {
-      if (i + 1 < text.size() && text[i + 1] == '"') {
-        out += '"';
+      if (i + 1 < n && data[i + 1] == '"') {
+        data[out++] = '"';
         ++i;
       } else {
         quoted = false;
       }
     } else {
-      out += c;
+      data[out++] = c;
     }
   }
-  while (!out.empty() && out.back() == '\r') out.pop_back();
+  while (out > 0 && data[out - 1] == '\r') --out;
+  text.resize(out);
+}
+
+std::string processQuotes(std::string_view text, char separator) {
+  std::string out(text);
+  processQuotesInPlace(out, separator);
   return out;
 }
 
@@ -67,14 +82,22 @@ std::vector<std::string> headerNames(std::string_view line, std::string_view sep
   return names;
 }
 
-std::string restoreField(std::string_view field, std::string_view separator) {
-  std::string out;
-  out.reserve(field.size());
+void appendRestoredField(std::string& out, std::string_view field, std::string_view separator) {
+  // Most fields hold neither byte: copy them whole.
+  if (field.find_first_of("\n\f") == std::string_view::npos) {
+    out.append(field);
+    return;
+  }
   for (const char c : field) {
     if (c == '\n') out += '\r';
-    else if (c == '\f') out += separator;
+    else if (c == '\f') out.append(separator);
     else out += c;
   }
+}
+
+std::string restoreField(std::string_view field, std::string_view separator) {
+  std::string out;
+  appendRestoredField(out, field, separator);
   return out;
 }
 
