@@ -163,6 +163,12 @@ TEST_F(PictureLinks, BildaktualisierungPrefersTifAndEarlierFoldersAndRefreshesTh
   r = run({update}, {doc.string()});
   EXPECT_TRUE(logHas("\t\t####\trelink failed (err: 10): " + (root / "Logos/karte").string())) << log();
   EXPECT_EQ(test::readFile(doc), unchanged);
+
+  // From the menu: the installed action file searches "Logos", then "Bilder".
+  test::writeFile(doc, document({"foto.png"}));
+  r = test::runProcess(KORVEX_EXE, {"command", "bildaktualisierung", doc.string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(info(doc).find((root / "Logos/foto.jpg").string() + ": image (jpeg)"), std::string::npos) << info(doc);
 }
 
 TEST_F(PictureLinks, AddLinksPerTableAndSetEmbeddedProfileAreSavedAndShown) {
