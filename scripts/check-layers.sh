@@ -9,7 +9,7 @@ set -euo pipefail
 # and of the layers listed before it, never of one after it. A folder not
 # named here belongs to the nearest named folder above it; every folder of
 # src/ must belong to one.
-layers="foundation platform host host/preflight host/output host/script docmodel config strings dialogs run
+layers="foundation platform host host/preflight host/output host/script docmodel config strings dialogs tables run
         actions separation workflows batch queue shell qtdialogs app"
 
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"

@@ -28,6 +28,8 @@ packages=(
   libvips-tools imagemagick poppler-utils
   # workers on a shared queue: Redis streams (the server for tests and single-machine set-ups)
   redis-server libhiredis-dev
+  # tables: .xls workbooks through FreeXL; tests write workbooks with libxlsxwriter and xlwt
+  libfreexl-dev libxlsxwriter-dev python3-xlwt
   # the fuzz targets are built with clang's libFuzzer
   clang
   # the Qt dialog backend: Widgets, QUiLoader (whose CMake files need Qt's OpenGL ones) and the

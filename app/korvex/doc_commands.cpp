@@ -213,7 +213,13 @@ Json linkJson(const IDocument& doc, const ILink& link) {
   j["state"] = why ? "can't be drawn" : stateName(state);
   if (why) j["reason"] = *why;
   j["embedded"] = resource->isEmbedded();
-  const ClassID kind = content ? content->GetClass() : ClassID::kImageItem;
+  // A link an item holds beside its placed file's.
+  if (!content || content->linkUID() != link.GetUID()) j["further"] = true;
+  if (content && content->embeddedProfile()) j["embeddedProfile"] = *content->embeddedProfile();
+  // A further link is judged by its file, as placing would.
+  const ClassID kind = content && content->linkUID() == link.GetUID()
+                           ? content->GetClass()
+                           : classForPlacedFile(placedFileKind(resource->path()));
   j["kind"] = kind == ClassID::kPDFItem ? "pdf" : kind == ClassID::kEPSItem ? "eps" : "image";
   if (kind != ClassID::kImageItem || state == ILink::kResourceMissing) return j;
   if (auto header = readPictureHeader(resource->path())) {
@@ -411,10 +417,11 @@ int docInfo(std::span<const std::string> args) {
       line += ", effective " + fixed(l["effectiveResolution"].get<double>(), 0) + " ppi";
     if (l.contains("orientation") && l["orientation"].get<int>() != 1)
       line += ", orientation " + std::to_string(l["orientation"].get<int>());
+    if (l.contains("embeddedProfile")) line += ", embedded profile \"" + l["embeddedProfile"].get<std::string>() + "\"";
     line += ", " + l["state"].get<std::string>();
     if (l.contains("reason")) line += ": " + l["reason"].get<std::string>();
-    std::printf("    %s: %s%s\n", l["path"].get<std::string>().c_str(), line.c_str(),
-                l["embedded"].get<bool>() ? " (embedded)" : "");
+    std::printf("    %s: %s%s%s\n", l["path"].get<std::string>().c_str(), line.c_str(),
+                l["embedded"].get<bool>() ? " (embedded)" : "", l.contains("further") ? " (further link)" : "");
   }
   std::printf("  swatches:\n");
   for (const Json& s : info["swatches"])

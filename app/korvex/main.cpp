@@ -20,6 +20,7 @@
 #include "script_command.h"
 #include "settings_command.h"
 #include "styles_command.h"
+#include "table_command.h"
 
 #include "foundation/product.h"
 #include "foundation/workspace.h"
@@ -57,6 +58,8 @@ const Command kCommands[] = {
      "run a script on documents, its $.writeln output on standard output", runScriptCommand},
     {"styles", "list [--pdf | --print] | show NAME | add NAME FILE", "list, show or add output styles",
      runStylesCommand},
+    {"table", "FILE [--sheet NAME] [--kv]", "print a data table (text, XML, JSON, workbook) as JSON",
+     runTableCommand},
     {"--version", "", "print the version", printVersion},
     {"--help", "", "list the commands", printHelp},
 };

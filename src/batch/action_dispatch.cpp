@@ -3,6 +3,7 @@
 #include <array>
 
 #include "actions/collect.h"
+#include "actions/picture_links.h"
 #include "actions/pdf_action.h"
 #include "actions/preflight_action.h"
 #include "actions/print_action.h"
@@ -18,7 +19,7 @@ namespace {
 
 std::array<ActionTableRow, 17>& table() {
   static std::array<ActionTableRow, 17> rows = {{
-      {"CollectPictures", {}},
+      {"CollectPictures", MyDocHandler(collectPictures)},
       {"DUZSeverance", {}},
       {"Checkstr", {}},
       {"Collect", DocumentHandler(collectDocResources)},
@@ -30,9 +31,9 @@ std::array<ActionTableRow, 17>& table() {
       {"JSX", DictionaryHandler(doJavaScript)},
       {"Preflight", DocumentHandler(doPreflight)},
       {"Print", DocumentHandler(doPrint)},
-      {"Bildaktualisierung", {}},
-      {"SetEmbeddedProfile", {}},
-      {"AddLinks", {}},
+      {"Bildaktualisierung", DocumentHandler(doUpdatePictures)},
+      {"SetEmbeddedProfile", DocumentHandler(doSetEmbeddedProfile)},
+      {"AddLinks", DocumentHandler(addLinks)},
       {"PN_Trennung", {}},
       {"Schnappi", {}},
   }};

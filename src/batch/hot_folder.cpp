@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "actions/picture_links.h"
 #include "batch/action_dispatch.h"
 #include "config/action_files.h"
 #include "config/settings_store.h"
@@ -284,6 +285,8 @@ void runDocument(std::unique_ptr<IDocument> loaded, DocumentFileKind kind, const
     TemporaryOptions options(settings ? settings->options() : nullptr, firstDictionary(chain));
     processDocWithActions(document, chain);
   }
+  // The next document reads its tables afresh: edits between drops count.
+  cleanupAddLinks();
   closeDocWindows(document);
   IDataBase* database = document.GetDataBase();
   if (getSaveProject() && database && database->IsModified()) saveDocAs(document, path);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "actions/picture_links.h"
 #include "batch/action_dispatch.h"
 #include "docmodel/documents.h"
 #include "foundation/files.h"
@@ -107,6 +108,7 @@ RunOutcome KorvexController::doProgressDialog() {
     }
   }
   _progress.end();
+  cleanupAddLinks();
   return outcome;
 }
 

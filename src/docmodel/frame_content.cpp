@@ -251,7 +251,7 @@ ErrorCode updateLinkWithFile(const UIDRef& link, const IDFile& file) {
   if (!resource) return 1;
   const IDFile target = URIUtils::URIToIDFile(URIUtils::IDFileToURI(file));
   if (target.empty()) return kInvalidParameterError;
-  return resource->relink(target.path());
+  return link.GetDataBase()->document()->relinkLink(link.GetUID(), target.path());
 }
 
 ErrorCode updateLinkWithFile(const UIDRef& link, const std::string& path) {
@@ -260,6 +260,37 @@ ErrorCode updateLinkWithFile(const UIDRef& link, const std::string& path) {
 
 ErrorCode updateFrameWithFile(const UIDRef& frame, const std::string& path) {
   return updateLinkWithFile(linkForFrame(frame), path);
+}
+
+ErrorCode createLinkObject(const UIDRef& item, UIDRef* object) {
+  if (!instantiate<PageItem>(item)) return kObjectNotFoundError;
+  // The host's page items are their own link objects.
+  if (object) *object = item;
+  return kSuccess;
+}
+
+ErrorCode createLinkResource(IDataBase* database, const std::string& path, UIDRef* resource) {
+  IDocument* doc = documentOf(database);
+  if (!doc) return kInvalidParameterError;
+  UID uid = kInvalidUID;
+  const ErrorCode error = doc->createLinkResource(path, &uid);
+  if (error == kSuccess && resource) *resource = UIDRef(database, uid);
+  return error;
+}
+
+ErrorCode createLink(const UIDRef& object, const UIDRef& resource, UIDRef* link) {
+  IDocument* doc = documentOf(object.GetDataBase());
+  if (!doc || resource.GetDataBase() != object.GetDataBase()) return kInvalidParameterError;
+  UID uid = kInvalidUID;
+  const ErrorCode error = doc->createLink(object.GetUID(), resource.GetUID(), &uid);
+  if (error == kSuccess && link) *link = UIDRef(object.GetDataBase(), uid);
+  return error;
+}
+
+ErrorCode setImageToEmbeddedProfile(const UIDRef& item, std::string* message) {
+  IDocument* doc = documentOf(item.GetDataBase());
+  if (!doc) return kInvalidParameterError;
+  return doc->useEmbeddedProfile(item.GetUID(), message);
 }
 
 // --- colours

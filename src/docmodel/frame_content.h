@@ -52,6 +52,15 @@ void embedLinkForFrame(UIDRef& frame);
 ErrorCode updateLinkWithFile(const UIDRef& link, const IDFile& file);
 ErrorCode updateLinkWithFile(const UIDRef& link, const std::string& path);
 ErrorCode updateFrameWithFile(const UIDRef& frame, const std::string& path);
+// The link utilities: a link object for a page item, a link resource for a
+// file path in a database, and the link of the one to the other (a further
+// link of the item beside its placed file's).
+ErrorCode createLinkObject(const UIDRef& item, UIDRef* object);
+ErrorCode createLinkResource(IDataBase* database, const std::string& path, UIDRef* resource);
+ErrorCode createLink(const UIDRef& object, const UIDRef& resource, UIDRef* link);
+// The image colour-management utility: the placed image uses the profile its file embeds.
+// A failure says why in message when asked.
+ErrorCode setImageToEmbeddedProfile(const UIDRef& item, std::string* message = nullptr);
 
 // Colours, strokes, corners.
 std::optional<std::string> fillColorNameForFrame(const UIDRef& frame);

@@ -1,5 +1,7 @@
 #include "foundation/text_encoding.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -97,6 +99,10 @@ std::optional<std::string> readFileBytes(const std::string& path, std::error_cod
     return std::nullopt;
   }
   std::string bytes;
+  // One allocation for a regular file; growth only when it grows meanwhile.
+  struct stat st {};
+  if (::fstat(fileno(file.get()), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
   char buffer[65536];
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
@@ -111,6 +117,11 @@ std::optional<std::string> readFileBytes(const std::string& path, std::error_cod
 std::optional<std::string> stringWithContentsOfFile(const std::string& path) {
   std::optional<std::string> bytes = readFileBytes(path);
   if (!bytes) return std::nullopt;
+  // Plain UTF-8 is already the text: no second copy of a large file.
+  if (!startsWith(*bytes, kBomUTF8) && !startsWith(*bytes, kBomUTF16LE) && !startsWith(*bytes, kBomUTF16BE) &&
+      !startsWith(*bytes, kBomUTF32BE) &&
+      isValidUTF8(*bytes))
+    return bytes;
   return decodeText(*bytes).text;
 }
 

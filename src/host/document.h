@@ -165,8 +165,20 @@ class IDocument : public HostObject {
 
   // Links.
   const std::vector<UID>& linkList() const { return links_; }
+  // A link of a page item to a file. The first link of placed content is the
+  // placed file's; any page item may hold further links beside it.
   ILink* createLink(UID object, const std::string& path, UID linkUID = kInvalidUID,
                     UID resourceUID = kInvalidUID);
+  // The same in two steps, as the link utilities do it: a resource for the
+  // file, then the link of the item to it.
+  ErrorCode createLinkResource(const std::string& path, UID* resource);
+  ErrorCode createLink(UID object, UID resource, UID* link);
+  // Points the link at another file; placed content takes the new file's
+  // kind, image attributes and embedded profile (when it used one).
+  ErrorCode relinkLink(UID link, const std::string& path);
+  // Colour management of a placed image: use the profile its file embeds.
+  // Fails for anything but an image whose file has a readable profile.
+  ErrorCode useEmbeddedProfile(UID item, std::string* message = nullptr);
   std::vector<UID> linksForObject(UID object) const;
   ErrorCode deleteLink(UID link);
 

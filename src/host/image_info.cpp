@@ -14,6 +14,8 @@
 #include <string_view>
 #include <tuple>
 
+#include <lcms2.h>
+
 #include "host/link.h"
 #include "host/picture_decode.h"
 #include "host/vector_bounds.h"
@@ -245,6 +247,26 @@ Result<PictureHeader> readPictureHeader(const std::string& path) {
   h.iccProfile = vips_image_get_typeof(in, VIPS_META_ICC_NAME) != 0;
   if (h.width <= 0 || h.height <= 0) return fail(path + ": picture has no pixels");
   return h;
+}
+
+Result<std::string> embeddedProfileName(const std::string& path) {
+  if (!isRegularFile(path)) return fail(path + ": not a file");
+  clearVipsMessages();
+  if (pictureFormat(path).empty()) return fail(path + ": not a picture format the host reads");
+  VipsImagePtr image(vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+  if (!image) return fail(path + ": " + takeVipsError("picture header can't be read"));
+  const std::string_view icc = blobOf(image.get(), VIPS_META_ICC_NAME);
+  if (icc.empty()) return fail(path + ": no embedded colour profile");
+  struct ProfileClose {
+    void operator()(void* p) const { cmsCloseProfile(p); }
+  };
+  std::unique_ptr<void, ProfileClose> profile(
+      cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())));
+  if (!profile) return fail(path + ": the embedded colour profile is damaged");
+  char name[256] = {};
+  if (cmsGetProfileInfoASCII(profile.get(), cmsInfoDescription, "en", "US", name, sizeof name) == 0 || !name[0])
+    return std::string("(unnamed profile)");
+  return std::string(name);
 }
 
 std::optional<ImageAttributes> readImageAttributes(const std::string& path) {

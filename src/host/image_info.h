@@ -41,6 +41,10 @@ struct PictureHeader {
 // The header of a picture file libvips can read; the failure says why not.
 Result<PictureHeader> readPictureHeader(const std::string& path);
 
+// The description of the colour profile embedded in a picture (lcms2 reads
+// it); the failure says why there is none.
+Result<std::string> embeddedProfileName(const std::string& path);
+
 // The attributes recorded in the document, checked against what the document
 // file can hold: shown pixel size, grey or colour, the horizontal resolution
 // (72 when the file gives none). None for anything else.

@@ -517,7 +517,7 @@ class Reader {
       "layer",        "uid",         "kind",        "bounds",     "path",         "transform",
       "fill",         "fillTint",    "stroke",      "strokeTint", "strokeWeight", "strokeAlignment",
       "cornerRadius", "nonPrinting", "objectStyle", "textWrap",   "labels",       "children",
-      "text",         "content"};
+      "text",         "content",     "links"};
 
   Path pathFrom(const Node& n, SplineShape shape, bool line) {
     if (n.has("path")) {
@@ -608,6 +608,7 @@ class Reader {
       if (n.has("transform")) g->setTransform(matrixFrom(n.at("transform")));
       attributes(n, *g);
       for (const Node& c : n.array("children")) item(c, g->GetUID(), depth + 1);
+      furtherLinks(n, g->GetUID());
       return;
     }
     if (n.has("children")) n.at("children").fail("only groups have children");
@@ -636,12 +637,48 @@ class Reader {
     }
     if (n.has("transform")) made->setTransform(matrixFrom(n.at("transform")));
     attributes(n, *made);
+    furtherLinks(n, made->GetUID());
+  }
+
+  // The links an item holds beside its placed file's, in file order.
+  void furtherLinks(const Node& n, UID object) {
+    if (!n.has("links")) return;
+    for (const Node& l : n.array("links")) {
+      l.expectObject({"uid", "resourceUID", "path", "size", "modified", "embedded", "data"});
+      std::string path = l.at("path").string();
+      if (path.empty()) l.at("path").fail("empty path");
+      if (path.front() != '/') path = (std::filesystem::path(baseFolder_) / path).lexically_normal().string();
+      link(l, object, path);
+    }
+  }
+
+  void link(const Node& l, UID object, const std::string& path) {
+    ILink* link = doc_->createLink(object, path, uidOf(l), uidOf(l, "resourceUID"));
+    if (!link) l.fail("duplicate uid");
+    // What was recorded is kept; a hand-written link without it records the file as it is now.
+    FileStamp stamp = link->resource()->stamp();
+    if (l.has("size"))
+      stamp.size = static_cast<std::uint64_t>(l.at("size").integer(0, std::numeric_limits<long long>::max()));
+    if (l.has("modified"))
+      stamp.modifiedMs =
+          l.at("modified").integer(std::numeric_limits<long long>::min() + 1, std::numeric_limits<long long>::max());
+    const bool embedded = l.flag("embedded", false);
+    std::vector<std::uint8_t> data;
+    if (embedded) {
+      if (!l.has("data")) l.fail("an embedded link needs its \"data\"");
+      auto decoded = base64Decode(l.at("data").string());
+      if (!decoded) l.at("data").fail("invalid base64");
+      data = std::move(*decoded);
+    } else if (l.has("data")) {
+      l.at("data").fail("only embedded links carry data");
+    }
+    link->resource()->restore(path, stamp, embedded, std::move(data));
   }
 
   void content(const Node& n, UID frame) {
     n.expectObject({"kind", "uid", "bounds", "path", "transform", "fill", "fillTint", "stroke", "strokeTint",
                     "strokeWeight", "strokeAlignment", "cornerRadius", "nonPrinting", "objectStyle",
-                    "textWrap", "labels", "imageAttributes", "link"});
+                    "textWrap", "labels", "imageAttributes", "link", "embeddedProfile", "links"});
     std::string path;
     if (n.has("link")) {
       const Node l = n.at("link");
@@ -717,31 +754,14 @@ class Reader {
       c->setImageAttributes(recorded);
     else if (attributesOfFile)
       c->setImageAttributes(attributesOfFile);
-    if (n.has("link")) {
-      const Node l = n.at("link");
-      ILink* link = doc_->createLink(c->GetUID(), path, uidOf(l), uidOf(l, "resourceUID"));
-      if (!link) l.fail("duplicate uid");
-      // What was recorded is kept; a hand-written link without it records the file as it is now.
-      FileStamp stamp = link->resource()->stamp();
-      if (l.has("size"))
-        stamp.size =
-            static_cast<std::uint64_t>(l.at("size").integer(0, std::numeric_limits<long long>::max()));
-      if (l.has("modified"))
-        stamp.modifiedMs =
-            l.at("modified")
-                .integer(std::numeric_limits<long long>::min() + 1, std::numeric_limits<long long>::max());
-      const bool embedded = l.flag("embedded", false);
-      std::vector<std::uint8_t> data;
-      if (embedded) {
-        if (!l.has("data")) l.fail("an embedded link needs its \"data\"");
-        auto decoded = base64Decode(l.at("data").string());
-        if (!decoded) l.at("data").fail("invalid base64");
-        data = std::move(*decoded);
-      } else if (l.has("data")) {
-        l.at("data").fail("only embedded links carry data");
-      }
-      link->resource()->restore(path, stamp, embedded, std::move(data));
+    if (n.has("link")) link(n.at("link"), c->GetUID(), path);
+    if (n.has("embeddedProfile")) {
+      if (kind != ClassID::kImageItem) n.at("embeddedProfile").fail("only images have an embedded profile");
+      const std::string name = n.at("embeddedProfile").string();
+      if (name.empty()) n.at("embeddedProfile").fail("empty profile name");
+      c->setEmbeddedProfile(name);
     }
+    furtherLinks(n, c->GetUID());
   }
 
   struct PendingText {

@@ -282,6 +282,26 @@ class Writer {
       for (const auto& [k, v] : it.labels().entries()) labels[k] = v;
       j["labels"] = labels;
     }
+    // Links beside the placed file's (the content writes that one itself).
+    const auto* content = dynamic_cast<const PlacedContent*>(&it);
+    Json further = Json::array();
+    for (UID uid : doc_.linksForObject(it.GetUID()))
+      if (!content || content->linkUID() != uid) further.push_back(linkJson(*db_.instantiate<ILink>(uid)));
+    if (!further.empty()) j["links"] = further;
+  }
+
+  Json linkJson(const ILink& link) const {
+    const LinkResource* r = link.resource();
+    Json l = {{"uid", link.GetUID()},
+              {"resourceUID", r->GetUID()},
+              {"path", r->path()},
+              {"size", r->stamp().size},
+              {"modified", r->stamp().modifiedMs}};
+    if (r->isEmbedded()) {
+      l["embedded"] = true;
+      l["data"] = base64Encode(r->embeddedData());
+    }
+    return l;
   }
 
   Json item(UID uid) const {
@@ -338,19 +358,8 @@ class Writer {
                               {"pixelWidth", ia->pixelWidth},
                               {"pixelHeight", ia->pixelHeight},
                               {"resolution", ia->resolution}};
-    if (const auto* link = db_.instantiate<ILink>(c.linkUID())) {
-      const LinkResource* r = link->resource();
-      Json l = {{"uid", link->GetUID()},
-                {"resourceUID", r->GetUID()},
-                {"path", r->path()},
-                {"size", r->stamp().size},
-                {"modified", r->stamp().modifiedMs}};
-      if (r->isEmbedded()) {
-        l["embedded"] = true;
-        l["data"] = base64Encode(r->embeddedData());
-      }
-      j["link"] = l;
-    }
+    if (c.embeddedProfile()) j["embeddedProfile"] = *c.embeddedProfile();
+    if (const auto* link = db_.instantiate<ILink>(c.linkUID())) j["link"] = linkJson(*link);
     return j;
   }
 

@@ -180,6 +180,21 @@ ErrorCode PlacedContent::setPath(Path p) {
   return kSuccess;
 }
 
+ErrorCode PlacedContent::setKind(ClassID kind) {
+  if (kind != ClassID::kImageItem && kind != ClassID::kPDFItem && kind != ClassID::kEPSItem)
+    return kInvalidParameterError;
+  kind_ = kind;
+  markModified();
+  return kSuccess;
+}
+
+ErrorCode PlacedContent::setEmbeddedProfile(std::optional<std::string> name) {
+  if (name && (kind_ != ClassID::kImageItem || name->empty())) return kInvalidParameterError;
+  embeddedProfile_ = std::move(name);
+  markModified();
+  return kSuccess;
+}
+
 ErrorCode PlacedContent::setImageAttributes(std::optional<ImageAttributes> attributes) {
   imageAttributes_ = attributes;
   markModified();

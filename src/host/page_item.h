@@ -140,17 +140,25 @@ class PlacedContent : public PageItem {
   const Path* path() const override { return &path_; }
   ErrorCode setPath(Path p) override;
 
+  // The link of the placed file; an item may hold further links beside it.
   UID linkUID() const { return link_; }
   void setLinkUID(UID link) { link_ = link; }
+  // A relinked file may be of another kind.
+  ErrorCode setKind(ClassID kind);
   // Only images carry image attributes.
   const std::optional<ImageAttributes>& imageAttributes() const { return imageAttributes_; }
   ErrorCode setImageAttributes(std::optional<ImageAttributes> attributes);
+  // Colour management "use the embedded profile": the profile's name when
+  // set, none when the document's working space applies.
+  const std::optional<std::string>& embeddedProfile() const { return embeddedProfile_; }
+  ErrorCode setEmbeddedProfile(std::optional<std::string> name);
 
  private:
   ClassID kind_;
   Path path_;
   UID link_ = kInvalidUID;
   std::optional<ImageAttributes> imageAttributes_;
+  std::optional<std::string> embeddedProfile_;
 };
 
 enum class VerticalJustification { Top = 0, Center = 1, Bottom = 2, Justify = 3 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "actions/picture_links.h"
 #include "config/settings_store.h"
 #include "dialogs/message_box.h"
 #include "foundation/pool.h"
@@ -19,12 +20,12 @@ const MenuCommand kMenuCommands[] = {
     {5, "checkstr", "Checkstr", nullptr},
     {6, "pn-trennung", "PN_Trennung", nullptr},
     {7, "schnappi", "Schnappi", nullptr},
-    {8, "bildaktualisierung", "Bildaktualisierung", nullptr},
+    {8, "bildaktualisierung", "Bildaktualisierung", updatePicturesCommand},
     {9, "about", "About", showAboutBox},
     {11, "zaro1", "Zaro 1", nullptr},
     {12, "zaro2", "Zaro 2", nullptr},
     {13, "import-labels", "Import labels", nullptr},
-    {14, "addlinks", "AddLinks", nullptr},
+    {14, "addlinks", "AddLinks", addLinksCommand},
     {15, "collect-marked-links", "Collect marked links", nullptr},
 };
 
@@ -69,6 +70,16 @@ void showAboutBox(IDocument*) {
 
 void openSettingsCommand(IDocument*) {
   openPrefs();
+}
+
+void updatePicturesCommand(IDocument* document) {
+  doUpdatePictures(document, nullptr);
+}
+
+void addLinksCommand(IDocument* document) {
+  addLinks(document, nullptr);
+  // A menu command is a run of its own: the next one reads the table afresh.
+  cleanupAddLinks();
 }
 
 }  // namespace korvex

@@ -51,5 +51,8 @@ class MyAction {
 void showAboutBox(IDocument* document);
 // Opens the settings file in its viewer application.
 void openSettingsCommand(IDocument* document);
+// "Bildaktualisierung" and "AddLinks" from the menu: parameters from their action files.
+void updatePicturesCommand(IDocument* document);
+void addLinksCommand(IDocument* document);
 
 }  // namespace korvex
