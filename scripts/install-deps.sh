@@ -24,6 +24,8 @@ packages=(
   libvips-dev
   # tests make pictures with vips and ImageMagick and check PDFs with poppler and qpdf
   libvips-tools imagemagick poppler-utils
+  # IDML tests list and unpack packages with Info-ZIP and check every part with xmllint
+  unzip libxml2-utils
   # the fuzz targets are built with clang's libFuzzer
   clang
 )
