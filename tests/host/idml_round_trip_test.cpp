@@ -183,6 +183,40 @@ TEST_F(IdmlSurgicalExport, EachChangeTouchesOnlyItsParts) {
     auto back = open(exported);
     EXPECT_EQ(back->GetDocDataBase()->instantiate<PageItem>(uidOf(*back, "tf3"))->labels().get("Status"), "geprüft");
   }
+  {  // a spread deleted and one added: the designmap's references and the spreads' parts
+    auto doc = open(package);
+    ASSERT_EQ(doc->deleteSpread(doc->spreadList().back()), kSuccess);
+    ISpread* added = doc->createSpread();
+    ASSERT_NE(added, nullptr);
+    ASSERT_NE(doc->addPage(added, 400, 600), nullptr);
+    const UID pictures = doc->findLayer("Pictures")->GetUID();
+    ASSERT_NE(doc->createRectangle(added->QueryLayer(pictures)->GetUID(), PMRect{10, 10, 60, 60}), nullptr);
+    fs::remove(exported);
+    const Status written = idml::writePackage(*doc, exported.string());
+    ASSERT_TRUE(written) << written.message();
+    std::map<std::string, std::string> now;
+    for (const auto& e : test::listEntries(exported)) now[e.name] = e.data;
+    EXPECT_FALSE(now.count("Spreads/Spread_u2.xml"));
+    const std::string& d = now["designmap.xml"];
+    EXPECT_EQ(d.find("Spreads/Spread_u2.xml"), std::string::npos);
+    const std::string name = "Spreads/Spread_u" + std::to_string(added->GetUID()) + ".xml";
+    ASSERT_TRUE(now.count(name));
+    EXPECT_LT(d.find("Spreads/Spread_u1.xml"), d.find(name));
+    EXPECT_NE(now[name].find("ItemLayer=\"uPix\""), std::string::npos) << now[name];
+    // The thread lost its second frame with the spread: the first one's link goes.
+    EXPECT_TRUE(std::regex_search(now["Spreads/Spread_u1.xml"],
+                                  std::regex(R"(<TextFrame Self="tf1"[^>]*NextTextFrame="n")")));
+    for (const auto& e : original) {
+      if (e.name == "designmap.xml" || e.name.rfind("Spreads/", 0) == 0) continue;
+      EXPECT_EQ(now[e.name], e.data) << e.name;
+    }
+    DocumentLoadResult back = loadDocumentFile(exported.string());
+    ASSERT_EQ(back.error, kSuccess) << back.message;
+    EXPECT_EQ(back.document->GetSpreadCount(), 2);
+    EXPECT_EQ(back.document->GetPageCount(), 2);
+    const ISpread* last = back.document->spreadAt(1);
+    EXPECT_EQ(last->QueryLayer(back.document->findLayer("Pictures")->GetUID())->children().size(), 1u);
+  }
 }
 
 }  // namespace

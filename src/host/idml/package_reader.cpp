@@ -147,6 +147,7 @@ class Builder {
  private:
   void keepSource(const Parts& parts) {
     source_.selfs.insert(layers_.begin(), layers_.end());
+    source_.selfs.insert(masters_.begin(), masters_.end());
     for (const auto* refs : {&reader_.swatchRefs(), &reader_.itemRefs()})
       for (const auto& [self, uid] : *refs) source_.selfs.emplace(self, uid);
     const std::pair<const char*, const std::vector<std::string> Parts::*> kinds[] = {

@@ -804,11 +804,111 @@ class Surgeon {
   const SourcePackage& source_;
 };
 
+// Spreads, masters and stories the run made get parts of their own; a part
+// whose spreads or stories are all gone is left out.
+struct PartChanges {
+  std::set<std::string> gone;
+  std::vector<std::pair<std::string, std::string>> added;  // (kind, name) in the document's order
+  std::map<std::string, std::vector<UID>> objects;         // of the added parts
+  bool empty() const { return gone.empty() && added.empty(); }
+};
+
+PartChanges partChanges(const IDocument& doc, const SourcePackage& source, const Package& package) {
+  PartChanges c;
+  std::set<UID> known;
+  for (const auto& [name, uids] : source.objects) {
+    const bool story = source.kinds.at(name) == "Story";
+    bool any = false;
+    for (UID u : uids) {
+      known.insert(u);
+      any = any || (story ? doc.story(u) != nullptr : doc.GetDocDataBase()->instantiate<ISpread>(u) != nullptr);
+    }
+    if (!any && !uids.empty()) c.gone.insert(name);
+  }
+  const auto add = [&](const char* kind, const std::string& stem, const std::vector<UID>& uids) {
+    for (UID u : uids) {
+      if (known.count(u)) continue;
+      std::string name = stem + "_u" + std::to_string(u) + ".xml";
+      for (int n = 2; source.kinds.count(name) || package.has(name); ++n)
+        name = stem + "_u" + std::to_string(u) + "_" + std::to_string(n) + ".xml";
+      c.added.emplace_back(kind, name);
+      c.objects[name] = {u};
+    }
+  };
+  add("MasterSpread", "MasterSpreads/MasterSpread", doc.masterSpreadList());
+  add("Spread", "Spreads/Spread", doc.spreadList());
+  add("Story", "Stories/Story", doc.storyList());
+  return c;
+}
+
+// A new part names layers, masters and stories the package already had by their Self there.
+std::string withPackageSelfs(const std::string& part, const SourcePackage& source) {
+  std::map<std::string, std::string> bySelf;
+  for (const auto& [self, uid] : source.selfs) bySelf.emplace("u" + std::to_string(uid), self);
+  XmlDocument doc = parseXml(part);
+  if (!doc) return part;
+  const auto walk = [&](auto& self, xmlNodePtr node) -> void {
+    for (xmlNodePtr c = node->children; c; c = c->next) {
+      if (c->type != XML_ELEMENT_NODE) continue;
+      for (const char* a : {"ItemLayer", "AppliedMaster", "ParentStory"})
+        if (auto it = bySelf.find(attr(c, a)); it != bySelf.end()) setAttr(c, a, it->second);
+      self(self, c);
+    }
+  };
+  walk(walk, doc.root());
+  return serialize(doc.get());
+}
+
+// The designmap's idPkg references: gone parts removed, added ones after the
+// last of their kind (spreads before the next spread the package had).
+void editReferences(xmlNodePtr root, const PartChanges& changes, const IDocument& doc, const SourcePackage& source) {
+  const auto isRef = [](xmlNodePtr n) {
+    return n->type == XML_ELEMENT_NODE && n->ns && n->ns->prefix && xmlStrcmp(n->ns->prefix, xmlChars("idPkg")) == 0;
+  };
+  std::map<std::string, xmlNodePtr> refs;
+  for (xmlNodePtr c = root->children, next = nullptr; c; c = next) {
+    next = c->next;
+    if (!isRef(c)) continue;
+    if (changes.gone.count(attr(c, "src"))) {
+      xmlUnlinkNode(c);
+      xmlFreeNode(c);
+    } else {
+      refs[attr(c, "src")] = c;
+    }
+  }
+  std::map<UID, std::string> partOf;
+  for (const auto& [name, uids] : source.objects)
+    for (UID u : uids) partOf[u] = name;
+  for (const auto& [kind, name] : changes.added) {
+    xmlNodePtr ref = xmlNewNode(nullptr, xmlChars(kind.c_str()));
+    xmlNsPtr ns = xmlSearchNs(root->doc, root, xmlChars("idPkg"));
+    xmlSetNs(ref, ns);
+    setAttr(ref, "src", name);
+    xmlNodePtr before = nullptr;
+    if (kind == "Spread") {
+      const auto& list = doc.spreadList();
+      const UID uid = changes.objects.at(name).front();
+      for (auto it = std::find(list.begin(), list.end(), uid); it != list.end() && !before; ++it)
+        if (auto p = partOf.find(*it); p != partOf.end() && refs.count(p->second)) before = refs.at(p->second);
+    }
+    xmlNodePtr after = nullptr;
+    for (xmlNodePtr c = root->children; c; c = c->next)
+      if (isRef(c) && named(c, kind.c_str())) after = c;
+    if (before)
+      xmlAddPrevSibling(before, ref);
+    else if (after)
+      xmlAddNextSibling(after, ref);
+    else
+      xmlAddChild(root, ref);
+  }
+}
+
 Status writeFromSource(const IDocument& doc, const SourcePackage& source, const std::string& path) {
   Result<Package> package = Package::open(source.bytes, path);
   if (!package) return failure(path, "the package the document was opened from can't be read again: " + package.message());
   zip_t* archive = package->archive();
   Surgeon surgeon(doc, source);
+  const PartChanges changes = partChanges(doc, source, *package);
   std::vector<Entry> entries;
   const zip_int64_t count = zip_get_num_entries(archive, 0);
   // mimetype first and stored, whatever the original did; the rest in their order.
@@ -818,21 +918,37 @@ Status writeFromSource(const IDocument& doc, const SourcePackage& source, const 
       zip_stat_init(&st);
       if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
       const std::string name = st.name;
-      if ((name == "mimetype") != (pass == 0)) continue;
+      if ((name == "mimetype") != (pass == 0) || changes.gone.count(name)) continue;
       const bool stored = name == "mimetype" || ((st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE);
       auto kind = source.kinds.find(name);
       if (kind == source.kinds.end()) {
         entries.push_back({name, {}, i, stored});
         continue;
       }
-      if (PartWriter(doc).write(kind->second, source.objectsOf(name)) == source.projections.at(name)) {
+      const bool designmap = kind->second == "designmap";
+      const bool same = PartWriter(doc).write(kind->second, source.objectsOf(name)) == source.projections.at(name);
+      if (same && !(designmap && !changes.empty())) {
         entries.push_back({name, {}, i, stored});
         continue;
       }
       Result<std::string> bytes = package->read(name);
       if (!bytes) return bytes.failure();
-      entries.push_back({name, surgeon.edit(name, kind->second, *bytes), -1, stored});
+      std::string edited = same ? *bytes : surgeon.edit(name, kind->second, *bytes);
+      if (designmap && !changes.empty()) {
+        XmlDocument d = parseXml(edited);
+        if (d && d.root()) {
+          editReferences(d.root(), changes, doc, source);
+          xmlChar* buffer = nullptr;
+          int size = 0;
+          xmlDocDumpMemoryEnc(d.get(), &buffer, &size, "UTF-8");
+          if (buffer) edited.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(size));
+          if (buffer) xmlFree(buffer);
+        }
+      }
+      entries.push_back({name, std::move(edited), -1, stored});
     }
+  for (const auto& [kind, name] : changes.added)
+    entries.push_back({name, withPackageSelfs(PartWriter(doc).write(kind, changes.objects.at(name)), source), -1, false});
   return writeZip(path, entries, archive);
 }
 
