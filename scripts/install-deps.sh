@@ -30,6 +30,8 @@ packages=(
   redis-server libhiredis-dev
   # tables: .xls workbooks through FreeXL; tests write workbooks with libxlsxwriter and xlwt
   libfreexl-dev libxlsxwriter-dev python3-xlwt
+  # IDML tests list and unpack packages with Info-ZIP and check every part with xmllint
+  unzip libxml2-utils
   # the fuzz targets are built with clang's libFuzzer
   clang
   # the Qt dialog backend: Widgets, QUiLoader (whose CMake files need Qt's OpenGL ones) and the

@@ -7,6 +7,8 @@
 
 #include "command.h"
 #include "host/document_file.h"
+#include "host/output/pdf_export.h"
+#include "host/session.h"
 #include "host/image_info.h"
 #include "host/used_fonts.h"
 
@@ -32,6 +34,15 @@ bool parseNumber(const std::string& text, double& out) {
   } catch (const std::exception&) {
     return false;
   }
+}
+
+// OUT's extension picks the format: an IDML package for ".idml", else native.
+bool writeDocument(const IDocument& doc, const std::string& out, std::string& message) {
+  if (!isIdmlPath(out)) return saveDocumentFile(doc, out, &message) == kSuccess;
+  auto* provider =
+      dynamic_cast<IdmlExportProvider*>(exportProviderFor(*GetExecutionContextSession(), doc, kIdmlFormatName));
+  if (!provider) message = out + ": no " + kIdmlFormatName + " export provider";
+  return provider && provider->exportDocument(doc, out, &message) == kSuccess;
 }
 
 int docNew(std::span<const std::string> args) {
@@ -84,7 +95,7 @@ int docNew(std::span<const std::string> args) {
     return kExitFailed;
   }
   std::string message;
-  if (saveDocumentFile(*doc, out, &message) != kSuccess) {
+  if (!writeDocument(*doc, out, message)) {
     std::fprintf(stderr, "korvex: %s\n", message.c_str());
     return kExitFailed;
   }
@@ -481,7 +492,7 @@ int docCheck(std::span<const std::string> args) {
   return kExitOk;
 }
 
-// Any document the host opens, written as a native document.
+// Any document the host opens, written as a native document or an IDML package.
 int docConvert(std::span<const std::string> args) {
   if (args.size() != 2 || args[0].empty() || args[1].empty() || args[0][0] == '-' || args[1][0] == '-')
     return usageError("usage: korvex doc convert IN OUT");
@@ -496,7 +507,7 @@ int docConvert(std::span<const std::string> args) {
   auto doc = loadOrReport(in, exitCode);
   if (!doc) return exitCode;
   std::string message;
-  if (saveDocumentFile(*doc, out, &message) != kSuccess) {
+  if (!writeDocument(*doc, out, message)) {
     std::fprintf(stderr, "korvex: %s\n", message.c_str());
     return kExitFailed;
   }

@@ -12,7 +12,8 @@ namespace korvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: korvex export DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]";
+    "usage: korvex export DOC OUT.pdf [--style NAME] [--pages FIRST-LAST] [--spreads]\n"
+    "       korvex export DOC OUT.idml";
 
 bool parseWhole(std::string_view text, int& out) {
   return parseWholeNumber(text, out) && out >= 1;
@@ -27,6 +28,27 @@ bool parseRange(const std::string& text, int& first, int& last) {
     return true;
   }
   return parseWhole(text.substr(0, dash), first) && parseWhole(text.substr(dash + 1), last) && first <= last;
+}
+
+// The whole document as an IDML package, through the session's provider.
+int exportIdml(Session& session, const std::string& docPath, const std::string& outPath) {
+  std::string message;
+  if (checkOutputPath(outPath, &message) != kSuccess) {
+    std::fprintf(stderr, "korvex: export: %s\n", message.c_str());
+    return kExitFailed;
+  }
+  IDocument* document = openDocumentForTool("export", docPath);
+  if (!document) return kExitFailed;
+  auto* provider = dynamic_cast<IdmlExportProvider*>(exportProviderFor(session, *document, kIdmlFormatName));
+  const ErrorCode error = provider ? provider->exportDocument(*document, outPath, &message) : kFailure;
+  const int pages = document->GetPageCount();
+  session.application()->closeDocument(document);
+  if (error != kSuccess) {
+    std::fprintf(stderr, "korvex: export: %s\n", message.empty() ? "no InDesignMarkup export provider" : message.c_str());
+    return kExitFailed;
+  }
+  std::printf("%s: %d page%s as %s\n", outPath.c_str(), pages, pages == 1 ? "" : "s", kIdmlFormatName);
+  return kExitOk;
 }
 
 }  // namespace
@@ -49,6 +71,10 @@ int runExportCommand(std::span<const std::string> args) {
   }
 
   Session* session = GetExecutionContextSession();
+  if (isIdmlPath(outPath)) {
+    if (styleName || spreads || range) return usageError("--style, --pages and --spreads are for PDF only\n" + std::string(kUsage));
+    return exportIdml(*session, docPath, outPath);
+  }
   PdfExportProvider& provider = pdfExportProvider(*session);
   for (const StyleRefusal& refusal : provider.styles().refusals())
     std::fprintf(stderr, "korvex: export: style ignored: %s\n", refusal.text().c_str());

@@ -24,6 +24,9 @@
 namespace korvex {
 
 class IUsedFontList;
+namespace idml {
+struct SourcePackage;
+}
 
 struct DocumentSetup {
   int pages = 1;
@@ -249,6 +252,14 @@ class IDocument : public HostObject {
   // Every page item of the document, depth first in hierarchy order.
   std::vector<UID> allPageItems() const;
 
+  // The IDML package the document was opened from, kept so that an IDML export
+  // can write back what the run did not change; null for other documents. Not
+  // saved in the native format.
+  const std::shared_ptr<const idml::SourcePackage>& sourcePackage() const { return sourcePackage_; }
+  void setSourcePackage(std::shared_ptr<const idml::SourcePackage> package) {
+    sourcePackage_ = std::move(package);
+  }
+
   IDocument(std::unique_ptr<IDataBase> db, UID uid);
 
  private:
@@ -284,6 +295,7 @@ class IDocument : public HostObject {
   std::string preflightProfile_;
   std::vector<DeclaredFont> declaredFonts_;
   LabelStore labels_;
+  std::shared_ptr<const idml::SourcePackage> sourcePackage_;
 };
 
 }  // namespace korvex

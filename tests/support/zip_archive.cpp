@@ -5,6 +5,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <regex>
+#include <sstream>
+
+#include "support/run_process.h"
 
 namespace korvex::test {
 
@@ -27,6 +31,21 @@ void writeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& en
       zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1);
   }
   ASSERT_EQ(zip_close(archive), 0) << path << ": " << zip_strerror(archive);
+}
+
+std::vector<ListedEntry> listEntries(const std::filesystem::path& zip) {
+  const ProcessResult listed = runProcess("/usr/bin/zipinfo", {zip.string()});
+  std::vector<ListedEntry> out;
+  if (listed.exitCode != 0) return out;
+  // -rw----     2.0 fat       44 b- stor 00-Jan-01 00:00 mimetype
+  const std::regex line(R"(^\S{10}\s+\S+\s+\S+\s+\d+\s+\S+\s+(\S+)\s+\S+\s+\S+\s+(.+)$)");
+  std::istringstream in(listed.out);
+  for (std::string l; std::getline(in, l);) {
+    std::smatch m;
+    if (!std::regex_match(l, m, line)) continue;
+    out.push_back({m[2], m[1], runProcess("/usr/bin/unzip", {"-p", zip.string(), m[2]}).out});
+  }
+  return out;
 }
 
 }  // namespace korvex::test

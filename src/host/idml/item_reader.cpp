@@ -250,6 +250,7 @@ UID ItemReader::readItem(xmlNodePtr node, UID parent, TransformSpace space) {
           if (named(p, "KeyValuePair")) item->setLabel(attr(p, "Key"), attr(p, "Value"));
   if (childNamed(node, "TextPath")) count("text on a path");
   if (attr(node, "Visible") == "false") count("hidden page items (shown)");
+  if (const std::string self = attr(node, "Self"); !self.empty()) items_[self] = created;
   return created;
 }
 

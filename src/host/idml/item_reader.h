@@ -83,6 +83,9 @@ class ItemReader {
   }
   // A MarkupTag ("XMLTag/Titel%20Zeile") as the tag's name ("Titel Zeile").
   static std::string tagName(std::string markupTag);
+  // The page items and swatches made, by the Self that named them.
+  const std::map<std::string, UID>& itemRefs() const { return items_; }
+  const std::map<std::string, UID>& swatchRefs() const { return refs_; }
   // Kinds of content the model does not hold, with their counts.
   const std::map<std::string, int>& unsupported() const { return unsupported_; }
   void count(const std::string& kind, int n = 1) { unsupported_[kind] += n; }
@@ -113,6 +116,7 @@ class ItemReader {
   IDocument& doc_;
   IDataBase* db_;
   std::map<std::string, UID> refs_;
+  std::map<std::string, UID> items_;
   std::map<std::string, UID> styles_;
   std::map<std::string, StoryText> storyTexts_;
   std::map<std::string, std::vector<XMLElement>> storyMarkers_;

@@ -1,9 +1,11 @@
 #include "host/idml/item_writer.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 #include "host/place.h"
+#include "host/styles.h"
 
 namespace korvex::idml {
 
@@ -153,11 +155,16 @@ void ItemWriter::writeSwatches(xmlNodePtr parent) {
   }
 }
 
-// A story as character ranges: one range wherever a carried attribute changes.
+// A story as character ranges: one range wherever a carried attribute changes,
+// paragraph ends as Br.
 void ItemWriter::writeStory(xmlNodePtr parent, UID u) {
-  static constexpr AttributeClass kCarried[] = {AttributeClass::kTextColor, AttributeClass::kTextTint,
-                                                AttributeClass::kFontFamily, AttributeClass::kFontStyle,
-                                                AttributeClass::kPointSize};
+  static constexpr AttributeClass kCarried[] = {
+      AttributeClass::kTextColor,       AttributeClass::kTextTint,       AttributeClass::kFontFamily,
+      AttributeClass::kFontStyle,       AttributeClass::kPointSize,      AttributeClass::kParagraphStyle,
+      AttributeClass::kCharacterStyle,  AttributeClass::kLeading,        AttributeClass::kAlignment,
+      AttributeClass::kFirstLineIndent, AttributeClass::kLeftIndent,     AttributeClass::kRightIndent,
+      AttributeClass::kSpaceBefore,     AttributeClass::kSpaceAfter,     AttributeClass::kTracking,
+      AttributeClass::kCapitalization};
   const ITextModel* s = doc_.story(u);
   if (!s) return;
   xmlNodePtr story = xmlNewChild(parent, nullptr, xmlChars("Story"), nullptr);
@@ -174,29 +181,112 @@ void ItemWriter::writeStory(xmlNodePtr parent, UID u) {
       end = std::min(end, start + std::max(1, run->length));
       writeCharacterAttribute(range, c, run->value);
     }
-    // Anchored frames are not carried; their anchor characters are left out.
-    std::u32string text =
-        s->characters().substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
-    std::erase(text, kTextChar_ObjectReplacement);
-    xmlNodePtr content = xmlNewChild(range, nullptr, xmlChars("Content"), nullptr);
-    xmlNodeAddContent(content, xmlChars(utf32ToUtf8(text).c_str()));
+    // Paragraph ends are Br; an anchored item stands where its U+FFFC is.
+    std::u32string pending;
+    const auto flush = [&] {
+      if (pending.empty()) return;
+      xmlNodePtr content = xmlNewChild(range, nullptr, xmlChars("Content"), nullptr);
+      xmlNodeAddContent(content, xmlChars(utf32ToUtf8(pending).c_str()));
+      pending.clear();
+    };
+    for (int i = start; i < end; ++i) {
+      const char32_t c = s->characters()[static_cast<std::size_t>(i)];
+      if (c == U'\r') {
+        flush();
+        xmlNewChild(range, nullptr, xmlChars("Br"), nullptr);
+      } else if (c == kTextChar_ObjectReplacement) {
+        flush();
+        const auto owned = s->ownedItems().find(i);
+        const auto* inl = owned == s->ownedItems().end() ? nullptr : db_->instantiate<IHierarchy>(owned->second);
+        if (inl && !inl->children().empty()) writeItem(range, inl->children().front(), TransformSpace::Parent);
+      } else {
+        pending += c;
+      }
+    }
+    flush();
     start = end;
   }
 }
 
+std::string styleSelf(StyleKind kind, const std::string& hostName) {
+  static const std::map<std::pair<StyleKind, std::string>, std::string> kDefaults = {
+      {{StyleKind::Paragraph, "[No Paragraph Style]"}, "$ID/[No paragraph style]"},
+      {{StyleKind::Paragraph, "[Basic Paragraph]"}, "$ID/NormalParagraphStyle"},
+      {{StyleKind::Character, "[None]"}, "$ID/[No character style]"},
+      {{StyleKind::Table, "[No Table Style]"}, "$ID/[No table style]"},
+      {{StyleKind::Table, "[Basic Table]"}, "$ID/[Basic Table]"},
+      {{StyleKind::Cell, "[None]"}, "$ID/[None]"},
+      {{StyleKind::Object, "[None]"}, "$ID/[None]"},
+      {{StyleKind::Object, "[Basic Graphics Frame]"}, "$ID/[Normal Graphics Frame]"},
+      {{StyleKind::Object, "[Basic Text Frame]"}, "$ID/[Normal Text Frame]"},
+  };
+  static const char* const kElements[] = {"ParagraphStyle", "CharacterStyle", "TableStyle", "CellStyle",
+                                          "ObjectStyle"};
+  const auto it = kDefaults.find({kind, hostName});
+  const std::string name = it != kDefaults.end() ? it->second : hostName;
+  const char* element = kind == StyleKind::Paragraph   ? kElements[0]
+                        : kind == StyleKind::Character ? kElements[1]
+                        : kind == StyleKind::Table     ? kElements[2]
+                        : kind == StyleKind::Cell      ? kElements[3]
+                                                       : kElements[4];
+  return std::string(element) + "/" + name;
+}
+
+void ItemWriter::useSwatch(UID swatch) {
+  if (swatch != kInvalidUID) swatches_.insert(swatch);
+}
+
 void ItemWriter::writeCharacterAttribute(xmlNodePtr range, AttributeClass c, const AttributeValue& value) {
-  if (c == AttributeClass::kTextColor && std::holds_alternative<UID>(value)) {
-    const UID swatch = std::get<UID>(value);
-    setAttr(range, "FillColor", swatchRef(doc_, swatch));
-    if (swatch != kInvalidUID) swatches_.insert(swatch);
-  } else if (c == AttributeClass::kTextTint && std::holds_alternative<double>(value)) {
-    setAttr(range, "FillTint", formatNumber(std::get<double>(value)));
-  } else if (c == AttributeClass::kFontFamily && std::holds_alternative<std::string>(value)) {
-    setAttr(range, "AppliedFont", std::get<std::string>(value));
-  } else if (c == AttributeClass::kFontStyle && std::holds_alternative<std::string>(value)) {
-    setAttr(range, "FontStyle", std::get<std::string>(value));
-  } else if (c == AttributeClass::kPointSize && std::holds_alternative<double>(value)) {
-    setAttr(range, "PointSize", formatNumber(std::get<double>(value)));
+  const auto number = [&](const char* name) {
+    if (std::holds_alternative<double>(value)) setAttr(range, name, formatNumber(std::get<double>(value)));
+  };
+  const auto style = [&](const char* name, StyleKind kind) {
+    if (!std::holds_alternative<UID>(value)) return;
+    if (const auto* st = db_->instantiate<Style>(std::get<UID>(value))) setAttr(range, name, styleSelf(kind, st->name()));
+  };
+  const std::string text = std::holds_alternative<std::string>(value) ? std::get<std::string>(value) : "";
+  switch (c) {
+    case AttributeClass::kTextColor:
+      if (std::holds_alternative<UID>(value)) {
+        const UID swatch = std::get<UID>(value);
+        setAttr(range, "FillColor", swatchRef(doc_, swatch));
+        useSwatch(swatch);
+      }
+      break;
+    case AttributeClass::kTextTint: number("FillTint"); break;
+    case AttributeClass::kFontFamily:
+      if (!text.empty()) setAttr(range, "AppliedFont", text);
+      break;
+    case AttributeClass::kFontStyle:
+      if (!text.empty()) setAttr(range, "FontStyle", text);
+      break;
+    case AttributeClass::kPointSize: number("PointSize"); break;
+    case AttributeClass::kParagraphStyle: style("AppliedParagraphStyle", StyleKind::Paragraph); break;
+    case AttributeClass::kCharacterStyle: style("AppliedCharacterStyle", StyleKind::Character); break;
+    case AttributeClass::kLeading:
+      if (text == "auto" || text == "Auto") setAttr(range, "Leading", "Auto");
+      number("Leading");
+      break;
+    case AttributeClass::kAlignment:
+      if (!text.empty())
+        setAttr(range, "Justification",
+                text == "center"    ? "CenterAlign"
+                : text == "right"   ? "RightAlign"
+                : text == "justify" ? "LeftJustified"
+                                    : "LeftAlign");
+      break;
+    case AttributeClass::kFirstLineIndent: number("FirstLineIndent"); break;
+    case AttributeClass::kLeftIndent: number("LeftIndent"); break;
+    case AttributeClass::kRightIndent: number("RightIndent"); break;
+    case AttributeClass::kSpaceBefore: number("SpaceBefore"); break;
+    case AttributeClass::kSpaceAfter: number("SpaceAfter"); break;
+    case AttributeClass::kTracking: number("Tracking"); break;
+    case AttributeClass::kCapitalization:
+      if (!text.empty())
+        setAttr(range, "Capitalization",
+                text == "allCaps" ? "AllCaps" : text == "smallCaps" ? "SmallCaps" : "Normal");
+      break;
+    default: break;
   }
 }
 

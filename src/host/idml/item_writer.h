@@ -9,11 +9,16 @@
 #include <libxml/tree.h>
 
 #include <set>
+#include <string>
 
 #include "host/document.h"
 #include "host/idml/idml_xml.h"
 
 namespace korvex::idml {
+
+// A style's Self: "ParagraphStyle/Title", the application's own names for
+// the default styles ("ParagraphStyle/$ID/NormalParagraphStyle").
+std::string styleSelf(StyleKind kind, const std::string& hostName);
 
 class ItemWriter {
  public:
@@ -26,6 +31,8 @@ class ItemWriter {
   const std::set<UID>& stories() const { return stories_; }
   // Appends a Story element; its text colours join the swatches to write.
   void writeStory(xmlNodePtr parent, UID story);
+  // Adds a swatch to those writeSwatches writes.
+  void useSwatch(UID swatch);
   // Color and Tint elements for the swatches the items and stories written so
   // far use, each tint's base before it: write them last.
   void writeSwatches(xmlNodePtr parent);

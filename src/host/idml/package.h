@@ -42,6 +42,8 @@ class Package {
   // "PACKAGE: PART: PROBLEM"
   Failure failure(const std::string& part, const std::string& problem) const;
   const std::string& name() const { return name_; }
+  // The archive, for copying entries as they are stored.
+  zip* archive() const { return archive_.get(); }
 
  private:
   struct ZipClose {

@@ -12,6 +12,7 @@
 #include "host/idml/idml_xml.h"
 #include "host/idml/item_reader.h"
 #include "host/idml/package.h"
+#include "host/idml/package_writer.h"
 
 namespace korvex::idml {
 
@@ -105,12 +106,14 @@ class Builder {
     for (xmlNodePtr s : roots(parts.stories))
       for (xmlNodePtr c = s->children; c; c = c->next)
         if (named(c, "Story")) reader_.readStory(c);
-    for (xmlNodePtr m : roots(parts.masters))
-      for (xmlNodePtr c = m->children; c; c = c->next)
-        if (named(c, "MasterSpread")) readSpread(c, true);
-    for (xmlNodePtr s : roots(parts.spreads))
-      for (xmlNodePtr c = s->children; c; c = c->next)
-        if (named(c, "Spread")) readSpread(c, false);
+    for (const std::string& name : parts.masters)
+      for (xmlNodePtr c = parsed.at(name).root()->children; c; c = c->next)
+        if (named(c, "MasterSpread"))
+          if (UID u = readSpread(c, true); u != kInvalidUID) source_.objects[name].push_back(u);
+    for (const std::string& name : parts.spreads)
+      for (xmlNodePtr c = parsed.at(name).root()->children; c; c = c->next)
+        if (named(c, "Spread"))
+          if (UID u = readSpread(c, false); u != kInvalidUID) source_.objects[name].push_back(u);
     for (const auto& [page, ref] : appliedMasters_) {
       auto it = masters_.find(ref);
       if (it == masters_.end())
@@ -121,16 +124,43 @@ class Builder {
         (void)page->setAppliedMaster(it->second);
     }
     reader_.finishStories();
+    for (const std::string& name : parts.stories)
+      for (xmlNodePtr c = parsed.at(name).root()->children; c; c = c->next)
+        if (named(c, "Story"))
+          if (UID u = reader_.storyUID(attr(c, "Self")); u != kInvalidUID) {
+            source_.objects[name].push_back(u);
+            source_.selfs[attr(c, "Self")] = u;
+          }
     for (xmlNodePtr b : roots(parts.backing))
       if (xmlNodePtr element = firstElement(b, "XMLElement")) (void)doc_.setXMLRoot(xmlElement(element, 0));
     if (xmlNodePtr properties = childNamed(root, "Properties"))
       if (xmlNodePtr label = childNamed(properties, "Label"))
         for (xmlNodePtr p = label->children; p; p = p->next)
           if (named(p, "KeyValuePair") && !attr(p, "Key").empty()) (void)doc_.setLabel(attr(p, "Key"), attr(p, "Value"));
+    keepSource(parts);
     return {};
   }
 
+  // What an export needs to write back the parts the run leaves alone.
+  std::shared_ptr<SourcePackage> takeSource() { return std::make_shared<SourcePackage>(std::move(source_)); }
+
  private:
+  void keepSource(const Parts& parts) {
+    source_.selfs.insert(layers_.begin(), layers_.end());
+    source_.selfs.insert(masters_.begin(), masters_.end());
+    for (const auto* refs : {&reader_.swatchRefs(), &reader_.itemRefs()})
+      for (const auto& [self, uid] : *refs) source_.selfs.emplace(self, uid);
+    const std::pair<const char*, const std::vector<std::string> Parts::*> kinds[] = {
+        {"Graphic", &Parts::graphic},         {"Fonts", &Parts::fonts},   {"Styles", &Parts::styles},
+        {"Preferences", &Parts::preferences}, {"Tags", &Parts::tags},     {"MasterSpread", &Parts::masters},
+        {"Spread", &Parts::spreads},          {"Story", &Parts::stories}, {"BackingStory", &Parts::backing}};
+    source_.kinds["designmap.xml"] = "designmap";
+    for (const auto& [kind, member] : kinds)
+      for (const std::string& name : parts.*member) source_.kinds.emplace(name, kind);
+    for (const auto& [name, kind] : source_.kinds)
+      source_.projections[name] = writePart(doc_, kind, source_.objectsOf(name));
+  }
+
   static xmlNodePtr firstElement(xmlNodePtr node, const char* name) {
     for (xmlNodePtr c = node->children; c; c = c->next) {
       if (c->type != XML_ELEMENT_NODE) continue;
@@ -333,7 +363,7 @@ class Builder {
     }
   }
 
-  void readSpread(xmlNodePtr spreadNode, bool master) {
+  UID readSpread(xmlNodePtr spreadNode, bool master) {
     std::vector<xmlNodePtr> pages;
     for (xmlNodePtr c = spreadNode->children; c; c = c->next)
       if (named(c, "Page")) pages.push_back(c);
@@ -349,12 +379,12 @@ class Builder {
       std::string name = attr(spreadNode, "Name");
       if (name.empty() || doc_.findMasterSpread(name)) name = "Master " + std::to_string(masters_.size() + 1);
       spread = doc_.createMasterSpread(name);
-      if (!spread) return;
+      if (!spread) return kInvalidUID;
       masters_[attr(spreadNode, "Self")] = spread->GetUID();
     } else {
       const PMReal top = lastSpread_ ? IDocument::spreadBottom(*lastSpread_) + kSpreadGap : 0;
       spread = doc_.createSpreadAt(top);
-      if (!spread) return;
+      if (!spread) return kInvalidUID;
       lastSpread_ = spread;
     }
     for (xmlNodePtr p : pages) {
@@ -405,6 +435,7 @@ class Builder {
       const UID item = reader_.readItem(c, sl->GetUID(), TransformSpace::Parent);
       if (auto* p = doc_.GetDocDataBase()->instantiate<PageItem>(item)) (void)p->setTransform(shift * p->transform());
     }
+    return spread->GetUID();
   }
 
   const Package& package_;
@@ -416,6 +447,7 @@ class Builder {
   std::vector<std::pair<Page*, std::string>> appliedMasters_;
   PageMargins defaultMargins_;
   ISpread* lastSpread_ = nullptr;
+  SourcePackage source_;
 };
 
 }  // namespace
@@ -436,6 +468,9 @@ DocumentLoadResult readPackage(std::string_view bytes, const std::string& fileNa
     r.message = built.message();
     return r;
   }
+  auto source = builder.takeSource();
+  source->bytes.assign(bytes);
+  doc->setSourcePackage(std::move(source));
   r.document = std::move(doc);
   r.unsupported = builder.unsupported();
   return r;

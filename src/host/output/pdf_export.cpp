@@ -182,4 +182,10 @@ PdfExportProvider& pdfExportProvider(Session& session) {
   return ref;
 }
 
+IExportProvider* exportProviderFor(Session& session, const IDocument& document, const std::string& format) {
+  pdfExportProvider(session);
+  idmlExportProvider(session);
+  return findExportProvider(session, document, format);
+}
+
 }  // namespace korvex

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/output_file.h"
+#include "host/export_provider.h"
 #include "host/output/page_renderer.h"
 #include "host/output/pdf_style.h"
 #include "host/session.h"
@@ -47,10 +48,13 @@ using ExportResponder =
     std::function<void(bool after, IDocument& document, const IDFile& file, const std::string& format,
                        int uiFlags, const PdfExportRequest& request)>;
 
-class PdfExportProvider : public Service {
+class PdfExportProvider : public IExportProvider {
  public:
   PdfExportProvider() = default;
   std::string name() const override { return kPdfFormatName; }
+  bool CanExportThisFormat(const IDocument&, const std::string& format) const override {
+    return format == kPdfFormatName;
+  }
 
   // The session's style list, read on first use; reload() after styles changed on disk.
   const PdfStyleList& styles();
@@ -75,6 +79,10 @@ class PdfExportProvider : public Service {
 
 // The provider installed in the session's registry, installed on first ask.
 PdfExportProvider& pdfExportProvider(Session& session);
+
+// The provider for the format among the session's, with the host's own
+// ("Adobe PDF", "InDesignMarkup") installed first; null when none exports it.
+IExportProvider* exportProviderFor(Session& session, const IDocument& document, const std::string& format);
 
 // Whether an output file may be written at path: not a folder, device, fifo
 // or socket, and not the file of a document open in the session (an export
