@@ -19,6 +19,7 @@
 
 #include "foundation/text_encoding.h"
 #include "foundation/value.h"
+#include "platform/isolated_call.h"
 
 namespace korvex {
 
@@ -657,9 +658,21 @@ Result<std::vector<std::string>> workbookSheetNames(const std::string& path) {
       return book->names();
     }
     case BookKind::Xls: {
-      Result<Xls> book = Xls::open(path);
-      if (!book) return book.failure();
-      return book->names();
+      // FreeXL faults on some damaged workbooks; it runs where it can't take us down.
+      Result<std::string> joined = runIsolated(
+          [&path]() -> Result<std::string> {
+            Result<Xls> book = Xls::open(path);
+            if (!book) return book.failure();
+            std::string names;
+            for (const std::string& name : book->names()) names += name + '\0';
+            return names;
+          },
+          path);
+      if (!joined) return joined.failure();
+      std::vector<std::string> names;
+      for (std::size_t start = 0, end; (end = joined->find('\0', start)) != std::string::npos; start = end + 1)
+        names.push_back(joined->substr(start, end - start));
+      return names;
     }
   }
   return problem(path, "not a workbook");
@@ -682,12 +695,16 @@ Result<std::string> workbookUsedRange(const std::string& path, const std::string
       grid = book->grid(path, sheet);
       break;
     }
-    case BookKind::Xls: {
-      Result<Xls> book = Xls::open(path);
-      if (!book) return book.failure();
-      grid = book->grid(path, sheet);
-      break;
-    }
+    case BookKind::Xls:
+      return runIsolated(
+          [&path, &sheet]() -> Result<std::string> {
+            Result<Xls> book = Xls::open(path);
+            if (!book) return book.failure();
+            Result<Grid> cells = book->grid(path, sheet);
+            if (!cells) return cells.failure();
+            return usedRange(*cells);
+          },
+          path);
   }
   if (!grid) return grid.failure();
   return usedRange(*grid);

@@ -2,6 +2,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -219,6 +220,16 @@ TEST_F(TableCommand, OdsAndXlsGiveTheSameCells) {
   json expected = kWorkbookRows;
   expected[2]["Datum"] = "";
   EXPECT_EQ(xlsData["rows"], expected);
+
+  // A damaged workbook on which FreeXL itself faults (found by fuzzing; the
+  // fault shows under AddressSanitizer): one line naming the file, and the
+  // command lives to say it.
+  const fs::path damaged = home.scratch() / "damaged.xls";
+  fs::copy_file(fs::path(KORVEX_SOURCE_DIR) / "tests/e2e/data/freexl-fault.xls", damaged);
+  const test::ProcessResult refused = test::runProcess(KORVEX_EXE, {"table", damaged.string()});
+  EXPECT_EQ(refused.exitCode, 1) << refused.err;
+  EXPECT_EQ(refused.err.rfind("korvex: " + damaged.string() + ": ", 0), 0u) << refused.err;
+  EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
 }
 
 }  // namespace
