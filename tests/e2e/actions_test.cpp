@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/hfs_path.h"
+#include "support/plist_text.h"
 #include "support/run_process.h"
 #include "support/temp_home.h"
 
@@ -19,6 +20,10 @@ namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
+using test::str;
+using test::num;
+using test::dict;
+using test::plist;
 
 using test::replaceAll;
 
@@ -26,19 +31,6 @@ std::size_t count(const std::string& text, const std::string& part) {
   std::size_t n = 0;
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
-}
-
-std::string str(const std::string& key, const std::string& value) {
-  return "<key>" + key + "</key><string>" + value + "</string>";
-}
-std::string num(const std::string& key, int value) {
-  return "<key>" + key + "</key><integer>" + std::to_string(value) + "</integer>";
-}
-std::string dict(const std::string& body) {
-  return "<dict>" + body + "</dict>";
-}
-std::string plist(const std::string& body) {
-  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
 }
 
 // Each test works on fresh copies of the example documents and their pictures.

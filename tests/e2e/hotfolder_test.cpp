@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/plist_text.h"
 #include "support/run_process.h"
 #include "support/spawned.h"
 #include "support/temp_home.h"
@@ -19,12 +20,9 @@ namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
+using test::plist;
 
 const char* const kFlyer = "Flyer Sommerfest.indd";
-
-std::string plist(const std::string& body) {
-  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
-}
 
 // A hot folder with the subfolder "Proof": export a PDF next to the
 // document, then save it.

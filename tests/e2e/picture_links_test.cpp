@@ -6,28 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "support/plist_text.h"
 #include "support/run_process.h"
 #include "support/temp_home.h"
+#include "support/tools.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string str(const std::string& key, const std::string& value) {
-  return "<key>" + key + "</key><string>" + value + "</string>";
-}
-std::string plist(const std::string& body) {
-  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
-}
-
-// A program on PATH, found when the test runs.
-std::string tool(const std::string& name) {
-  std::stringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin");
-  for (std::string folder; std::getline(path, folder, ':');)
-    if (fs::exists(fs::path(folder) / name)) return (fs::path(folder) / name).string();
-  return name;
-}
+using test::tool;
+using test::str;
+using test::plist;
 
 void make(const std::vector<std::string>& args) {
   const auto r = test::runProcess(tool(args[0]), {args.begin() + 1, args.end()});

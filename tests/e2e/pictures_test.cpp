@@ -17,23 +17,16 @@
 
 #include "support/run_process.h"
 #include "support/temp_home.h"
+#include "support/tools.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
+using test::tool;
 
 test::ProcessResult korvex(const std::vector<std::string>& args) {
   return test::runProcess(KORVEX_EXE, args);
-}
-
-std::string tool(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::stringstream folders(path ? path : "/usr/bin");
-  for (std::string folder; std::getline(folders, folder, ':');)
-    if (const fs::path candidate = fs::path(folder) / name; ::access(candidate.c_str(), X_OK) == 0)
-      return candidate.string();
-  return {};
 }
 
 std::size_t count(const std::string& text, const std::string& part) {

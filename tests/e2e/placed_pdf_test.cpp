@@ -14,22 +14,13 @@
 
 #include "support/run_process.h"
 #include "support/temp_home.h"
+#include "support/tools.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A program on the PATH, or empty.
-std::string tool(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::stringstream folders(path ? path : "/usr/bin:/bin");
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    const fs::path candidate = fs::path(folder) / name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-  }
-  return {};
-}
+using test::tool;
 
 test::ProcessResult run(const std::string& name, const std::vector<std::string>& args) {
   return test::runProcess(tool(name), args);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/plist_text.h"
 #include "support/run_process.h"
 #include "support/temp_home.h"
 
@@ -16,6 +17,7 @@ namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
+using test::plist;
 using Lines = std::vector<std::string>;
 
 test::ProcessResult korvex(const std::vector<std::string>& args) {
@@ -23,10 +25,6 @@ test::ProcessResult korvex(const std::vector<std::string>& args) {
 }
 
 const char* const kMinimalDocument = R"({"format": "korvex-document", "version": 1})";
-
-std::string plist(const std::string& body) {
-  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
-}
 
 std::string actionDict(const std::string& name) {
   return "<dict><key>Action</key><string>" + name + "</string></dict>";

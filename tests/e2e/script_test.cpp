@@ -8,36 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "support/plist_text.h"
 #include "support/run_process.h"
 #include "support/temp_home.h"
+#include "support/tools.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A tool of the independent checks, found on the PATH at test time.
-std::string tool(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::stringstream folders(path ? path : "/usr/bin");
-  for (std::string folder; std::getline(folders, folder, ':');)
-    if (const fs::path candidate = fs::path(folder) / name; ::access(candidate.c_str(), X_OK) == 0)
-      return candidate.string();
-  return {};
-}
-
-std::string str(const std::string& key, const std::string& value) {
-  return "<key>" + key + "</key><string>" + value + "</string>";
-}
-std::string num(const std::string& key, int value) {
-  return "<key>" + key + "</key><integer>" + std::to_string(value) + "</integer>";
-}
-std::string dict(const std::string& body) {
-  return "<dict>" + body + "</dict>";
-}
-std::string plist(const std::string& body) {
-  return R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0">)" + body + "</plist>";
-}
+using test::tool;
+using test::str;
+using test::num;
+using test::dict;
+using test::plist;
 
 // Copies of the flyer and its pictures, with scripts written beside them.
 class Scripts : public ::testing::Test {
