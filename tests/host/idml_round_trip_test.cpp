@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -138,6 +139,30 @@ TEST_F(IdmlSurgicalExport, EachChangeTouchesOnlyItsParts) {
     const PMRect after = *back->pathBounds(uidOf(*back, "r1"));
     EXPECT_NEAR(after.left - before.left, 10, 1e-6);
     EXPECT_NEAR(after.top - before.top, 20, 1e-6);
+  }
+  {  // a rectangle made on a spread the package has: into that spread's part, at its place
+    auto doc = open(package);
+    ISpread* first = doc->GetDocDataBase()->instantiate<ISpread>(doc->spreadList().front());
+    const UID pictures = doc->findLayer("Pictures")->GetUID();
+    PageItem* made = doc->createRectangle(first->QueryLayer(pictures)->GetUID(), PMRect{30, 40, 90, 120});
+    ASSERT_NE(made, nullptr);
+    const PMRect placed = *doc->pathBounds(made->GetUID());
+    const std::size_t items = doc->allPageItems().size();
+    const auto changed = changedParts(*doc);
+    ASSERT_EQ(namesOf(changed), std::set<std::string>{"Spreads/Spread_u1.xml"});
+    keepsSelfs("Spreads/Spread_u1.xml", changed.at("Spreads/Spread_u1.xml"));
+    auto back = open(exported);
+    ASSERT_EQ(back->allPageItems().size(), items) << "the new rectangle was lost";
+    bool found = false;
+    for (UID uid : back->allPageItems())
+      if (auto bounds = back->pathBounds(uid); bounds && std::abs(bounds->left - placed.left) < 1e-6 &&
+                                               std::abs(bounds->top - placed.top) < 1e-6 &&
+                                               std::abs(bounds->right - placed.right) < 1e-6)
+        found = true;
+    EXPECT_TRUE(found) << "no rectangle at the place it was made";
+    // It names the package's own layer, not the model's.
+    EXPECT_TRUE(std::regex_search(changed.at("Spreads/Spread_u1.xml"),
+                                  std::regex(R"(<Rectangle Self="u[0-9]+n*"[^>]*ItemLayer="uPix")")));
   }
   {  // a story's text replaced: its story
     auto doc = open(package);

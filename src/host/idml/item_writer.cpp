@@ -11,13 +11,6 @@ namespace korvex::idml {
 
 namespace {
 
-std::string swatchRef(const IDocument& doc, UID uid) {
-  const Swatch* s = doc.swatch(uid);
-  if (!s) return "Swatch/None";
-  if (s->kind() == SwatchKind::None) return "Swatch/None";
-  return (s->kind() == SwatchKind::Tint ? "Tint/" : "Color/") + s->name();
-}
-
 // A path as IDML writes it: anchor and the two direction points of each point.
 void writePath(xmlNodePtr properties, const Path& path) {
   xmlNodePtr geometry = xmlNewChild(properties, nullptr, xmlChars("PathGeometry"), nullptr);
@@ -41,6 +34,14 @@ const char* placedElementName(ClassID kind) {
 }
 
 }  // namespace
+
+std::string swatchRef(const IDocument& doc, UID uid) {
+  const Swatch* s = doc.swatch(uid);
+  if (!s) return "Swatch/None";
+  if (s->kind() == SwatchKind::None) return "Swatch/None";
+  return (s->kind() == SwatchKind::Tint ? "Tint/" : "Color/") + s->name();
+}
+
 
 void ItemWriter::writeItem(xmlNodePtr parent, UID uid, TransformSpace space) {
   auto* item = db_->instantiate<PageItem>(uid);

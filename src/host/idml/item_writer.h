@@ -19,6 +19,8 @@ namespace korvex::idml {
 // A style's Self: "ParagraphStyle/Title", the application's own names for
 // the default styles ("ParagraphStyle/$ID/NormalParagraphStyle").
 std::string styleSelf(StyleKind kind, const std::string& hostName);
+// How an item names its fill or stroke swatch: "Color/NAME", "Tint/NAME", "Swatch/None".
+std::string swatchRef(const IDocument& doc, UID uid);
 
 class ItemWriter {
  public:

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -531,6 +532,25 @@ void mergeChild(xmlNodePtr original, xmlNodePtr before, xmlNodePtr now, const ch
   }
 }
 
+// The model's names of layers, masters, stories and swatches the package
+// already had, and their Self there.
+std::map<std::string, std::string> packageSelfs(const IDocument& doc, const SourcePackage& source) {
+  std::map<std::string, std::string> bySelf;
+  for (const auto& [self, uid] : source.selfs) {
+    bySelf.emplace("u" + std::to_string(uid), self);
+    if (doc.swatch(uid)) bySelf.emplace(swatchRef(doc, uid), self);
+  }
+  return bySelf;
+}
+
+// Element and everything in it name what the package had by its Self there.
+void usePackageSelfs(xmlNodePtr element, const std::map<std::string, std::string>& bySelf) {
+  for (const char* a : {"ItemLayer", "AppliedMaster", "ParentStory", "FillColor", "StrokeColor"})
+    if (auto it = bySelf.find(attr(element, a)); it != bySelf.end()) setAttr(element, a, it->second);
+  for (xmlNodePtr c = element->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE) usePackageSelfs(c, bySelf);
+}
+
 class Surgeon {
  public:
   Surgeon(const IDocument& doc, const SourcePackage& source) : doc_(doc), db_(doc.GetDocDataBase()), source_(source) {}
@@ -721,6 +741,88 @@ class Surgeon {
       xmlUnlinkNode(o);
       xmlFreeNode(o);
     }
+    if (before && now) addNewItems(root, now, was);
+  }
+
+  static bool isPageItem(xmlNodePtr node) {
+    return named(node, "Group") || named(node, "GraphicLine") || named(node, "Rectangle") || named(node, "Oval") ||
+           named(node, "Polygon") || named(node, "TextFrame");
+  }
+
+  // Items the run made on a spread the package had: copied from the model's
+  // form into the spread (or the group that holds them), moved from the
+  // writer's spread origin to the part's the way a page there was moved.
+  void addNewItems(xmlNodePtr root, xmlNodePtr now,
+                   const std::map<std::string, xmlNodePtr>& was) {
+    xmlNodePtr spread = childNamed(root, "Spread");
+    if (!spread) spread = childNamed(root, "MasterSpread");
+    if (!spread) return;
+    std::map<std::string, xmlNodePtr> originals;
+    indexBySelf(root, originals);
+    // How the reader moved this spread's items: an item of the part against
+    // the same item as written from the model when read.
+    std::optional<PMMatrix> shift;
+    for (xmlNodePtr item = spread->children; item && !shift; item = item->next) {
+      if (item->type != XML_ELEMENT_NODE || !isPageItem(item)) continue;
+      const UID uid = uidOf(attr(item, "Self"));
+      auto b = was.find("u" + std::to_string(uid));
+      if (uid == kInvalidUID || b == was.end()) continue;
+      if (const auto inverse = parseMatrix(attr(b->second, "ItemTransform")).inverse())
+        shift = parseMatrix(attr(item, "ItemTransform")) * *inverse;
+    }
+    std::vector<xmlNodePtr> added;
+    const auto walk = [&](auto& self, xmlNodePtr node) -> void {
+      for (xmlNodePtr c = node->children; c; c = c->next) {
+        if (c->type != XML_ELEMENT_NODE) continue;
+        if (isPageItem(c) && !was.count(attr(c, "Self"))) {
+          added.push_back(c);  // with everything inside it
+          continue;
+        }
+        self(self, c);
+      }
+    };
+    walk(walk, now);
+    for (xmlNodePtr item : added) {
+      // The group that holds it in the model, if the part has that group; else the spread.
+      xmlNodePtr target = spread;
+      if (item->parent && isPageItem(item->parent)) {
+        for (const auto& [self, node] : originals)
+          if (isPageItem(node) && "u" + std::to_string(uidOf(self)) == attr(item->parent, "Self")) target = node;
+      }
+      xmlNodePtr copy = xmlDocCopyNode(item, root->doc, 1);
+      if (!copy) continue;
+      renameClashingSelfs(copy, originals);
+      usePackageSelfs(copy, packageSelfs(doc_, source_));
+      if (shift && target == spread)
+        setAttr(copy, "ItemTransform", matrixText(*shift * parseMatrix(attr(copy, "ItemTransform"))));
+      xmlAddChild(target, copy);
+      xmlReconciliateNs(root->doc, copy);
+    }
+  }
+
+  // A Self the package already uses elsewhere gets a suffix, and the thread
+  // links inside the copy follow it.
+  static void renameClashingSelfs(xmlNodePtr copy, const std::map<std::string, xmlNodePtr>& originals) {
+    std::map<std::string, std::string> renamed;
+    const auto rename = [&](auto& self, xmlNodePtr node) -> void {
+      if (node->type != XML_ELEMENT_NODE) return;
+      if (std::string id = attr(node, "Self"); !id.empty() && originals.count(id)) {
+        std::string fresh = id + "n";
+        while (originals.count(fresh)) fresh += "n";
+        renamed[id] = fresh;
+        setAttr(node, "Self", fresh);
+      }
+      for (xmlNodePtr c = node->children; c; c = c->next) self(self, c);
+    };
+    rename(rename, copy);
+    if (renamed.empty()) return;
+    const auto relink = [&](auto& self, xmlNodePtr node) -> void {
+      if (node->type != XML_ELEMENT_NODE) return;
+      for (const char* link : {"PreviousTextFrame", "NextTextFrame"})
+        if (auto it = renamed.find(attr(node, link)); it != renamed.end()) setAttr(node, link, it->second);
+      for (xmlNodePtr c = node->children; c; c = c->next) self(self, c);
+    };
+    relink(relink, copy);
   }
 
   static void mergeItem(xmlNodePtr original, xmlNodePtr before, xmlNodePtr now) {
@@ -841,22 +943,12 @@ PartChanges partChanges(const IDocument& doc, const SourcePackage& source, const
   return c;
 }
 
-// A new part names layers, masters and stories the package already had by their Self there.
-std::string withPackageSelfs(const std::string& part, const SourcePackage& source) {
-  std::map<std::string, std::string> bySelf;
-  for (const auto& [self, uid] : source.selfs) bySelf.emplace("u" + std::to_string(uid), self);
-  XmlDocument doc = parseXml(part);
-  if (!doc) return part;
-  const auto walk = [&](auto& self, xmlNodePtr node) -> void {
-    for (xmlNodePtr c = node->children; c; c = c->next) {
-      if (c->type != XML_ELEMENT_NODE) continue;
-      for (const char* a : {"ItemLayer", "AppliedMaster", "ParentStory"})
-        if (auto it = bySelf.find(attr(c, a)); it != bySelf.end()) setAttr(c, a, it->second);
-      self(self, c);
-    }
-  };
-  walk(walk, doc.root());
-  return serialize(doc.get());
+// A new part names what the package already had by its Self there.
+std::string withPackageSelfs(const std::string& part, const IDocument& doc, const SourcePackage& source) {
+  XmlDocument xml = parseXml(part);
+  if (!xml) return part;
+  usePackageSelfs(xml.root(), packageSelfs(doc, source));
+  return serialize(xml.get());
 }
 
 // The designmap's idPkg references: gone parts removed, added ones after the
@@ -948,7 +1040,7 @@ Status writeFromSource(const IDocument& doc, const SourcePackage& source, const 
       entries.push_back({name, std::move(edited), -1, stored});
     }
   for (const auto& [kind, name] : changes.added)
-    entries.push_back({name, withPackageSelfs(PartWriter(doc).write(kind, changes.objects.at(name)), source), -1, false});
+    entries.push_back({name, withPackageSelfs(PartWriter(doc).write(kind, changes.objects.at(name)), doc, source), -1, false});
   return writeZip(path, entries, archive);
 }
 
