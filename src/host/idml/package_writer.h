@@ -6,6 +6,8 @@
 // parts it did change are edited in place, so that what the model does not
 // hold (unknown elements and attributes, every Self) stays.
 
+#include <libxml/tree.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +26,11 @@ inline constexpr const char* kPartKinds[] = {"Graphic",      "Fonts",  "Styles",
 // objects are the spreads or stories a spread or story part holds. The same
 // model gives the same bytes.
 std::string writePart(const IDocument& doc, const std::string& kind, const std::vector<UID>& objects);
+
+// A designmap Layer element's attributes and colour, and an element's
+// Properties/Label, as the model says them.
+void writeLayerElement(xmlNodePtr layerElement, const IDocumentLayer& layer);
+void writeLabelElement(xmlNodePtr properties, const LabelStore& labels);
 
 // Writes the package to path through a temporary beside it; a failure
 // leaves an existing file untouched and names path and the problem.
