@@ -3,7 +3,8 @@
 // size of the process); run one benchmark per process to read it alone:
 //   host_bench --benchmark_filter=Load
 // host_bench --write PATH saves the document and exits, for scripts that
-// compare loading it with other readers.
+// compare loading it with other readers; host_bench --open-close DOC...
+// loads each document and lets it go, the floor of a batch run over them.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -118,6 +119,11 @@ BENCHMARK(BM_LoadLargeDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--write") {
     if (korvex::saveDocumentFile(*korvex::largeDocument(), argv[2]) != korvex::kSuccess) return 1;
+    return 0;
+  }
+  if (argc >= 3 && std::string_view(argv[1]) == "--open-close") {
+    for (int i = 2; i < argc; ++i)
+      if (korvex::loadDocumentFile(argv[i]).error != korvex::kSuccess) return 1;
     return 0;
   }
   benchmark::Initialize(&argc, argv);
