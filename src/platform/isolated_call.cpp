@@ -54,6 +54,10 @@ Result<std::string> runIsolated(const std::function<Result<std::string>()>& work
   if (pid < 0) return fail(what + ": " + std::strerror(errno));
   if (pid == 0) {
     reader.reset();
+    // What a failing library prints (or a sanitizer's report of it) is not for
+    // the user: the parent reports the failure in one line.
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (devNull >= 0) ::dup2(devNull, STDERR_FILENO);
     childRun(work, writer.get());
   }
   writer.reset();
