@@ -35,6 +35,18 @@ class IdmlSurgicalExport : public ::testing::Test {
     std::string& graphic = parts.files["Resources/Graphic.xml"];
     graphic.insert(graphic.find("<Swatch "),
                    R"(<Color Self="Color/Unused" Model="Process" Space="CMYK" ColorValue="1 2 3 4" Name="Spare"/>)");
+    // The main story gets what the model has no place for: an attribute, an
+    // XML element around a line and a note.
+    std::string& story = parts.files["Stories/Story_uS.xml"];
+    const auto put = [&](const std::string& what, const std::string& with) {
+      ASSERT_NE(story.find(what), std::string::npos) << what;
+      story.replace(story.find(what), what.size(), with);
+    };
+    put(R"(<CharacterStyleRange PointSize="12">)", R"(<CharacterStyleRange PointSize="12" KerningMethod="$ID/Optical">)");
+    put("<Content>Zeile 3 des Textes.</Content>",
+        R"(<XMLElement Self="xz3" MarkupTag="XMLTag/Zeile"><Content>Zeile 3 des Textes.</Content></XMLElement>)");
+    put("<Content>Zeile 5 des Textes.</Content>",
+        R"(<Content>Zeile 5 des Textes.</Content><Note Self="nt1"><ParagraphStyleRange><CharacterStyleRange><Content>Notiz</Content></CharacterStyleRange></ParagraphStyleRange></Note>)");
     test::writeZip(package, parts.entries());
     original = test::listEntries(package);
     ASSERT_EQ(original.size(), parts.order.size());
@@ -241,6 +253,95 @@ TEST_F(IdmlSurgicalExport, EachChangeTouchesOnlyItsParts) {
     EXPECT_EQ(back.document->GetPageCount(), 2);
     const ISpread* last = back.document->spreadAt(1);
     EXPECT_EQ(last->QueryLayer(back.document->findLayer("Pictures")->GetUID())->children().size(), 1u);
+  }
+}
+
+// Text edited in a story with a page number, a table, an XML element, a note
+// and an attribute the model does not know: the edit lands where the text was,
+// everything else in the story stays as it was.
+TEST_F(IdmlSurgicalExport, StoryTextIsEditedInPlace) {
+  const auto mainStory = [&](IDocument& doc) {
+    auto* db = doc.GetDocDataBase();
+    return doc.story(db->instantiate<MultiColumnItem>(db->instantiate<SplineItem>(uidOf(doc, "tf1"))->textContentUID())
+                         ->storyUID());
+  };
+  const auto keepsTheRest = [&](const std::string& s) {
+    for (const char* kept : {R"(KerningMethod="$ID/Optical")", R"(<XMLElement Self="xz3" MarkupTag="XMLTag/Zeile">)",
+                             "<Note Self=\"nt1\">", "<?ACE 18?>", "<Cell Self=\"c11\" Name=\"1:1\">",
+                             "<Content>Zeile 5 des Textes.</Content>"})
+      EXPECT_NE(s.find(kept), std::string::npos) << kept << " in " << s;
+    keepsSelfs("Stories/Story_uS.xml", s);
+  };
+  {  // a word replaced inside the XML element
+    auto doc = open(package);
+    ITextModel* story = mainStory(*doc);
+    ASSERT_NE(story, nullptr);
+    const int at = static_cast<int>(story->characters().find(U"Zeile 3 des"));
+    ASSERT_GE(at, 0);
+    ASSERT_EQ(story->Replace(at + 6, 1, "drei"), kSuccess);
+    const std::string expected = story->text();
+    const auto changed = changedParts(*doc);
+    ASSERT_TRUE(changed.count("Stories/Story_uS.xml"));
+    for (const auto& [name, data] : changed)
+      EXPECT_TRUE(name == "Stories/Story_uS.xml" || name == "XML/BackingStory.xml") << name;
+    const std::string& s = changed.at("Stories/Story_uS.xml");
+    EXPECT_NE(s.find(R"(<XMLElement Self="xz3" MarkupTag="XMLTag/Zeile"><Content>Zeile drei des Textes.</Content></XMLElement>)"),
+              std::string::npos)
+        << s;
+    keepsTheRest(s);
+    auto back = open(exported);
+    EXPECT_EQ(mainStory(*back)->text(), expected);
+  }
+  {  // a paragraph put in and a paragraph end taken out, in two exports
+    auto doc = open(package);
+    ITextModel* story = mainStory(*doc);
+    const int at = static_cast<int>(story->characters().find(U"Zeile 8 des"));
+    ASSERT_EQ(story->Insert(at, "Neue Zeile\r"), kSuccess);
+    std::string expected = story->text();
+    auto changed = changedParts(*doc);
+    std::string s = changed.at("Stories/Story_uS.xml");
+    EXPECT_NE(s.find("<Content>Zeile 7 des Textes.</Content><Br/><Content>Neue Zeile</Content><Br/>"), std::string::npos)
+        << s;
+    keepsTheRest(s);
+    EXPECT_EQ(mainStory(*open(exported))->text(), expected);
+
+    const int end = static_cast<int>(story->characters().find(U"Zeile 10 des Textes.\r")) + 20;
+    ASSERT_EQ(story->Replace(end, 1, " "), kSuccess);
+    expected = story->text();
+    changed = changedParts(*doc);
+    s = changed.at("Stories/Story_uS.xml");
+    EXPECT_NE(s.find("Zeile 10 des Textes. Zeile 11"), std::string::npos) << s;
+    keepsTheRest(s);
+    EXPECT_EQ(mainStory(*open(exported))->text(), expected);
+  }
+  {  // a word set larger, then the table's neighbour coloured: ranges of their own, the rest as it was
+    auto doc = open(package);
+    ITextModel* story = mainStory(*doc);
+    const int at = static_cast<int>(story->characters().find(U"Zeile 8 des"));
+    ASSERT_EQ(story->ApplyAttributes(at, 5, {{AttributeClass::kPointSize, 40.0}}), kSuccess);
+    auto changed = changedParts(*doc);
+    std::string s = changed.at("Stories/Story_uS.xml");
+    EXPECT_TRUE(std::regex_search(s, std::regex(R"(<CharacterStyleRange PointSize="40" KerningMethod="\$ID/Optical">)"
+                                                R"(\s*<Properties>.*</Properties>\s*<Content>Zeile</Content></CharacterStyleRange>)"
+                                                R"(\s*<CharacterStyleRange PointSize="12" KerningMethod="\$ID/Optical">)"
+                                                R"(\s*<Properties>.*</Properties>\s*<Content> 8 des Textes.</Content>)")))
+        << s;
+    keepsTheRest(s);
+    auto back = open(exported);
+    const ITextModel* reread = mainStory(*back);
+    EXPECT_EQ(reread->text(), story->text());
+    EXPECT_EQ(std::get<double>(reread->QueryRun(AttributeClass::kPointSize, at + 2)->value), 40.0);
+    EXPECT_EQ(std::get<double>(reread->QueryRun(AttributeClass::kPointSize, at + 6)->value), 12.0);
+
+    const int end = static_cast<int>(story->characters().find(U"Ende"));
+    ASSERT_EQ(story->ApplyAttributes(end, 4, {{AttributeClass::kTextColor, doc->findSwatch("Rot")->GetUID()}}), kSuccess);
+    changed = changedParts(*doc);
+    s = changed.at("Stories/Story_uS.xml");
+    EXPECT_NE(s.find(R"(KerningMethod="$ID/Optical" FillColor="Color/Rot"><Properties>)"), std::string::npos) << s;
+    keepsTheRest(s);
+    back = open(exported);
+    EXPECT_EQ(std::get<UID>(mainStory(*back)->QueryRun(AttributeClass::kTextColor, end)->value),
+              back->findSwatch("Rot")->GetUID());
   }
 }
 

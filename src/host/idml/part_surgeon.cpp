@@ -11,6 +11,7 @@
 #include "host/idml/idml_xml.h"
 #include "host/idml/item_writer.h"
 #include "host/idml/package_writer.h"
+#include "host/idml/story_surgeon.h"
 
 namespace korvex::idml {
 
@@ -98,7 +99,7 @@ class Surgeon {
     } else if (kind == "Spread" || kind == "MasterSpread") {
       editItems(original.root(), before.root(), now.root());
     } else if (kind == "Story") {
-      editStories(original.root(), now.root());
+      editStories(original.root(), before.root(), now.root());
     } else {
       return writePart(doc_, kind, objects(name, kind));
     }
@@ -396,37 +397,56 @@ class Surgeon {
           }
   }
 
-  // A story's text in the model's form; the Story element keeps its own
-  // attributes and the children that are no text (StoryPreference and the like).
-  void editStories(xmlNodePtr root, xmlNodePtr now) {
-    std::map<std::string, xmlNodePtr> is;
+  // A story's changed text edited in place where it can be; else its text in
+  // the model's form, the Story element keeping its own attributes and the
+  // children that are no text (StoryPreference and the like).
+  void editStories(xmlNodePtr root, xmlNodePtr before, xmlNodePtr now) {
+    std::map<std::string, xmlNodePtr> was, is;
+    if (before) indexBySelf(before, was);
     if (now) indexBySelf(now, is);
-    for (xmlNodePtr c = root->children; c; c = c->next) {
+    for (xmlNodePtr c = root->children, next = nullptr; c; c = next) {
+      next = c->next;
       if (!named(c, "Story")) continue;
       const UID uid = uidOf(attr(c, "Self"));
-      auto n = is.find("u" + std::to_string(uid));
-      if (uid == kInvalidUID || n == is.end()) continue;
-      xmlNodePtr insertAt = nullptr;
-      for (xmlNodePtr r = c->children, next = nullptr; r; r = next) {
-        next = r->next;
-        if (!named(r, "ParagraphStyleRange") && !named(r, "CharacterStyleRange") && !named(r, "XMLElement")) continue;
-        if (!insertAt) insertAt = xmlNewNode(nullptr, xmlChars("Marker"));
-        if (!insertAt->parent) xmlAddPrevSibling(r, insertAt);
-        xmlUnlinkNode(r);
-        xmlFreeNode(r);
+      if (uid == kInvalidUID) continue;
+      const std::string self = "u" + std::to_string(uid);
+      auto n = is.find(self);
+      if (n == is.end()) continue;
+      if (auto b = was.find(self); b != was.end()) {
+        if (sameNode(b->second, n->second)) continue;
+        if (XmlNode edited = editedStory(c, b->second, n->second, packageSelfs(doc_, source_))) {
+          xmlNodePtr old = xmlReplaceNode(c, edited.release());
+          xmlFreeNode(old);
+          continue;
+        }
       }
-      for (xmlNodePtr r = n->second->children; r; r = r->next) {
-        if (r->type != XML_ELEMENT_NODE) continue;
-        xmlNodePtr copy = xmlDocCopyNode(r, root->doc, 1);
-        if (insertAt)
-          xmlAddPrevSibling(insertAt, copy);
-        else
-          xmlAddChild(c, copy);
-      }
-      if (insertAt) {
-        xmlUnlinkNode(insertAt);
-        xmlFreeNode(insertAt);
-      }
+      rewriteStory(c, n->second);
+    }
+  }
+
+  void rewriteStory(xmlNodePtr story, xmlNodePtr now) {
+    xmlNodePtr insertAt = nullptr;
+    for (xmlNodePtr r = story->children, next = nullptr; r; r = next) {
+      next = r->next;
+      if (!named(r, "ParagraphStyleRange") && !named(r, "CharacterStyleRange") && !named(r, "XMLElement")) continue;
+      if (!insertAt) insertAt = xmlNewNode(nullptr, xmlChars("Marker"));
+      if (!insertAt->parent) xmlAddPrevSibling(r, insertAt);
+      xmlUnlinkNode(r);
+      xmlFreeNode(r);
+    }
+    const auto selfs = packageSelfs(doc_, source_);
+    for (xmlNodePtr r = now->children; r; r = r->next) {
+      if (r->type != XML_ELEMENT_NODE) continue;
+      xmlNodePtr copy = xmlDocCopyNode(r, story->doc, 1);
+      usePackageSelfs(copy, selfs);
+      if (insertAt)
+        xmlAddPrevSibling(insertAt, copy);
+      else
+        xmlAddChild(story, copy);
+    }
+    if (insertAt) {
+      xmlUnlinkNode(insertAt);
+      xmlFreeNode(insertAt);
     }
   }
 
