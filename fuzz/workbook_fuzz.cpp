@@ -2,36 +2,17 @@
 // refused with a message, never a crash, and a used range is rectangular:
 // rows separated by CR, each with the same number of tabs (no cell holds
 // either).
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "fuzz_support.h"
 #include "platform/workbook.h"
 
-namespace {
-
-const std::string& scratchFile() {
-  static const std::string path = [] {
-    char name[] = "/tmp/workbook-fuzz-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) std::abort();
-    close(fd);
-    return std::string(name);
-  }();
-  return path;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& path = scratchFile();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-  std::fclose(file);
+  static const std::string path = korvex::fuzz::makeFolder() + "/workbook";
+  korvex::fuzz::writeInput(path, data, size);
   korvex::Result<std::vector<std::string>> sheets = korvex::workbookSheetNames(path);
   if (!sheets) {
     if (sheets.message().empty()) std::abort();

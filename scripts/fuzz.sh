@@ -12,11 +12,12 @@ command -v clang++ >/dev/null || { echo "fuzz: clang++ is needed (scripts/instal
 if [ ! -f build-fuzz/build.ninja ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKORVEX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-ninja -C build-fuzz >/dev/null
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for f in fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" .cpp)"); done
 fi
+# Only the targets: the rest of the tree is not needed for fuzzing.
+ninja -C build-fuzz "${targets[@]}" >/dev/null
 mkdir -p build-fuzz/findings
 status=0
 for target in "${targets[@]}"; do
