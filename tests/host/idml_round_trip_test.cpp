@@ -42,7 +42,10 @@ class IdmlSurgicalExport : public ::testing::Test {
       ASSERT_NE(story.find(what), std::string::npos) << what;
       story.replace(story.find(what), what.size(), with);
     };
-    put(R"(<CharacterStyleRange PointSize="12">)", R"(<CharacterStyleRange PointSize="12" KerningMethod="$ID/Optical">)");
+    put(R"(<CharacterStyleRange PointSize="12">
+        <Properties>)",
+        R"(<CharacterStyleRange PointSize="12" KerningMethod="$ID/Optical">
+        <Properties><Leading type="unit">15</Leading>)");
     put("<Content>Zeile 3 des Textes.</Content>",
         R"(<XMLElement Self="xz3" MarkupTag="XMLTag/Zeile"><Content>Zeile 3 des Textes.</Content></XMLElement>)");
     put("<Content>Zeile 5 des Textes.</Content>",
@@ -332,6 +335,10 @@ TEST_F(IdmlSurgicalExport, StoryTextIsEditedInPlace) {
     EXPECT_EQ(reread->text(), story->text());
     EXPECT_EQ(std::get<double>(reread->QueryRun(AttributeClass::kPointSize, at + 2)->value), 40.0);
     EXPECT_EQ(std::get<double>(reread->QueryRun(AttributeClass::kPointSize, at + 6)->value), 12.0);
+    // Leading the package keeps in Properties is read, and stays there in the new range.
+    EXPECT_EQ(std::get<double>(reread->QueryRun(AttributeClass::kLeading, at + 2)->value), 15.0);
+    EXPECT_TRUE(std::regex_search(
+        s, std::regex(R"(<CharacterStyleRange PointSize="40" KerningMethod="\$ID/Optical">\s*<Properties><Leading type="unit">15</Leading>)")));
 
     const int end = static_cast<int>(story->characters().find(U"Ende"));
     ASSERT_EQ(story->ApplyAttributes(end, 4, {{AttributeClass::kTextColor, doc->findSwatch("Rot")->GetUID()}}), kSuccess);

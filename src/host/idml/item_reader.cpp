@@ -534,10 +534,11 @@ std::vector<std::pair<AttributeClass, AttributeValue>> ItemReader::characterValu
     values.emplace_back(AttributeClass::kFontStyle, style);
   if (auto v = number(a, "PointSize"); v && *v > 0) values.emplace_back(AttributeClass::kPointSize, *v);
   // Paragraph attributes on either kind of range, in the host's own names.
-  if (const std::string leading = attr(a, "Leading"); leading == "Auto")
+  // The application writes leading into Properties; snippets as an attribute.
+  if (const std::string leading = attrOrProperty(a, "Leading"); leading == "Auto")
     values.emplace_back(AttributeClass::kLeading, std::string("auto"));
-  else if (auto v = number(a, "Leading"); v && *v > 0)
-    values.emplace_back(AttributeClass::kLeading, *v);
+  else if (const auto v = parseNumbers(leading); v.size() == 1 && v[0] > 0)
+    values.emplace_back(AttributeClass::kLeading, v[0]);
   if (const std::string j = attr(a, "Justification"); !j.empty())
     values.emplace_back(AttributeClass::kAlignment, std::string(j.find("Justified") != std::string::npos ? "justify"
                                                                 : j == "CenterAlign"                ? "center"
