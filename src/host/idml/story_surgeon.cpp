@@ -35,8 +35,8 @@ bool isRange(xmlNodePtr n) {
 }
 
 // A story as the package writer writes it: ranges of Content, Br and items.
-void readWritten(xmlNodePtr node, const std::string& look, const std::map<std::string, std::string>& attributes,
-                 std::vector<Unit>& out) {
+void readWritten(xmlNodePtr node, const std::string& look,
+                 const std::map<std::string, std::string>& attributes, std::vector<Unit>& out) {
   const auto unit = [&](Unit::Kind kind, char32_t c, const std::string& itsLook) {
     Unit u{kind, c, itsLook};
     u.attributes = attributes;
@@ -80,7 +80,8 @@ class PackageStory {
     std::size_t numbers = 0;
     for (const Unit& u : units) numbers += u.pageNumber;
     const std::size_t known = units.size() - numbers;
-    if (numbers == 0 ? written.size() != known : written.size() < known || (written.size() - known) % numbers != 0)
+    if (numbers == 0 ? written.size() != known
+                     : written.size() < known || (written.size() - known) % numbers != 0)
       return false;
     if (numbers > 0) {
       const std::size_t length = (written.size() - known) / numbers;
@@ -173,13 +174,12 @@ void dropEmptyRanges(xmlNodePtr node, std::set<xmlNodePtr>& freed) {
   }
 }
 
-
 // Paragraph attributes belong to the package's paragraph ranges, which may
 // hold more paragraphs than the change: they are not set on a character range.
 bool isParagraphAttribute(const std::string& name) {
-  static const std::set<std::string> kNames = {"AppliedParagraphStyle", "Justification", "FirstLineIndent",
-                                               "LeftIndent",            "RightIndent",   "SpaceBefore",
-                                               "SpaceAfter"};
+  static const std::set<std::string> kNames = {
+      "AppliedParagraphStyle", "Justification", "FirstLineIndent", "LeftIndent",
+      "RightIndent",           "SpaceBefore",   "SpaceAfter"};
   return kNames.count(name) > 0;
 }
 
@@ -210,8 +210,8 @@ xmlNodePtr splitContent(xmlNodePtr content, std::size_t k) {
 // becomes a character range of its own, a copy of the package's range around
 // it with the changed attributes set; names maps the model's names to the
 // package's. False when a change can't be said on a character range.
-bool restyle(const std::vector<Unit>& units, const std::vector<Unit>& was, const std::vector<Unit>& is, std::size_t p,
-             std::size_t q, const std::map<std::string, std::string>& names) {
+bool restyle(const std::vector<Unit>& units, const std::vector<Unit>& was, const std::vector<Unit>& is,
+             std::size_t p, std::size_t q, const std::map<std::string, std::string>& names) {
   struct Stretch {
     std::size_t first, last;
     xmlNodePtr range;
@@ -257,7 +257,8 @@ bool restyle(const std::vector<Unit>& units, const std::vector<Unit>& was, const
     xmlNodePtr middle = xmlAddNextSibling(range, emptyCopy(range));
     moveInto(middle, start, end);
     bool more = false;
-    for (xmlNodePtr n = rest; n; n = n->next) more = more || n->type == XML_ELEMENT_NODE || n->type == XML_PI_NODE;
+    for (xmlNodePtr n = rest; n; n = n->next)
+      more = more || n->type == XML_ELEMENT_NODE || n->type == XML_PI_NODE;
     if (more) moveInto(xmlAddNextSibling(middle, emptyCopy(range)), rest, range->last);
     xmlNodePtr properties = childNamed(middle, "Properties");
     for (const auto& [name, value] : s->set) {
@@ -288,7 +289,8 @@ XmlNode editedStory(xmlNodePtr original, xmlNodePtr before, xmlNodePtr now,
   std::size_t p = 0;
   while (p < was.size() && p < is.size() && same(was[p], is[p])) ++p;
   std::size_t tail = 0;
-  while (tail < was.size() - p && tail < is.size() - p && same(was[was.size() - 1 - tail], is[is.size() - 1 - tail]))
+  while (tail < was.size() - p && tail < is.size() - p &&
+         same(was[was.size() - 1 - tail], is[is.size() - 1 - tail]))
     ++tail;
   const std::size_t q = was.size() - tail, r = is.size() - tail;
   if (p == q && p == r) return copy;
@@ -375,7 +377,8 @@ XmlNode editedStory(xmlNodePtr original, xmlNodePtr before, xmlNodePtr now,
       if (!lines[i].empty()) nodes.push_back(newElement(anchor->node, "Content", lines[i]));
     }
     xmlNodePtr cursor = anchor->node;
-    for (xmlNodePtr n : nodes) cursor = after ? xmlAddNextSibling(cursor, n) : xmlAddPrevSibling(anchor->node, n);
+    for (xmlNodePtr n : nodes)
+      cursor = after ? xmlAddNextSibling(cursor, n) : xmlAddPrevSibling(anchor->node, n);
   }
 
   std::set<xmlNodePtr> emptied;
@@ -396,7 +399,8 @@ XmlNode editedStory(xmlNodePtr original, xmlNodePtr before, xmlNodePtr now,
     xmlUnlinkNode(br);
     xmlFreeNode(br);
     // The text on both sides of a paragraph end taken out is one text again.
-    if (left && right && named(left, "Content") && named(right, "Content") && xmlNextElementSibling(left) == right) {
+    if (left && right && named(left, "Content") && named(right, "Content") &&
+        xmlNextElementSibling(left) == right) {
       setText(left, utf8ToUtf32(xmlStringValue(left)) + utf8ToUtf32(xmlStringValue(right)));
       xmlUnlinkNode(right);
       xmlFreeNode(right);
