@@ -1,6 +1,7 @@
 // Any bytes as a .ui interface file: a window or a one-line refusal naming
 // the file, never a crash; a window that reads dumps as JSON.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -23,7 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvex::fuzz::writeInput(path, data, size);
   korvex::Result<korvex::Window> window = korvex::readInterfaceFile(path);
   if (!window) {
-    if (window.message().rfind(path, 0) != 0 || window.message().find('\n') != std::string::npos) std::abort();
+    if (window.message().rfind(path, 0) != 0 || window.message().find('\n') != std::string::npos) {
+      std::fprintf(stderr, "not one line naming the file: %s\n", window.message().c_str());
+      std::abort();
+    }
     return 0;
   }
   (void)korvex::dumpWindow(*window).dump();

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -30,7 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.setPath(folder + "/again.plist");
   if (settings.save()) return 0;
   korvex::KorvexSettings again(folder + "/again.plist");
-  if (again.loadProblem() || korvex::Value(again.dict()).description() != korvex::Value(settings.dict()).description()) std::abort();
+  const std::string before = korvex::Value(settings.dict()).description();
+  const std::string after = korvex::Value(again.dict()).description();
+  if (again.loadProblem() || after != before) {
+    std::fprintf(stderr, "saved settings read back differently:\n%s\n----\n%s\n", before.c_str(), after.c_str());
+    std::abort();
+  }
   unlink((folder + "/again.plist").c_str());
   return 0;
 }

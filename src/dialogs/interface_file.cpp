@@ -23,6 +23,14 @@ struct UiProblem {
   std::string message;
 };
 
+// Reasons are one line: libxml2's messages and values quoted from the file may hold line breaks.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
 bool isElement(xmlNodePtr node, std::string_view name) {
   return node && node->type == XML_ELEMENT_NODE &&
          std::string_view(reinterpret_cast<const char*>(node->name)) == name;
@@ -231,8 +239,7 @@ Result<Window> readInterfaceFile(const std::string& path) {
   XmlDocument doc(xmlReadMemory(bytes->data(), static_cast<int>(bytes->size()), nullptr, nullptr, kParseOptions));
   if (!doc || !doc.root()) {
     const xmlError* error = xmlGetLastError();
-    std::string reason = error && error->message ? error->message : "not XML";
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+    const std::string reason = oneLine(error && error->message ? error->message : "not XML");
     const std::string line = error && error->line > 0 ? ":" + std::to_string(error->line) : "";
     return fail(path + line + ": " + reason);
   }
@@ -250,7 +257,7 @@ Result<Window> readInterfaceFile(const std::string& path) {
     if (auto title = props.find("windowTitle"); title != props.end()) window.title = title->second;
     return window;
   } catch (const UiProblem& problem) {
-    return fail(path + ": " + problem.message);
+    return fail(path + ": " + oneLine(problem.message));
   }
 }
 

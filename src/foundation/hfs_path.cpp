@@ -112,7 +112,9 @@ std::optional<std::string> posixToHfs(std::string_view path, const HfsVolumes& v
     std::string_view rest = path.substr(prefix.size());
     std::size_t slash = rest.find('/');
     std::string_view volume = rest.substr(0, slash);
-    if (volume.empty()) return std::nullopt;
+    // A volume named ":…" would give an HFS path starting with "/", which reads as a
+    // POSIX path: such a path is named on the root volume instead.
+    if (volume.empty() || volume.front() == ':') return std::nullopt;
     if (mustExist && !isDirectory(prefix + std::string(volume))) return std::nullopt;
     std::string_view remainder = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
     return swapSeparators(volume) + ":" + swapSeparators(withoutLeadingSlashes(remainder));

@@ -268,89 +268,10 @@ std::string xmlListProblem(std::span<const std::uint8_t> b) {
   return {};
 }
 
-// ---- plist_t → Value -------------------------------------------------------
-
-Value fromPlist(plist_t node, int depth) {
-  if (!node || depth > kMaxDepth) return {};
-  switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-      std::uint8_t b = 0;
-      plist_get_bool_val(node, &b);
-      return Value::boolean(b != 0);
-    }
-    case PLIST_UINT: {
-      std::uint64_t u = 0;
-      plist_get_uint_val(node, &u);
-      return Value(static_cast<std::int64_t>(u));
-    }
-    case PLIST_UID: {
-      std::uint64_t u = 0;
-      plist_get_uid_val(node, &u);
-      return Value(static_cast<std::int64_t>(u));
-    }
-    case PLIST_REAL: {
-      double d = 0;
-      plist_get_real_val(node, &d);
-      return Value(d);
-    }
-    case PLIST_STRING:
-    case PLIST_KEY: {
-      char* s = nullptr;
-      if (plist_get_node_type(node) == PLIST_STRING)
-        plist_get_string_val(node, &s);
-      else
-        plist_get_key_val(node, &s);
-      MallocString owned(s);
-      return Value(std::string(s ? s : ""));
-    }
-    case PLIST_DATE: {
-      std::int32_t sec = 0, usec = 0;
-      plist_get_date_val(node, &sec, &usec);
-      return Value(Date{static_cast<double>(sec) + kPlistEpochOffset + static_cast<double>(usec) / 1e6});
-    }
-    case PLIST_DATA: {
-      char* data = nullptr;
-      std::uint64_t len = 0;
-      plist_get_data_val(node, &data, &len);
-      MallocString owned(data);
-      auto* p = reinterpret_cast<const std::uint8_t*>(data);
-      return Value(data ? Bytes(p, p + len) : Bytes{});
-    }
-    case PLIST_ARRAY: {
-      auto array = Array::make();
-      const std::uint32_t n = plist_array_get_size(node);
-      for (std::uint32_t i = 0; i < n; ++i) {
-        Value item = fromPlist(plist_array_get_item(node, i), depth + 1);
-        if (!item.isNil()) array->append(std::move(item));
-      }
-      return Value(array);
-    }
-    case PLIST_DICT: {
-      auto dict = Dictionary::make();
-      plist_dict_iter it = nullptr;
-      plist_dict_new_iter(node, &it);
-      if (!it) return Value(dict);
-      for (;;) {
-        char* key = nullptr;
-        plist_t item = nullptr;
-        plist_dict_next_item(node, it, &key, &item);
-        MallocString owned(key);
-        if (!item) break;
-        if (key) dict->set(key, fromPlist(item, depth + 1));
-      }
-      std::free(it);
-      return Value(dict);
-    }
-    default:
-      return {};
-  }
-}
-
-// ---- Value → plist_t -------------------------------------------------------
-
 // Text that XML 1.0 can carry: invalid UTF-8 and characters XML can't hold
 // (controls other than tab, line feed and return; U+FFFE, U+FFFF) become
 // U+FFFD, so that whatever is written reads back.
+// Text is read the same way, so what loads saves and loads again alike.
 std::string xmlSafeText(const std::string& s) {
   static const char kReplacement[] = "\xEF\xBF\xBD";
   std::string out;
@@ -386,6 +307,86 @@ std::string xmlSafeText(const std::string& s) {
   }
   return out;
 }
+
+// ---- plist_t → Value -------------------------------------------------------
+
+Value fromPlist(plist_t node, int depth) {
+  if (!node || depth > kMaxDepth) return {};
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      std::uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return Value::boolean(b != 0);
+    }
+    case PLIST_UINT: {
+      std::uint64_t u = 0;
+      plist_get_uint_val(node, &u);
+      return Value(static_cast<std::int64_t>(u));
+    }
+    case PLIST_UID: {
+      std::uint64_t u = 0;
+      plist_get_uid_val(node, &u);
+      return Value(static_cast<std::int64_t>(u));
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return Value(d);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+      char* s = nullptr;
+      if (plist_get_node_type(node) == PLIST_STRING)
+        plist_get_string_val(node, &s);
+      else
+        plist_get_key_val(node, &s);
+      MallocString owned(s);
+      return Value(xmlSafeText(s ? s : ""));
+    }
+    case PLIST_DATE: {
+      std::int32_t sec = 0, usec = 0;
+      plist_get_date_val(node, &sec, &usec);
+      return Value(Date{static_cast<double>(sec) + kPlistEpochOffset + static_cast<double>(usec) / 1e6});
+    }
+    case PLIST_DATA: {
+      char* data = nullptr;
+      std::uint64_t len = 0;
+      plist_get_data_val(node, &data, &len);
+      MallocString owned(data);
+      auto* p = reinterpret_cast<const std::uint8_t*>(data);
+      return Value(data ? Bytes(p, p + len) : Bytes{});
+    }
+    case PLIST_ARRAY: {
+      auto array = Array::make();
+      const std::uint32_t n = plist_array_get_size(node);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        Value item = fromPlist(plist_array_get_item(node, i), depth + 1);
+        if (!item.isNil()) array->append(std::move(item));
+      }
+      return Value(array);
+    }
+    case PLIST_DICT: {
+      auto dict = Dictionary::make();
+      plist_dict_iter it = nullptr;
+      plist_dict_new_iter(node, &it);
+      if (!it) return Value(dict);
+      for (;;) {
+        char* key = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, it, &key, &item);
+        MallocString owned(key);
+        if (!item) break;
+        if (key) dict->set(xmlSafeText(key), fromPlist(item, depth + 1));
+      }
+      std::free(it);
+      return Value(dict);
+    }
+    default:
+      return {};
+  }
+}
+
+// ---- Value → plist_t -------------------------------------------------------
 
 // Null when the value can't be written (nil, or a container inside itself).
 PlistPtr toPlist(const Value& v, bool forXml, std::unordered_set<const void*>& open, int depth) {

@@ -55,6 +55,12 @@ TEST_F(HfsPathTest, MountedVolumes) {
 TEST_F(HfsPathTest, UnmountedVolumesLiveInTheFallbackFolder) {
   EXPECT_EQ(hfsToPosix("Archiv:2023:a.indd", volumes_), volumesFolder_ + "/Archiv/2023/a.indd");
   EXPECT_EQ(posixToHfs(volumesFolder_ + "/Archiv/2023/a.indd", volumes_), "Archiv:2023:a.indd");
+  // A volume named ":x" would give "/x:…", which reads as a POSIX path: named on the root volume.
+  const std::string odd = volumesFolder_ + "/:x/a";
+  const auto hfs = posixToHfs(odd, volumes_);
+  ASSERT_TRUE(hfs);
+  EXPECT_EQ(hfs->rfind("Macintosh HD:", 0), 0u) << *hfs;
+  EXPECT_EQ(hfsToPosix(*hfs, volumes_), odd);
 }
 
 TEST_F(HfsPathTest, ResultsAreNFC) {

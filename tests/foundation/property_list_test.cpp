@@ -76,6 +76,26 @@ TEST(PropertyListTest, BinaryListsReadLikeXml) {
   EXPECT_EQ(back->dictionary()->keys(), original.dictionary()->keys());
 }
 
+// A binary list can hold text XML can't (bad UTF-8, controls); it reads as the
+// XML would hold it, so settings read, saved and read again stay the same.
+TEST(PropertyListTest, TextXmlCannotCarryReadsAsXmlWouldHoldIt) {
+  // {"\xA5": "a\x01b"} in ASCII strings, which binary lists hold as bytes.
+  const std::string bin = std::string("bplist00") + "\xD1\x01\x02" + "\x51\xA5" + "\x53" + "a\x01" + "b" +
+                          std::string("\x08\x0B\x0D", 3) + std::string(6, '\0') + "\x01\x01" +
+                          std::string(7, '\0') + "\x03" + std::string(8, '\0') + std::string(7, '\0') + "\x11";
+  const auto read = readPropertyList(bin);
+  ASSERT_TRUE(read);
+  ASSERT_TRUE(read->dictionary());
+  EXPECT_EQ(read->dictionary()->keys(), std::vector<std::string>{"\xEF\xBF\xBD"});
+  const Value text = read->dictionary()->get("\xEF\xBF\xBD");
+  ASSERT_TRUE(text.string());
+  EXPECT_EQ(*text.string(), "a\xEF\xBF\xBD"
+                            "b");
+  const auto xml = propertyListXML(*read);
+  ASSERT_TRUE(xml);
+  EXPECT_EQ(readPropertyList(*xml), read);
+}
+
 TEST(PropertyListTest, ValuesThatCannotBeWritten) {
   EXPECT_FALSE(propertyListXML(Value()));
   auto self = Dictionary::make();
