@@ -404,6 +404,7 @@ class Surgeon {
     std::map<std::string, xmlNodePtr> was, is;
     if (before) indexBySelf(before, was);
     if (now) indexBySelf(now, is);
+    const auto selfs = packageSelfs(doc_, source_);
     for (xmlNodePtr c = root->children, next = nullptr; c; c = next) {
       next = c->next;
       if (!named(c, "Story")) continue;
@@ -414,17 +415,17 @@ class Surgeon {
       if (n == is.end()) continue;
       if (auto b = was.find(self); b != was.end()) {
         if (sameNode(b->second, n->second)) continue;
-        if (XmlNode edited = editedStory(c, b->second, n->second, packageSelfs(doc_, source_))) {
+        if (XmlNode edited = editedStory(c, b->second, n->second, selfs)) {
           xmlNodePtr old = xmlReplaceNode(c, edited.release());
           xmlFreeNode(old);
           continue;
         }
       }
-      rewriteStory(c, n->second);
+      rewriteStory(c, n->second, selfs);
     }
   }
 
-  void rewriteStory(xmlNodePtr story, xmlNodePtr now) {
+  void rewriteStory(xmlNodePtr story, xmlNodePtr now, const std::map<std::string, std::string>& selfs) {
     xmlNodePtr insertAt = nullptr;
     for (xmlNodePtr r = story->children, next = nullptr; r; r = next) {
       next = r->next;
@@ -434,7 +435,6 @@ class Surgeon {
       xmlUnlinkNode(r);
       xmlFreeNode(r);
     }
-    const auto selfs = packageSelfs(doc_, source_);
     for (xmlNodePtr r = now->children; r; r = r->next) {
       if (r->type != XML_ELEMENT_NODE) continue;
       xmlNodePtr copy = xmlDocCopyNode(r, story->doc, 1);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,20 +15,36 @@ namespace korvex::idml {
 
 namespace {
 
+// The ranges around a stretch of a written story: one per range, shared by its units.
+struct Look {
+  std::string text;                               // the ranges' start tags and properties
+  std::map<std::string, std::string> attributes;  // their attributes, inner ones winning
+};
+
 // One unit of a story's text as the reader counts it.
 struct Unit {
   enum class Kind { Char, Break, Item, Opaque };
   Kind kind = Kind::Char;
   char32_t c = 0;
-  std::string look;           // written stories: the enclosing ranges (and an item's element)
-  xmlNodePtr node = nullptr;  // the package's story: Content, Br or item element
-  std::size_t at = 0;         // its characters: the index in the Content's text
-  bool pageNumber = false;    // stands for the page's number, whose length the reader decides
-  std::map<std::string, std::string> attributes = {};  // written stories: those of the enclosing ranges
+  std::shared_ptr<const Look> look;  // written stories only
+  xmlNodePtr node = nullptr;         // the package's story: Content, Br or item element
+  std::size_t at = 0;                // its characters: the index in the Content's text
+  bool pageNumber = false;           // stands for the page's number, whose length the reader decides
+  std::string item = {};             // written stories: an item's element
 };
 
+const std::string& lookOf(const Unit& u) {
+  static const std::string kNone;
+  return u.look ? u.look->text : kNone;
+}
+
+const std::map<std::string, std::string>& attributesOf(const Unit& u) {
+  static const std::map<std::string, std::string> kNone;
+  return u.look ? u.look->attributes : kNone;
+}
+
 bool same(const Unit& a, const Unit& b) {
-  return a.kind == b.kind && a.c == b.c && a.look == b.look;
+  return a.kind == b.kind && a.c == b.c && lookOf(a) == lookOf(b) && a.item == b.item;
 }
 
 bool isRange(xmlNodePtr n) {
@@ -35,31 +52,28 @@ bool isRange(xmlNodePtr n) {
 }
 
 // A story as the package writer writes it: ranges of Content, Br and items.
-void readWritten(xmlNodePtr node, const std::string& look,
-                 const std::map<std::string, std::string>& attributes, std::vector<Unit>& out) {
-  const auto unit = [&](Unit::Kind kind, char32_t c, const std::string& itsLook) {
-    Unit u{kind, c, itsLook};
-    u.attributes = attributes;
-    out.push_back(std::move(u));
-  };
+void readWritten(xmlNodePtr node, const std::shared_ptr<const Look>& look, std::vector<Unit>& out) {
   for (xmlNodePtr c = node->children; c; c = c->next) {
     if (c->type != XML_ELEMENT_NODE || named(c, "Properties")) continue;
     if (isRange(c)) {
-      std::string inner = look + "<" + reinterpret_cast<const char*>(c->name);
-      auto innerAttributes = attributes;
+      auto inner = std::make_shared<Look>(look ? *look : Look{});
+      inner->text += std::string("<") + reinterpret_cast<const char*>(c->name);
       for (xmlAttrPtr a = c->properties; a; a = a->next) {
         const char* name = reinterpret_cast<const char*>(a->name);
-        inner += std::string(" ") + name + "=" + attr(c, name);
-        innerAttributes[name] = attr(c, name);
+        inner->text += std::string(" ") + name + "=" + attr(c, name);
+        inner->attributes[name] = attr(c, name);
       }
-      if (xmlNodePtr p = childNamed(c, "Properties")) inner += xmlString(p);
-      readWritten(c, inner + ">", innerAttributes, out);
+      if (xmlNodePtr p = childNamed(c, "Properties")) inner->text += xmlString(p);
+      inner->text += ">";
+      readWritten(c, inner, out);
     } else if (named(c, "Content")) {
-      for (char32_t ch : utf8ToUtf32(xmlStringValue(c))) unit(Unit::Kind::Char, ch, look);
+      for (char32_t ch : utf8ToUtf32(xmlStringValue(c))) out.push_back({Unit::Kind::Char, ch, look});
     } else if (named(c, "Br")) {
-      unit(Unit::Kind::Break, U'\r', look);
+      out.push_back({Unit::Kind::Break, U'\r', look});
     } else {
-      unit(Unit::Kind::Item, 0, look + xmlString(c));
+      Unit u{Unit::Kind::Item, 0, look};
+      u.item = xmlString(c);
+      out.push_back(std::move(u));
     }
   }
 }
@@ -220,15 +234,17 @@ bool restyle(const std::vector<Unit>& units, const std::vector<Unit>& was, const
   std::vector<Stretch> stretches;
   for (std::size_t i = p; i < q; ++i) {
     std::map<std::string, std::string> set;
-    for (const auto& [name, value] : is[i].attributes) {
-      const auto w = was[i].attributes.find(name);
-      if (w != was[i].attributes.end() && w->second == value) continue;
+    const auto& before = attributesOf(was[i]);
+    const auto& after = attributesOf(is[i]);
+    for (const auto& [name, value] : after) {
+      const auto w = before.find(name);
+      if (w != before.end() && w->second == value) continue;
       if (isParagraphAttribute(name)) return false;
       const auto mapped = names.find(value);
       set[name] = mapped == names.end() ? value : mapped->second;
     }
-    for (const auto& [name, value] : was[i].attributes)
-      if (!is[i].attributes.count(name)) return false;
+    for (const auto& [name, value] : before)
+      if (!after.count(name)) return false;
     if (set.empty()) continue;
     const Unit& u = units[i];
     if (u.kind != Unit::Kind::Char && u.kind != Unit::Kind::Break) return false;
@@ -277,8 +293,8 @@ bool restyle(const std::vector<Unit>& units, const std::vector<Unit>& was, const
 XmlNode editedStory(xmlNodePtr original, xmlNodePtr before, xmlNodePtr now,
                     const std::map<std::string, std::string>& names) {
   std::vector<Unit> was, is;
-  readWritten(before, "", {}, was);
-  readWritten(now, "", {}, is);
+  readWritten(before, nullptr, was);
+  readWritten(now, nullptr, is);
   XmlNode copy(xmlDocCopyNode(original, original->doc, 1));
   if (!copy) return {};
   PackageStory story(copy.get());
@@ -311,20 +327,20 @@ XmlNode editedStory(xmlNodePtr original, xmlNodePtr before, xmlNodePtr now,
   const Unit* anchor = nullptr;
   bool after = false;
   if (r > p) {
-    const std::string& look = is[p].look;
+    const std::string& look = lookOf(is[p]);
     for (std::size_t i = p; i < r; ++i) {
-      if (is[i].kind == Unit::Kind::Item || is[i].look != look) return {};
+      if (is[i].kind == Unit::Kind::Item || lookOf(is[i]) != look) return {};
       if (is[i].kind == Unit::Kind::Break)
         lines.emplace_back();
       else
         lines.back() += is[i].c;
     }
-    if (q > p && was[p].look == look) {
+    if (q > p && lookOf(was[p]) == look) {
       anchor = &units[p];
-    } else if (p > 0 && was[p - 1].look == look) {
+    } else if (p > 0 && lookOf(was[p - 1]) == look) {
       anchor = &units[p - 1];
       after = true;
-    } else if (p < was.size() && was[p].look == look) {
+    } else if (p < was.size() && lookOf(was[p]) == look) {
       anchor = &units[p];
     } else {
       return {};
