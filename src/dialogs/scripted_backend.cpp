@@ -15,11 +15,9 @@ namespace korvex {
 namespace {
 
 constexpr std::pair<UiEvent::Kind, const char*> kKinds[] = {
-    {UiEvent::Kind::Add, "add"},         {UiEvent::Kind::Drop, "drop"},
-    {UiEvent::Kind::Tab, "tab"},         {UiEvent::Kind::Set, "set"},
-    {UiEvent::Kind::Press, "press"},     {UiEvent::Kind::Choose, "choose"},
-    {UiEvent::Kind::Progress, "progress"}, {UiEvent::Kind::Alert, "alert"},
-    {UiEvent::Kind::Dump, "dump"},
+    {UiEvent::Kind::Add, "add"},           {UiEvent::Kind::Drop, "drop"},   {UiEvent::Kind::Tab, "tab"},
+    {UiEvent::Kind::Set, "set"},           {UiEvent::Kind::Press, "press"}, {UiEvent::Kind::Choose, "choose"},
+    {UiEvent::Kind::Progress, "progress"}, {UiEvent::Kind::Alert, "alert"}, {UiEvent::Kind::Dump, "dump"},
 };
 
 constexpr std::pair<UiEvent::Answer, const char*> kAnswers[] = {
@@ -40,7 +38,7 @@ std::string absolutePath(const std::string& path) {
 
 void readControl(const JsonNode& node, UiEvent& event) {
   const JsonNode control = node.at("control");
-  if (control.json().is_string()) {
+  if (control.isString()) {
     event.controlName = control.string();
     if (event.controlName.empty()) control.fail("an empty control name");
   } else {
@@ -74,9 +72,9 @@ UiEvent readEvent(const JsonNode& node) {
       node.expectObject({"event", "control", "value"});
       readControl(node, event);
       const JsonNode value = node.at("value");
-      if (value.json().is_boolean())
+      if (value.isBoolean())
         event.flag = value.boolean();
-      else if (value.json().is_string())
+      else if (value.isString())
         event.text = value.string();
       else
         event.number = value.integer(INT32_MIN, INT32_MAX);
@@ -148,10 +146,10 @@ Result<UiScript> readUiScript(const std::string& path) {
   UiScript script;
   script.path = path;
   Status read = readJson(*text, [&](const JsonNode& root) {
-    if (!root.json().is_array()) root.fail("expected an array of events");
-    for (std::size_t i = 0; i < root.json().size(); ++i) {
+    if (!root.isArray()) root.fail("expected an array of events");
+    for (std::size_t i = 0; i < root.size(); ++i) {
       const JsonNode node = root.at(i);
-      if (!node.json().is_object()) node.fail("expected an event object");
+      if (!node.isObject()) node.fail("expected an event object");
       script.events.push_back(readEvent(node));
     }
   });
@@ -159,7 +157,8 @@ Result<UiScript> readUiScript(const std::string& path) {
   return script;
 }
 
-ScriptedDialogBackend::ScriptedDialogBackend(UiScript script, std::FILE* out) : script_(std::move(script)), out_(out) {}
+ScriptedDialogBackend::ScriptedDialogBackend(UiScript script, std::FILE* out)
+    : script_(std::move(script)), out_(out) {}
 
 void ScriptedDialogBackend::reportEventFailure(std::size_t index, const std::string& problem) {
   reportDialogFailure(fail(script_.path + ": event " + std::to_string(index) + " (\"" +
@@ -248,14 +247,17 @@ std::optional<std::string> ScriptedDialogBackend::findControl(const UiEvent& eve
                                                               Control*& control) const {
   control = nullptr;
   if (event.controlName.empty() && !event.controlTag) return std::nullopt;
-  control = event.controlName.empty() ? getControl(window, *event.controlTag) : controlNamed(window, event.controlName);
+  control = event.controlName.empty() ? getControl(window, *event.controlTag)
+                                      : controlNamed(window, event.controlName);
   if (!control) return "no control " + describe(event) + " in the window \"" + window.name + "\"";
-  if (!control->enabled && event.kind != UiEvent::Kind::Tab) return "the control " + describe(event) + " is disabled";
+  if (!control->enabled && event.kind != UiEvent::Kind::Tab)
+    return "the control " + describe(event) + " is disabled";
   return std::nullopt;
 }
 
 std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Window& window,
-                                                        WindowController& controller, std::optional<int>& answer) {
+                                                        WindowController& controller,
+                                                        std::optional<int>& answer) {
   const std::string in = " in the window \"" + window.name + "\"";
   Control* control = nullptr;
   if (std::optional<std::string> problem = findControl(event, window, control)) return problem;
@@ -282,7 +284,8 @@ std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Wi
     case UiEvent::Kind::Tab: {
       if (!control) control = findTabView(window.content);
       if (!control) return "no tab view" + in;
-      if (control->kind != ControlKind::TabView) return "the control " + describe(event) + " is a " + kind + ", not a tab view";
+      if (control->kind != ControlKind::TabView)
+        return "the control " + describe(event) + " is a " + kind + ", not a tab view";
       if (selectTabWithIdentifier(*control, event.tab)) return std::nullopt;
       for (std::size_t i = 0; i < control->children.size(); ++i) {
         if (control->children[i].text == event.tab) {
@@ -318,7 +321,9 @@ std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Wi
           return "the popup " + describe(event) + " has no item " +
                  (event.text ? "\"" + *event.text + "\"" : "with tag " + std::to_string(*event.number));
         case ControlKind::TabView: {
-          const std::string identifier = event.text ? *event.text : event.number ? std::to_string(*event.number) : "";
+          const std::string identifier = event.text     ? *event.text
+                                         : event.number ? std::to_string(*event.number)
+                                                        : "";
           if (selectTabWithIdentifier(*control, identifier)) return std::nullopt;
           return "the tabview " + describe(event) + " has no tab \"" + identifier + "\"";
         }

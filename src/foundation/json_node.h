@@ -11,6 +11,7 @@
 //   if (!read) report(path + ": " + read.message());
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <nlohmann/json_fwd.hpp>
@@ -33,13 +34,31 @@ struct JsonProblem {
   int code = 0;
 };
 
-// A JSON value together with its path, for messages.
+// The parsed text: every value in one flat table, strings in one buffer.
+// Built by readJson, read through JsonNode; never changes once built.
+class JsonTree;
+
+// A JSON value of a parsed text. Cheap to copy; its path ("$.spreads[2]")
+// is worked out only when a message needs it.
 class JsonNode {
  public:
-  JsonNode(const OrderedJson& json, std::string path) : json_(&json), path_(std::move(path)) {}
+  JsonNode(const JsonTree& tree, std::uint32_t index) : tree_(&tree), index_(index) {}
 
-  const OrderedJson& json() const { return *json_; }
-  const std::string& path() const { return path_; }
+  std::string path() const;
+
+  bool isObject() const;
+  bool isArray() const;
+  bool isString() const;
+  bool isBoolean() const;
+  // A whole number of 0 or more (how a UID is written).
+  bool isUnsigned() const;
+  // Members of an object or elements of an array; 0 for anything else.
+  std::size_t size() const;
+  // An object's members in file order (a repeated key keeps its first
+  // place and its last value); none for anything else.
+  std::vector<std::pair<std::string_view, JsonNode>> members() const;
+  // An array's elements; none for anything else.
+  std::vector<JsonNode> elements() const;
 
   [[noreturn]] void fail(const std::string& problem, int code = 0) const;
 
@@ -79,11 +98,11 @@ class JsonNode {
   bool flag(const char* key, bool fallback) const;
 
   // How a key appears in a path: .name, or ["odd key"].
-  static std::string member(const std::string& key);
+  static std::string member(std::string_view key);
 
  private:
-  const OrderedJson* json_;
-  std::string path_;
+  const JsonTree* tree_;
+  std::uint32_t index_;
 };
 
 // Parses text and hands its root ("$") to read. A syntax error, a number

@@ -3,7 +3,6 @@
 #include <limits>
 #include <map>
 #include <unordered_map>
-#include <nlohmann/json.hpp>
 
 #include "foundation/base64.h"
 #include "foundation/json_node.h"
@@ -15,8 +14,6 @@
 namespace korvex {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 constexpr int kMaxNesting = 64;
 
@@ -39,23 +36,21 @@ PMMatrix matrixFrom(const Node& n) {
   return m;
 }
 
-void collectUIDs(const Json& j, UID& maxUID, int depth = 0) {
-  // Deeper than any document needs; also keeps this walk off the stack's limits.
-  if (depth > 4 * kMaxNesting) throw JsonProblem{"$", "nested too deeply"};
-  if (j.is_object()) {
-    for (const auto& [key, value] : j.items()) {
-      if ((key == "uid" || key == "resourceUID" || key == "pagesLayerUID") && value.is_number_unsigned())
-        maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(
-                                           value.get<unsigned long long>(), 0xFFFFFFFFull)));
-      if ((key == "layerUIDs" || key == "columnUIDs") && value.is_array())
-        for (const Json& v : value)
-          if (v.is_number_unsigned())
-            maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<unsigned long long>(
-                                               v.get<unsigned long long>(), 0xFFFFFFFFull)));
-      collectUIDs(value, maxUID, depth + 1);
+void collectUIDs(const JsonNode& j, UID& maxUID) {
+  auto note = [&maxUID](const JsonNode& v) {
+    if (v.isUnsigned())
+      maxUID = std::max<UID>(maxUID, static_cast<UID>(std::min<long long>(
+                                         v.integer(0, std::numeric_limits<long long>::max()), 0xFFFFFFFFll)));
+  };
+  if (j.isObject()) {
+    for (const auto& [key, value] : j.members()) {
+      if (key == "uid" || key == "resourceUID" || key == "pagesLayerUID") note(value);
+      if ((key == "layerUIDs" || key == "columnUIDs") && value.isArray())
+        for (const JsonNode& v : value.elements()) note(v);
+      collectUIDs(value, maxUID);
     }
-  } else if (j.is_array()) {
-    for (const Json& v : j) collectUIDs(v, maxUID, depth + 1);
+  } else if (j.isArray()) {
+    for (const JsonNode& v : j.elements()) collectUIDs(v, maxUID);
   }
 }
 
@@ -64,10 +59,8 @@ class Reader {
   Reader(const std::string& baseFolder) : baseFolder_(baseFolder) {}
 
   std::unique_ptr<IDocument> read(const Node& r) {
-    const Json& root = r.json();
-    if (!root.is_object()) r.fail("expected an object");
-    if (!r.has("format") || !r.at("format").json().is_string() ||
-        r.at("format").string() != kDocumentFormatName)
+    if (!r.isObject()) r.fail("expected an object");
+    if (!r.has("format") || !r.at("format").isString() || r.at("format").string() != kDocumentFormatName)
       throw JsonProblem{"$.format",
                         std::string("not a Korvex document (expected \"") + kDocumentFormatName + "\")",
                         kNotADocumentError};
@@ -78,13 +71,13 @@ class Reader {
                         "format version " + std::to_string(version) + " is newer than this program reads (" +
                             std::to_string(kDocumentFormatVersion) + "); update Korvex",
                         kNewerFormatError};
-    r.expectObject({"format",          "version",         "uid",          "facingPages", "pageSize",
-                    "fallbackFile",    "pagesLayerUID",   "layers",       "activeLayer", "swatches",
-                    "paragraphStyles", "characterStyles", "tableStyles",  "cellStyles",  "objectStyles",
-                    "languages",       "documentGrid",    "baselineGrid", "xml",         "stories",
-                    "spreads",         "preflightProfile", "masters", "labels", "fonts"});
+    r.expectObject({"format",          "version",          "uid",          "facingPages", "pageSize",
+                    "fallbackFile",    "pagesLayerUID",    "layers",       "activeLayer", "swatches",
+                    "paragraphStyles", "characterStyles",  "tableStyles",  "cellStyles",  "objectStyles",
+                    "languages",       "documentGrid",     "baselineGrid", "xml",         "stories",
+                    "spreads",         "preflightProfile", "masters",      "labels",      "fonts"});
     UID maxUID = 0;
-    collectUIDs(root, maxUID);
+    collectUIDs(r, maxUID);
     const UID docUID = r.has("uid") ? uidOf(r) : 1;
     if (maxUID == 0xFFFFFFFFu) r.fail("uid values must stay below 4294967295");
     doc_ = IDocument::createEmpty(docUID);
@@ -125,16 +118,16 @@ class Reader {
     if (r.has("preflightProfile")) doc_->setPreflightProfile(r.at("preflightProfile").string());
     if (r.has("labels")) {
       const Node labels = r.at("labels");
-      if (!labels.json().is_object()) labels.fail("expected an object of strings");
-      for (const auto& [k, v] : labels.json().items()) {
+      if (!labels.isObject()) labels.fail("expected an object of strings");
+      for (const auto& [k, v] : labels.members()) {
         if (k.empty()) labels.fail("empty label key");
-        doc_->setLabel(k, Node(v, labels.path() + Node::member(k)).string());
+        doc_->setLabel(std::string(k), v.string());
       }
     }
     if (r.has("xml")) doc_->setXMLRoot(xml(r.at("xml"), 0));
     std::vector<IDocument::DeclaredFont> fonts;
     for (const Node& f : r.array("fonts")) {
-      if (!f.json().is_array() || f.json().size() != 2) f.fail("expected [family, style]");
+      if (!f.isArray() || f.size() != 2) f.fail("expected [family, style]");
       fonts.push_back({f.at(std::size_t{0}).string(), f.at(std::size_t{1}).string()});
       if (fonts.back().family.empty()) f.fail("empty font family");
     }
@@ -190,7 +183,7 @@ class Reader {
         const std::string kind = n.str("kind", "process");
         if (kind == "tint") {
           // Tints wait only when their base comes later in the list.
-          if (!n.has("base") || !n.at("base").json().is_string() || !doc_->findSwatch(n.at("base").string()))
+          if (!n.has("base") || !n.at("base").isString() || !doc_->findSwatch(n.at("base").string()))
             tints.push_back(n);
           else
             tint(n);
@@ -235,9 +228,8 @@ class Reader {
       Style* s = db_->instantiate<Style>(created);
       if (n.has("properties")) {
         Node props = n.at("properties");
-        if (!props.json().is_object()) props.fail("expected an object");
-        for (const auto& [k, v] : props.json().items())
-          s->setProperty(k, Node(v, props.path() + Node::member(k)).string());
+        if (!props.isObject()) props.fail("expected an object");
+        for (const auto& [k, v] : props.members()) s->setProperty(std::string(k), v.string());
       }
       if (n.has("basedOn")) basedOn.emplace_back(n, s);
     }
@@ -294,7 +286,8 @@ class Reader {
       const Node n = basedOn[firstUnknown].first.at("basedOn");
       n.fail("unknown style \"" + n.string() + "\"");
     }
-    if (firstCircle < count) basedOn[firstCircle].first.at("basedOn").fail("styles based on each other in a circle");
+    if (firstCircle < count)
+      basedOn[firstCircle].first.at("basedOn").fail("styles based on each other in a circle");
     // Children before their parents: each check of the chain stops at the
     // parent, whose own parent is not set yet.
     for (auto k = parentsFirst.rbegin(); k != parentsFirst.rend(); ++k) {
@@ -336,9 +329,8 @@ class Reader {
     if (e.tag.empty()) n.at("tag").fail("empty tag");
     if (n.has("attributes")) {
       Node a = n.at("attributes");
-      if (!a.json().is_object()) a.fail("expected an object");
-      for (const auto& [k, v] : a.json().items())
-        e.attributes.emplace_back(k, Node(v, a.path() + Node::member(k)).string());
+      if (!a.isObject()) a.fail("expected an object");
+      for (const auto& [k, v] : a.members()) e.attributes.emplace_back(std::string(k), v.string());
     }
     e.content = n.str("content", "");
     for (const Node& c : n.array("children")) e.children.push_back(xml(c, depth + 1));
@@ -362,9 +354,10 @@ class Reader {
     if (s->setCharacters(utf8ToUtf32(n.str("text", ""))))
       n.at("text").fail("text contains an end-of-story mark (U+0003)");
     for (const Node& run : n.array("runs")) {
-      run.expectObject({"start", "length", "color", "tint", "flag", "font", "fontStyle", "size", "paragraphStyle",
-                        "characterStyle", "leading", "alignment", "firstLineIndent", "leftIndent", "rightIndent",
-                        "spaceBefore", "spaceAfter", "tracking", "capitalization"});
+      run.expectObject({"start", "length", "color", "tint", "flag", "font", "fontStyle", "size",
+                        "paragraphStyle", "characterStyle", "leading", "alignment", "firstLineIndent",
+                        "leftIndent", "rightIndent", "spaceBefore", "spaceAfter", "tracking",
+                        "capitalization"});
       const int length = s->TotalLength() - 1;
       const int start = static_cast<int>(run.at("start").integer(0, length));
       const int count =
@@ -394,7 +387,7 @@ class Reader {
       style("characterStyle", StyleKind::Character, AttributeClass::kCharacterStyle);
       if (run.has("leading")) {
         const Node l = run.at("leading");
-        if (l.json().is_string()) {
+        if (l.isString()) {
           if (l.string() != "auto") l.fail("leading is points or \"auto\"");
           values.emplace_back(AttributeClass::kLeading, std::string("auto"));
         } else {
@@ -416,9 +409,12 @@ class Reader {
       oneOf("alignment", AttributeClass::kAlignment, {"left", "center", "right", "justify"});
       oneOf("capitalization", AttributeClass::kCapitalization, {"normal", "allCaps", "smallCaps"});
       const std::pair<const char*, AttributeClass> lengths[] = {
-          {"firstLineIndent", AttributeClass::kFirstLineIndent}, {"leftIndent", AttributeClass::kLeftIndent},
-          {"rightIndent", AttributeClass::kRightIndent},         {"spaceBefore", AttributeClass::kSpaceBefore},
-          {"spaceAfter", AttributeClass::kSpaceAfter},           {"tracking", AttributeClass::kTracking}};
+          {"firstLineIndent", AttributeClass::kFirstLineIndent},
+          {"leftIndent", AttributeClass::kLeftIndent},
+          {"rightIndent", AttributeClass::kRightIndent},
+          {"spaceBefore", AttributeClass::kSpaceBefore},
+          {"spaceAfter", AttributeClass::kSpaceAfter},
+          {"tracking", AttributeClass::kTracking}};
       for (const auto& [key, cls] : lengths)
         if (run.has(key)) {
           const double v = run.at(key).number();
@@ -445,10 +441,10 @@ class Reader {
     std::vector<UID> layerUIDs;
     if (n.has("layerUIDs")) {
       const Node list = n.at("layerUIDs");
-      if (!list.json().is_array() || list.json().size() != doc_->layerList().size())
+      if (!list.isArray() || list.size() != doc_->layerList().size())
         list.fail("expected one uid per layer (" + std::to_string(doc_->layerList().size()) +
                   ", the pages layer first)");
-      for (std::size_t i = 0; i < list.json().size(); ++i)
+      for (std::size_t i = 0; i < list.size(); ++i)
         layerUIDs.push_back(static_cast<UID>(list.at(i).integer(1, 0xFFFFFFFEll)));
     }
     // Places below the spreads before and beside the pages before are kept as
@@ -496,7 +492,7 @@ class Reader {
         p.at("columns").fail("columns are (left, right) pairs with left not after right");
     }
     for (const Node& it : n.array("items")) {
-      if (!it.json().is_object()) it.fail("expected an object");
+      if (!it.isObject()) it.fail("expected an object");
       const std::string layerName =
           it.has("layer")
               ? it.at("layer").string()
@@ -507,7 +503,8 @@ class Reader {
       // Spread layers are in the order of the document's layers.
       const UID spreadLayer = s->GetChildUID(doc_->layerIndex(l->GetUID()));
       auto* sl = db_->instantiate<ISpreadLayer>(spreadLayer);
-      item(it, sl && sl->documentLayerUID() == l->GetUID() ? spreadLayer : s->QueryLayer(l->GetUID())->GetUID(),
+      item(it,
+           sl && sl->documentLayerUID() == l->GetUID() ? spreadLayer : s->QueryLayer(l->GetUID())->GetUID(),
            1);
     }
     if (!master) spreadsBottom_ = std::max(spreadsBottom_, IDocument::spreadBottom(*s));
@@ -526,7 +523,7 @@ class Reader {
       Path path;
       path.closed = p.flag("closed", !line);
       for (const Node& pt : p.array("points")) {
-        if (!pt.json().is_array() || (pt.json().size() != 2 && pt.json().size() != 6))
+        if (!pt.isArray() || (pt.size() != 2 && pt.size() != 6))
           pt.fail("expected [x, y] or [x, y, inX, inY, outX, outY]");
         const auto v = pt.numbers(0);
         if (v.size() == 2)
@@ -587,10 +584,10 @@ class Reader {
     }
     if (n.has("labels")) {
       Node labels = n.at("labels");
-      if (!labels.json().is_object()) labels.fail("expected an object of strings");
-      for (const auto& [k, v] : labels.json().items()) {
+      if (!labels.isObject()) labels.fail("expected an object of strings");
+      for (const auto& [k, v] : labels.members()) {
         if (k.empty()) labels.fail("empty label key");
-        it.setLabel(k, Node(v, labels.path() + Node::member(k)).string());
+        it.setLabel(std::string(k), v.string());
       }
     }
   }
@@ -661,7 +658,8 @@ class Reader {
       stamp.size = static_cast<std::uint64_t>(l.at("size").integer(0, std::numeric_limits<long long>::max()));
     if (l.has("modified"))
       stamp.modifiedMs =
-          l.at("modified").integer(std::numeric_limits<long long>::min() + 1, std::numeric_limits<long long>::max());
+          l.at("modified")
+              .integer(std::numeric_limits<long long>::min() + 1, std::numeric_limits<long long>::max());
     const bool embedded = l.flag("embedded", false);
     std::vector<std::uint8_t> data;
     if (embedded) {
@@ -676,9 +674,26 @@ class Reader {
   }
 
   void content(const Node& n, UID frame) {
-    n.expectObject({"kind", "uid", "bounds", "path", "transform", "fill", "fillTint", "stroke", "strokeTint",
-                    "strokeWeight", "strokeAlignment", "cornerRadius", "nonPrinting", "objectStyle",
-                    "textWrap", "labels", "imageAttributes", "link", "embeddedProfile", "links"});
+    n.expectObject({"kind",
+                    "uid",
+                    "bounds",
+                    "path",
+                    "transform",
+                    "fill",
+                    "fillTint",
+                    "stroke",
+                    "strokeTint",
+                    "strokeWeight",
+                    "strokeAlignment",
+                    "cornerRadius",
+                    "nonPrinting",
+                    "objectStyle",
+                    "textWrap",
+                    "labels",
+                    "imageAttributes",
+                    "link",
+                    "embeddedProfile",
+                    "links"});
     std::string path;
     if (n.has("link")) {
       const Node l = n.at("link");
@@ -719,8 +734,7 @@ class Reader {
         ownSize = placedBoundsFor(*attributesOfFile);
       else if (kind == ClassID::kPDFItem) {
         if (auto box = pdfCropBoxSize(path)) ownSize = *box;
-      }
-      else if (kind == ClassID::kEPSItem)
+      } else if (kind == ClassID::kEPSItem)
         ownSize = epsBoundingBoxSize(path);
       if (ownSize && !(ownSize->width() > 0 && ownSize->height() > 0)) ownSize.reset();
     }

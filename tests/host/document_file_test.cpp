@@ -229,6 +229,12 @@ TEST(DocumentFile, BadInputIsRefusedWithOneLineNamingPathAndProblem) {
   } cases[] = {
       {R"({"format": "korvex-document", "version": 1, "spreads": [{"items": [{"fill": "Lila", "bounds": [0,0,1,1]}]}]})",
        "f.indd: $.spreads[0].items[0].fill: unknown swatch \"Lila\"", kInvalidDocumentError},
+      // A repeated key takes its last value: the version here is 2.
+      {R"({"format": "korvex-document", "version": 1, "version": 2})",
+       "f.indd: $.version: format version 2 is newer than this program reads (1); update Korvex",
+       kNewerFormatError},
+      {R"({"format": "korvex-document", "version": 1, "layers": [{"name": "A", "uid": 9, "name": "B", "x": 0}]})",
+       "f.indd: $.layers[0].x: unknown key", kInvalidDocumentError},
       {R"({"format": "korvex-document", "version": 2})",
        "f.indd: $.version: format version 2 is newer than this program reads (1); update Korvex",
        kNewerFormatError},
