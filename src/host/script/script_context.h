@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/document.h"
+#include "host/session.h"
 
 namespace korvex::script {
 
@@ -96,13 +97,51 @@ struct Method {
   duk_idx_t nargs;
 };
 // Builds a prototype object and leaves it on the stack.
-void pushPrototype(duk_context* ctx, const std::vector<Property>& properties, const std::vector<Method>& methods);
+void pushPrototype(duk_context* ctx, const std::vector<Property>& properties,
+                   const std::vector<Method>& methods);
 // Prototypes live in the global stash under their names.
 void storePrototype(duk_context* ctx, const char* name);
 void pushStoredPrototype(duk_context* ctx, const char* name);
 
 // UTF-8 strings in and out.
 std::string stringArg(duk_context* ctx, duk_idx_t idx);
+
+// Hidden properties of script objects and collections.
+inline constexpr const char* kSerialKey = DUK_HIDDEN_SYMBOL("serial");
+inline constexpr const char* kUIDKey = DUK_HIDDEN_SYMBOL("uid");
+inline constexpr const char* kKindKey = DUK_HIDDEN_SYMBOL("kind");
+
+Application* application();
+bool isTextFrame(const IDocument* document, UID uid);
+
+// Collections: an array of script objects of one kind and document, with
+// item, itemByName, firstItem and lastItem from the prototype.
+void pushCollection(duk_context* ctx, const char* prototype, Kind kind, const IDocument* document,
+                    const std::vector<UID>& uids);
+// The document of the collection that is `this`; throws when it was closed.
+IDocument* collectionDocument(duk_context* ctx);
+duk_ret_t collectionItem(duk_context* ctx);
+duk_ret_t collectionItemByName(duk_context* ctx);
+duk_ret_t collectionFirstItem(duk_context* ctx);
+duk_ret_t collectionLastItem(duk_context* ctx);
+// isValid and id, which every script object has.
+duk_ret_t getIsValid(duk_context* ctx);
+duk_ret_t getID(duk_context* ctx);
+
+// Arguments and values of the bindings.
+std::vector<double> numbersArg(duk_context* ctx, duk_idx_t idx, std::size_t count, const char* what);
+void pushNumbers(duk_context* ctx, const std::vector<double>& numbers);
+// The ruler origin of an object: the top left of its spread's pages.
+PMPoint originFor(const IDocument& document, UID object);
+double rounded(double points);
+// [top, left, bottom, right] from the origin.
+void pushBounds(duk_context* ctx, const PMRect& r, PMPoint origin);
+void pushBool(duk_context* ctx, bool value);
+bool boolArg(duk_context* ctx, duk_idx_t idx);
+// The layer (Layer object or name) or swatch (Swatch object or name) of the
+// document at idx; throws for anything else.
+IDocumentLayer* layerArg(duk_context* ctx, const IDocument& document, duk_idx_t idx);
+UID swatchArg(duk_context* ctx, const IDocument& document, duk_idx_t idx);
 
 // Installs the object model (app, LinkStatus, SaveOptions) and the prototypes.
 void installObjectModel(duk_context* ctx);

@@ -18,229 +18,7 @@
 namespace korvex::script {
 namespace {
 
-constexpr const char* kSerialKey = DUK_HIDDEN_SYMBOL("serial");
-constexpr const char* kUIDKey = DUK_HIDDEN_SYMBOL("uid");
-constexpr const char* kKindKey = DUK_HIDDEN_SYMBOL("kind");
 constexpr const char* kLabelKey = "Label";  // the key of an item's script label
-
-const char* prototypeName(Kind kind) {
-  switch (kind) {
-    case Kind::Document: return "Document";
-    case Kind::Layer: return "Layer";
-    case Kind::Page: return "Page";
-    case Kind::Spread: return "Spread";
-    case Kind::PageItem: return "PageItem";
-    case Kind::Story: return "Story";
-    case Kind::Swatch: return "Swatch";
-    case Kind::Link: return "Link";
-  }
-  return "PageItem";
-}
-
-Application* application() {
-  return GetExecutionContextSession()->application();
-}
-
-IDocument* documentWithSerial(double serial) {
-  Application* app = application();
-  for (int i = 0; i < app->GetDocumentCount(); ++i) {
-    IDocument* document = app->GetNthDocument(i);
-    if (static_cast<double>(document->GetDocDataBase()->serial()) == serial) return document;
-  }
-  return nullptr;
-}
-
-bool isTextFrame(const IDocument* document, UID uid) {
-  const auto* frame = document->GetDocDataBase()->instantiate<SplineItem>(uid);
-  return frame && frame->textContentUID() != kInvalidUID;
-}
-
-// --- collections
-
-void pushCollection(duk_context* ctx, const char* prototype, Kind kind, const IDocument* document,
-                    const std::vector<UID>& uids) {
-  duk_idx_t array = duk_push_array(ctx);
-  duk_uarridx_t index = 0;
-  for (UID uid : uids) {
-    pushHostObject(ctx, kind, document, uid);
-    duk_put_prop_index(ctx, array, index++);
-  }
-  duk_push_int(ctx, static_cast<int>(kind));
-  duk_put_prop_string(ctx, array, kKindKey);
-  duk_push_number(ctx, document ? static_cast<double>(document->GetDocDataBase()->serial()) : 0);
-  duk_put_prop_string(ctx, array, kSerialKey);
-  pushStoredPrototype(ctx, prototype);
-  duk_set_prototype(ctx, array);
-}
-
-Kind collectionKind(duk_context* ctx) {
-  duk_push_this(ctx);
-  duk_get_prop_string(ctx, -1, kKindKey);
-  auto kind = static_cast<Kind>(duk_get_int(ctx, -1));
-  duk_pop_2(ctx);
-  return kind;
-}
-
-// An object that refers to nothing: isValid is false and every other use throws.
-void pushInvalid(duk_context* ctx, Kind kind) {
-  pushHostObject(ctx, kind, nullptr, kInvalidUID);
-}
-
-duk_ret_t collectionItemByName(duk_context* ctx) {
-  const std::string name = stringArg(ctx, 0);
-  const Kind kind = collectionKind(ctx);
-  duk_push_this(ctx);
-  const duk_size_t n = duk_get_length(ctx, -1);
-  for (duk_size_t i = 0; i < n; ++i) {
-    duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(i));
-    duk_get_prop_string(ctx, -1, "name");
-    const bool found = duk_is_string(ctx, -1) && name == duk_get_string(ctx, -1);
-    duk_pop(ctx);
-    if (found) return 1;
-    duk_pop(ctx);
-  }
-  pushInvalid(ctx, kind);
-  return 1;
-}
-
-duk_ret_t collectionItem(duk_context* ctx) {
-  if (duk_is_string(ctx, 0)) return collectionItemByName(ctx);
-  const Kind kind = collectionKind(ctx);
-  duk_push_this(ctx);
-  const auto n = static_cast<double>(duk_get_length(ctx, -1));
-  double index = duk_require_number(ctx, 0);
-  if (index < 0) index += n;  // negative indexes count from the end
-  if (index < 0 || index >= n) {
-    pushInvalid(ctx, kind);
-    return 1;
-  }
-  duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(index));
-  return 1;
-}
-
-duk_ret_t collectionFirstItem(duk_context* ctx) {
-  duk_push_int(ctx, 0);
-  duk_replace(ctx, 0);
-  return collectionItem(ctx);
-}
-
-duk_ret_t collectionLastItem(duk_context* ctx) {
-  duk_push_int(ctx, -1);
-  duk_replace(ctx, 0);
-  return collectionItem(ctx);
-}
-
-IDocument* collectionDocument(duk_context* ctx) {
-  duk_push_this(ctx);
-  duk_get_prop_string(ctx, -1, kSerialKey);
-  IDocument* document = documentWithSerial(duk_get_number(ctx, -1));
-  duk_pop_2(ctx);
-  if (!document) throwInvalid(ctx);
-  return document;
-}
-
-// --- helpers for the bindings
-
-std::vector<double> numbersArg(duk_context* ctx, duk_idx_t idx, std::size_t count, const char* what) {
-  if (!duk_is_array(ctx, idx) || duk_get_length(ctx, idx) != count)
-    throwError(ctx, std::string(what) + ": expected an array of " + std::to_string(count) + " numbers");
-  std::vector<double> numbers;
-  for (std::size_t i = 0; i < count; ++i) {
-    duk_get_prop_index(ctx, idx, static_cast<duk_uarridx_t>(i));
-    if (!duk_is_number(ctx, -1))
-      throwError(ctx, std::string(what) + ": expected an array of " + std::to_string(count) + " numbers");
-    numbers.push_back(duk_get_number(ctx, -1));
-    duk_pop(ctx);
-  }
-  return numbers;
-}
-
-void pushNumbers(duk_context* ctx, const std::vector<double>& numbers) {
-  duk_idx_t array = duk_push_array(ctx);
-  for (std::size_t i = 0; i < numbers.size(); ++i) {
-    duk_push_number(ctx, numbers[i]);
-    duk_put_prop_index(ctx, array, static_cast<duk_uarridx_t>(i));
-  }
-}
-
-// The ruler origin of an object: the top left of its spread's pages.
-PMPoint originFor(const IDocument& document, UID object) {
-  const auto* spread = document.GetDocDataBase()->instantiate<ISpread>(document.spreadOf(object));
-  if (!spread) return {};
-  const PMRect pages = spread->GetPagesBounds(true);
-  return {pages.left, pages.top};
-}
-
-// A millionth of a point is far below anything printed; rounding there keeps
-// the transforms' last bits (100.00000000000006) out of what scripts write.
-double rounded(double points) {
-  return std::round(points * 1e6) / 1e6;
-}
-
-// [top, left, bottom, right] from the origin.
-void pushBounds(duk_context* ctx, const PMRect& r, PMPoint origin) {
-  pushNumbers(ctx, {rounded(r.top - origin.y), rounded(r.left - origin.x), rounded(r.bottom - origin.y),
-                    rounded(r.right - origin.x)});
-}
-
-void pushBool(duk_context* ctx, bool value) {
-  duk_push_boolean(ctx, value ? 1 : 0);
-}
-
-bool boolArg(duk_context* ctx, duk_idx_t idx) {
-  return duk_to_boolean(ctx, idx) != 0;
-}
-
-// The layer (Layer object or name) of the document at idx.
-IDocumentLayer* layerArg(duk_context* ctx, const IDocument& document, duk_idx_t idx) {
-  Kind kind;
-  IDocumentLayer* layer = nullptr;
-  if (hostKindAt(ctx, idx, &kind) && kind == Kind::Layer) {
-    Target target = targetAt(ctx, idx);
-    if (target.document != &document) throwError(ctx, "the layer belongs to another document");
-    layer = document.GetDocDataBase()->instantiate<IDocumentLayer>(target.uid);
-  } else if (duk_is_string(ctx, idx)) {
-    layer = document.findLayer(stringArg(ctx, idx));
-    if (!layer) throwError(ctx, "no layer named \"" + stringArg(ctx, idx) + "\"");
-  }
-  if (!layer || layer->isPagesLayer()) throwError(ctx, "expected a layer");
-  return layer;
-}
-
-// The swatch (Swatch object or name) of the document at idx.
-UID swatchArg(duk_context* ctx, const IDocument& document, duk_idx_t idx) {
-  Kind kind;
-  if (hostKindAt(ctx, idx, &kind) && kind == Kind::Swatch) {
-    Target target = targetAt(ctx, idx);
-    if (target.document != &document) throwError(ctx, "the swatch belongs to another document");
-    return target.uid;
-  }
-  if (duk_is_string(ctx, idx)) {
-    if (const Swatch* swatch = document.findSwatch(stringArg(ctx, idx))) return swatch->GetUID();
-    throwError(ctx, "no swatch named \"" + stringArg(ctx, idx) + "\"");
-  }
-  throwError(ctx, "expected a swatch or a swatch name");
-}
-
-// --- common
-
-duk_ret_t getIsValid(duk_context* ctx) {
-  duk_push_this(ctx);
-  duk_get_prop_string(ctx, -1, kSerialKey);
-  IDocument* document = documentWithSerial(duk_get_number(ctx, -1));
-  duk_pop(ctx);
-  duk_get_prop_string(ctx, -1, kUIDKey);
-  const auto uid = static_cast<UID>(duk_get_uint(ctx, -1));
-  pushBool(ctx, document && (uid == document->GetUID() || document->GetDocDataBase()->exists(uid)));
-  return 1;
-}
-
-duk_ret_t getID(duk_context* ctx) {
-  duk_push_uint(ctx, thisTarget(ctx).uid);
-  return 1;
-}
-
-// --- documents
 
 IDocument* thisDocument(duk_context* ctx) {
   return thisTarget(ctx).document;
@@ -284,8 +62,8 @@ duk_ret_t documentSaved(duk_context* ctx) {
 void checkSave(duk_context* ctx, ErrorCode code, const IDocument& document) {
   if (code == kSuccess) return;
   const std::string& reason = application()->errorMessage();
-  throwError(ctx, "could not save \"" + document.GetName() + "\" (error " + std::to_string(code) +
-                      ")" + (reason.empty() ? "" : ": " + reason));
+  throwError(ctx, "could not save \"" + document.GetName() + "\" (error " + std::to_string(code) + ")" +
+                      (reason.empty() ? "" : ": " + reason));
 }
 
 duk_ret_t documentSave(duk_context* ctx) {
@@ -318,8 +96,9 @@ std::vector<UID> spreadItems(const IDocument& document, bool topLevelOnly) {
   for (UID uid : document.allPageItems()) {
     const auto* item = db->instantiate<PageItem>(uid);
     if (!item || !db->instantiate<ISpread>(document.spreadOf(uid))) continue;
-    if (document.masterSpreadList().end() !=
-        std::find(document.masterSpreadList().begin(), document.masterSpreadList().end(), document.spreadOf(uid)))
+    if (document.masterSpreadList().end() != std::find(document.masterSpreadList().begin(),
+                                                       document.masterSpreadList().end(),
+                                                       document.spreadOf(uid)))
       continue;
     if (topLevelOnly && !db->instantiate<ISpreadLayer>(item->GetParentUID())) continue;
     items.push_back(uid);
@@ -540,7 +319,8 @@ PageItem* thisItem(duk_context* ctx) {
 duk_ret_t itemGeometricBounds(duk_context* ctx) {
   const PageItem* item = thisItem(ctx);
   const IDocument& document = *thisTarget(ctx).document;
-  pushBounds(ctx, document.pathBounds(item->GetUID()).value_or(PMRect{}), originFor(document, item->GetUID()));
+  pushBounds(ctx, document.pathBounds(item->GetUID()).value_or(PMRect{}),
+             originFor(document, item->GetUID()));
   return 1;
 }
 
@@ -558,7 +338,8 @@ duk_ret_t setItemGeometricBounds(duk_context* ctx) {
 duk_ret_t itemVisibleBounds(duk_context* ctx) {
   const PageItem* item = thisItem(ctx);
   const IDocument& document = *thisTarget(ctx).document;
-  pushBounds(ctx, document.strokeBounds(item->GetUID()).value_or(PMRect{}), originFor(document, item->GetUID()));
+  pushBounds(ctx, document.strokeBounds(item->GetUID()).value_or(PMRect{}),
+             originFor(document, item->GetUID()));
   return 1;
 }
 
@@ -699,7 +480,8 @@ duk_ret_t itemParentPage(duk_context* ctx) {
 
 const MultiColumnItem* textOf(duk_context* ctx, const IDocument& document, const PageItem& item) {
   const auto* frame = dynamic_cast<const SplineItem*>(&item);
-  const auto* text = frame ? document.GetDocDataBase()->instantiate<MultiColumnItem>(frame->textContentUID()) : nullptr;
+  const auto* text =
+      frame ? document.GetDocDataBase()->instantiate<MultiColumnItem>(frame->textContentUID()) : nullptr;
   if (!text) throwError(ctx, "the item is not a text frame");
   return text;
 }
@@ -911,114 +693,6 @@ void putStrings(duk_context* ctx, const char* object, const std::vector<const ch
 
 }  // namespace
 
-void pushHostObject(duk_context* ctx, Kind kind, const IDocument* document, UID uid) {
-  duk_idx_t object = duk_push_object(ctx);
-  const char* prototype = prototypeName(kind);
-  if (kind == Kind::PageItem && document && isTextFrame(document, uid)) prototype = "TextFrame";
-  pushStoredPrototype(ctx, prototype);
-  duk_set_prototype(ctx, object);
-  duk_push_number(ctx, document ? static_cast<double>(document->GetDocDataBase()->serial()) : 0);
-  duk_put_prop_string(ctx, object, kSerialKey);
-  duk_push_uint(ctx, uid);
-  duk_put_prop_string(ctx, object, kUIDKey);
-  duk_push_int(ctx, static_cast<int>(kind));
-  duk_put_prop_string(ctx, object, kKindKey);
-}
-
-bool hostKindAt(duk_context* ctx, duk_idx_t idx, Kind* kind) {
-  if (!duk_is_object(ctx, idx) || duk_is_array(ctx, idx)) return false;
-  if (!duk_get_prop_string(ctx, idx, kKindKey)) {
-    duk_pop(ctx);
-    return false;
-  }
-  *kind = static_cast<Kind>(duk_get_int(ctx, -1));
-  duk_pop(ctx);
-  return true;
-}
-
-Target targetAt(duk_context* ctx, duk_idx_t idx) {
-  idx = duk_normalize_index(ctx, idx);
-  Kind kind;
-  if (!hostKindAt(ctx, idx, &kind)) throwError(ctx, "not an object of the document model");
-  duk_get_prop_string(ctx, idx, kSerialKey);
-  IDocument* document = documentWithSerial(duk_get_number(ctx, -1));
-  duk_pop(ctx);
-  duk_get_prop_string(ctx, idx, kUIDKey);
-  const auto uid = static_cast<UID>(duk_get_uint(ctx, -1));
-  duk_pop(ctx);
-  if (!document) throwInvalid(ctx);
-  if (kind != Kind::Document && !document->GetDocDataBase()->exists(uid)) throwInvalid(ctx);
-  return {document, uid};
-}
-
-Target thisTarget(duk_context* ctx) {
-  duk_push_this(ctx);
-  Target target = targetAt(ctx, -1);
-  duk_pop(ctx);
-  return target;
-}
-
-void throwError(duk_context* ctx, const std::string& message) {
-  // No C file and line: the error is blamed on the script's line that called.
-  duk_error_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s", message.c_str());
-  std::abort();  // not reached: the engine unwinds
-}
-
-void throwInvalid(duk_context* ctx) {
-  throwError(ctx, "Object is invalid");
-}
-
-void check(duk_context* ctx, ErrorCode code, const char* what) {
-  if (code == kSuccess) return;
-  switch (code) {
-    case kLockedError: throwError(ctx, std::string("could not ") + what + ": locked");
-    case kObjectNotFoundError: throwInvalid(ctx);
-    default: throwError(ctx, std::string("could not ") + what + " (error " + std::to_string(code) + ")");
-  }
-}
-
-std::string stringArg(duk_context* ctx, duk_idx_t idx) {
-  duk_size_t length = 0;
-  const char* text = duk_safe_to_lstring(ctx, idx, &length);
-  return std::string(text, length);
-}
-
-namespace {
-
-duk_ret_t readOnly(duk_context* ctx) {
-  std::string name = duk_is_string(ctx, 1) ? duk_get_string(ctx, 1) : "the property";
-  throwError(ctx, name + " is read-only");
-}
-
-}  // namespace
-
-void pushPrototype(duk_context* ctx, const std::vector<Property>& properties, const std::vector<Method>& methods) {
-  duk_idx_t object = duk_push_object(ctx);
-  for (const Property& p : properties) {
-    duk_push_string(ctx, p.name);
-    duk_push_c_function(ctx, p.get, 0);
-    duk_push_c_function(ctx, p.set ? p.set : readOnly, p.set ? 1 : 2);
-    duk_def_prop(ctx, object, DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_ENUMERABLE);
-  }
-  for (const Method& m : methods) {
-    duk_push_c_function(ctx, m.function, m.nargs);
-    duk_put_prop_string(ctx, object, m.name);
-  }
-}
-
-void storePrototype(duk_context* ctx, const char* name) {
-  duk_push_global_stash(ctx);
-  duk_dup(ctx, -2);
-  duk_put_prop_string(ctx, -2, name);
-  duk_pop_2(ctx);
-}
-
-void pushStoredPrototype(duk_context* ctx, const char* name) {
-  duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, name);
-  duk_remove(ctx, -2);
-}
-
 void installObjectModel(duk_context* ctx) {
   const std::vector<Property> common{{"isValid", getIsValid, nullptr}, {"id", getID, nullptr}};
   auto with = [&](std::vector<Property> properties) {
@@ -1055,20 +729,27 @@ void installObjectModel(duk_context* ctx) {
                 {{"remove", layerRemove, 0}});
   storePrototype(ctx, "Layer");
 
-  pushPrototype(ctx, with({{"name", pageNameGetter, nullptr}, {"bounds", pageBounds, nullptr}, {"parent", pageParent, nullptr}}),
+  pushPrototype(ctx,
+                with({{"name", pageNameGetter, nullptr},
+                      {"bounds", pageBounds, nullptr},
+                      {"parent", pageParent, nullptr}}),
                 {});
   storePrototype(ctx, "Page");
-  pushPrototype(ctx, with({{"name", spreadName, nullptr}, {"bounds", spreadBounds, nullptr}, {"pages", spreadPages, nullptr}}),
+  pushPrototype(ctx,
+                with({{"name", spreadName, nullptr},
+                      {"bounds", spreadBounds, nullptr},
+                      {"pages", spreadPages, nullptr}}),
                 {});
   storePrototype(ctx, "Spread");
 
-  const std::vector<Property> itemProperties = with({{"geometricBounds", itemGeometricBounds, setItemGeometricBounds},
-                                                     {"visibleBounds", itemVisibleBounds, nullptr},
-                                                     {"label", itemLabel, setItemLabel},
-                                                     {"itemLayer", itemLayer, setItemLayer},
-                                                     {"fillColor", itemFillColor, setItemFillColor},
-                                                     {"strokeColor", itemStrokeColor, setItemStrokeColor},
-                                                     {"parentPage", itemParentPage, nullptr}});
+  const std::vector<Property> itemProperties =
+      with({{"geometricBounds", itemGeometricBounds, setItemGeometricBounds},
+            {"visibleBounds", itemVisibleBounds, nullptr},
+            {"label", itemLabel, setItemLabel},
+            {"itemLayer", itemLayer, setItemLayer},
+            {"fillColor", itemFillColor, setItemFillColor},
+            {"strokeColor", itemStrokeColor, setItemStrokeColor},
+            {"parentPage", itemParentPage, nullptr}});
   const std::vector<Method> itemMethods{{"extractLabel", itemExtractLabel, 1},
                                         {"insertLabel", itemInsertLabel, 2},
                                         {"move", itemMove, 2},
@@ -1076,7 +757,8 @@ void installObjectModel(duk_context* ctx) {
   pushPrototype(ctx, itemProperties, itemMethods);
   storePrototype(ctx, "PageItem");
   // Text frames are page items with text.
-  pushPrototype(ctx, {{"contents", frameContents, setFrameContents}, {"parentStory", frameParentStory, nullptr}}, {});
+  pushPrototype(
+      ctx, {{"contents", frameContents, setFrameContents}, {"parentStory", frameParentStory, nullptr}}, {});
   pushStoredPrototype(ctx, "PageItem");
   duk_set_prototype(ctx, -2);
   storePrototype(ctx, "TextFrame");
@@ -1090,7 +772,9 @@ void installObjectModel(duk_context* ctx) {
   pushPrototype(ctx, with({{"name", swatchName, setSwatchName}}), {{"remove", swatchRemove, 1}});
   storePrototype(ctx, "Swatch");
   pushPrototype(ctx,
-                with({{"name", linkName, nullptr}, {"filePath", linkFilePath, nullptr}, {"status", linkStatus, nullptr}}),
+                with({{"name", linkName, nullptr},
+                      {"filePath", linkFilePath, nullptr},
+                      {"status", linkStatus, nullptr}}),
                 {{"relink", linkRelink, 1}, {"update", linkUpdate, 0}});
   storePrototype(ctx, "Link");
 
