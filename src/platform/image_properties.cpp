@@ -25,6 +25,11 @@ void appendUtf8(std::string& out, unsigned char byte) {
   }
 }
 
+// exiv2's messages often begin with the path already.
+std::string namingTheFile(const std::string& path, const std::string& message) {
+  return message.rfind(path + ":", 0) == 0 ? message : path + ": " + message;
+}
+
 }  // namespace
 
 std::string decodeIimText(const std::string& bytes, bool utf8) {
@@ -53,9 +58,9 @@ Result<std::map<std::string, std::string>> iptcPropertiesForImage(const std::str
     }
     return fields;
   } catch (const Exiv2::AnyError& error) {
-    return fail(path + ": " + error.what());
+    return fail(namingTheFile(path, error.what()));
   } catch (const std::exception& error) {
-    return fail(path + ": " + error.what());
+    return fail(namingTheFile(path, error.what()));
   }
 }
 
