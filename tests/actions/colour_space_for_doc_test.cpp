@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -64,6 +65,17 @@ class ColourSpaceForDocTest : public ::testing::Test {
     return out;
   }
 
+  // Ghostscript's own answer: does page 1 use cyan, magenta or yellow ink?
+  static bool ghostscriptSeesColour(const fs::path& path) {
+    const test::ProcessResult coverage = test::runProcess(
+        test::tool("gs"),
+        {"-q", "-dSAFER", "-dFirstPage=1", "-dLastPage=1", "-o", "-", "-sDEVICE=inkcov", path.string()});
+    EXPECT_EQ(coverage.exitCode, 0) << coverage.err;
+    double c = 0, m = 0, y = 0, k = 0;
+    EXPECT_EQ(std::sscanf(coverage.out.c_str(), "%lf %lf %lf %lf", &c, &m, &y, &k), 4) << coverage.out;
+    return c > 0 || m > 0 || y > 0;
+  }
+
   static std::string xmp(const std::string& mode, const std::string& profile) {
     return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
            "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
@@ -81,11 +93,13 @@ TEST_F(ColourSpaceForDocTest, BlackInkColourInkAndFilesThatAreNoPdf) {
                              "/Helvetica findfont 24 scalefont setfont 0 0 0 1 setcmykcolor "
                              "10 40 moveto (Schwarz) show 0 0 0 0.5 setcmykcolor 120 10 60 60 rectfill");
   EXPECT_EQ(colorSpaceForDoc(black.string()), 1);
+  EXPECT_FALSE(ghostscriptSeesColour(black));
   // One small cyan square among black.
   const fs::path cyan = pdf("cyan",
                             "0 0 0 1 setcmykcolor 10 10 100 50 rectfill 1 0 0 0 setcmykcolor "
                             "150 20 2 2 rectfill");
   EXPECT_EQ(colorSpaceForDoc(cyan.string()), 2);
+  EXPECT_TRUE(ghostscriptSeesColour(cyan));
   // Gray content is black ink in device CMYK.
   EXPECT_EQ(colorSpaceForDoc(pdf("gray", "0.4 setgray 10 10 80 80 rectfill").string()), 1);
 
