@@ -161,6 +161,13 @@ TEST_F(ColourSpaceForDocTest, XmpNamingAnInstalledCmykProfileDrawsInIt) {
   // A profile that is not installed, or a colour mode other than CMYK: device CMYK.
   EXPECT_EQ(colorSpaceForDoc(pdf("missing", gray, "200 100", xmp("4", "Nowhere Coated v9")).string()), 1);
   EXPECT_EQ(colorSpaceForDoc(pdf("rgbmode", gray, "200 100", xmp("3", kSwop)).string()), 1);
+  // A neutral RGB picture: converted with the profile too.
+  const std::string picture =
+      "gsave 10 10 translate 60 60 scale /DeviceRGB setcolorspace << /ImageType 1 /Width 2 /Height 2 "
+      "/BitsPerComponent 8 /Decode [0 1 0 1 0 1] /ImageMatrix [2 0 0 -2 0 2] "
+      "/DataSource <808080808080808080808080> >> image grestore";
+  EXPECT_EQ(colorSpaceForDoc(pdf("picture", picture).string()), 1);
+  EXPECT_EQ(colorSpaceForDoc(pdf("picture-swop", picture, "200 100", xmp("4", kSwop)).string()), 2);
   // CMYK black passes as it is, profile or not.
   EXPECT_EQ(colorSpaceForDoc(
                 pdf("k", "0 0 0 1 setcmykcolor 10 10 80 80 rectfill", "200 100", xmp("4", kSwop)).string()),
