@@ -22,5 +22,7 @@ void removeLayers(const UIDList& layers);
 void removeLayer(IDocument* document, const std::string& name);
 void removeLayer(IDocumentLayer* layer);
 void setLayerLocked(IDocument* document, UID layer);
+// Whether the layer prints (and exports); the host's error code.
+ErrorCode setLayerPrintable(IDocument* document, UID layer, bool printable);
 
 }  // namespace korvex
