@@ -54,5 +54,10 @@ void openSettingsCommand(IDocument* document);
 // "Bildaktualisierung" and "AddLinks" from the menu: parameters from their action files.
 void updatePicturesCommand(IDocument* document);
 void addLinksCommand(IDocument* document);
+// Checkstr (parameters from its action file) and the two Zaro workflows: on
+// the front document, or without one over a folder the user chooses.
+void checkstrCommand(IDocument* document);
+void zaro1Command(IDocument* document);
+void zaro2Command(IDocument* document);
 
 }  // namespace korvex
