@@ -73,7 +73,8 @@ TEST_F(WorkflowsE2E, CheckstrInAChainAndFromTheMenu) {
   fs::create_directories(tmp);
   test::ScopedEnv tmpdir("TMPDIR", tmp.c_str());
   const fs::path doc = folder / "Katalog.indd";
-  test::writeFile(doc, nativeDoc(3, R"([{"name": "Text"}])"));
+  // Small pages (4 x 2 inches) keep the renders quick.
+  test::writeFile(doc, nativeDoc(3, R"([{"name": "Text"}])", R"(, "pageSize": [288, 144])"));
   const fs::path chain = folder / "Checkstr.plist";
   test::writeFile(chain,
                   test::plist(test::dict(test::str("Action", "Checkstr") + test::num("Resolution", 150))));
@@ -91,8 +92,8 @@ TEST_F(WorkflowsE2E, CheckstrInAChainAndFromTheMenu) {
       double ppi = 0;
       in >> format >> width >> height >> ppi;
       EXPECT_EQ(format, "JPEG");
-      EXPECT_NEAR(width, 1240, 1);  // 595.28 points at 150 ppi
-      EXPECT_NEAR(height, 1754, 1);
+      EXPECT_NEAR(width, 600, 1);  // 288 points at 150 ppi
+      EXPECT_NEAR(height, 300, 1);
       EXPECT_EQ(ppi, 150);
     }
     // Saved by the run (the action asks for it), and read back.
@@ -106,7 +107,7 @@ TEST_F(WorkflowsE2E, CheckstrInAChainAndFromTheMenu) {
     for (const Json& spread : j["spreads"]) {
       ASSERT_EQ(spread["items"]["Checkstr"].size(), 1u) << spread;
       // Over its own spread's page, in that spread's coordinates.
-      EXPECT_EQ(spread["items"]["Checkstr"][0]["boundsMM"], Json::array({0, 0, 210, 297}));
+      EXPECT_EQ(spread["items"]["Checkstr"][0]["boundsMM"], Json::array({0, 0, 101.6, 50.8}));
     }
     ASSERT_EQ(j["links"].size(), 3u);
     for (const Json& link : j["links"]) EXPECT_EQ(link["embedded"], true) << link;
@@ -118,7 +119,7 @@ TEST_F(WorkflowsE2E, CheckstrInAChainAndFromTheMenu) {
   ASSERT_EQ(menu.exitCode, 0) << menu.err;
   auto id = test::runProcess(identify, {"-format", "%w", (tmp / "Katalog_02.jpg").string()});
   ASSERT_EQ(id.exitCode, 0) << id.err;
-  EXPECT_NEAR(std::stoi(id.out), 595, 1);
+  EXPECT_NEAR(std::stoi(id.out), 288, 1);
   EXPECT_EQ(info(doc)["links"].size(), 3u);
 }
 
