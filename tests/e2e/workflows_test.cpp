@@ -218,6 +218,26 @@ TEST_F(WorkflowsE2E, ZaroOverFoldersOfPackagesAndDocuments) {
     EXPECT_EQ(listed.out.substr(0, 9), "mimetype\n") << listed.out;
   }
 
+  // The scripted dialogs: the folder chosen, then Cancel before the second document.
+  const fs::path script = folder / "zaro2.json";
+  test::writeFile(script, R"([{"event": "choose", "paths": [")" + (in / "Arbeitsdaten").string() +
+                              R"("]}, {"event": "progress", "answer": "continue"},
+                              {"event": "progress", "answer": "cancel"}])");
+  fs::remove_all(in / "Arbeitsdaten" / "Daten_zur_Auslieferung");
+  auto scripted = korvex({"command", "zaro2", "--ui-script", script.string()});
+  ASSERT_EQ(scripted.exitCode, 0) << scripted.err;
+  EXPECT_EQ(count(log(), "Dokument: "), 1u) << log();
+  EXPECT_TRUE(fs::exists(in / "Arbeitsdaten" / "Daten_zur_Auslieferung" / "Flyer.idml"));
+  EXPECT_FALSE(fs::exists(in / "Arbeitsdaten" / "Daten_zur_Auslieferung" / "Zweit.idml"));
+
+  // Zaro 1 on a package as the front document: the working copy beside it
+  // (an untitled package can't be saved itself, hence --no-save).
+  fs::remove(in / "Arbeitsdaten" / "Flyer.indd");
+  auto single1 = korvex({"command", "zaro1", (in / "Flyer.idml").string(), "--no-save"});
+  ASSERT_EQ(single1.exitCode, 0) << single1.err;
+  const std::vector<std::string> copied = layerNames(info(in / "Arbeitsdaten" / "Flyer.indd"));
+  EXPECT_NE(std::find(copied.begin(), copied.end(), "Check_TextLayer:de-DE"), copied.end());
+
   // Single mode on the front document: delivered beside it, and the document saved without its check layer.
   const fs::path single = folder / "Einzeln.indd";
   fs::copy_file(in / "Arbeitsdaten" / "Zweit.indd", single);
