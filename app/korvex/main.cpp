@@ -9,6 +9,7 @@
 #include "dialog_command.h"
 #include "doc_commands.h"
 #include "export_command.h"
+#include "gridprefs_command.h"
 #include "hotfolder_command.h"
 #include "log_command.h"
 #include "menu_command.h"
@@ -53,6 +54,8 @@ const Command kCommands[] = {
     {"print", "DOC [--style NAME] [--to FILE.ps]", "print a document or write its PostScript", runPrintCommand},
     {"preview", "DOC OUT.jpg [--spread N] [--resolution PPI] [--quality Q]", "render a spread as JPEG",
      runPreviewCommand},
+    {"gridprefs", "DOC [DOC] [--save]",
+     "compare two documents' grid preferences, or delete one document's XML content", runGridPrefsCommand},
     {"preflight", "DOC [--profile NAME]", "check a document against a preflight profile", runPreflightCommand},
     {"script", "FILE.jsx [DOC...] [--time-limit S] [--memory-limit MB]",
      "run a script on documents, its $.writeln output on standard output", runScriptCommand},

@@ -12,6 +12,7 @@
 #include "docmodel/documents.h"
 #include "foundation/log.h"
 #include "run/run_values.h"
+#include "workflows/checkstr.h"
 
 namespace korvex {
 
@@ -21,7 +22,7 @@ std::array<ActionTableRow, 17>& table() {
   static std::array<ActionTableRow, 17> rows = {{
       {"CollectPictures", MyDocHandler(collectPictures)},
       {"DUZSeverance", {}},
-      {"Checkstr", {}},
+      {"Checkstr", DocumentHandler(doCheckStr)},
       {"Collect", DocumentHandler(collectDocResources)},
       {"Orvel", {}},
       {"Save", MyDocHandler([](MyDoc& doc, const DictPtr& action) { return saveDoc(doc, action); })},

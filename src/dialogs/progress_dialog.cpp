@@ -8,6 +8,31 @@
 
 namespace korvex {
 
+namespace {
+
+// The window as the procedure sees it: a label the procedure shows for the
+// next item stays there instead of giving way to the controller's own.
+class LabelKeepingWindow final : public ProgressWindow {
+ public:
+  explicit LabelKeepingWindow(ProgressWindow& window) : window_(window) {}
+  void setTitle(std::string_view title) override { window_.setTitle(title); }
+  void begin(std::size_t count) override { window_.begin(count); }
+  void setLabel(std::size_t index, std::string_view name) override {
+    labelled_ = index;
+    window_.setLabel(index, name);
+  }
+  bool escapePressed() override { return window_.escapePressed(); }
+  bool runModalSession() override { return window_.runModalSession(); }
+  void end() override { window_.end(); }
+  bool labelled(std::size_t index) const { return labelled_ == index; }
+
+ private:
+  ProgressWindow& window_;
+  std::optional<std::size_t> labelled_;
+};
+
+}  // namespace
+
 bool KorvexDlgController::runModal(const ArrayPtr& items, ProgressProc proc, void* userData) {
   Window panel;
   if (!loadNib("Progress", panel)) return false;
@@ -29,15 +54,16 @@ bool KorvexDlgController::runModal(const ArrayPtr& items, ProgressProc proc, voi
   std::unique_ptr<ProgressWindow> window = backend.makeProgressWindow(&*_panel);
   window->setTitle(_title);
   window->begin(_items->size());
+  LabelKeepingWindow procWindow(*window);
   while (_pos < _items->size()) {
     if (window->escapePressed()) {
       backend.beep();
       break;
     }
-    window->setLabel(_pos, _labelStr);
+    if (!procWindow.labelled(_pos)) window->setLabel(_pos, _labelStr);
     if (!window->runModalSession()) break;
     const std::size_t index = _pos++;
-    if (!_progressProc || !_progressProc(_items, index, *window, _userData)) break;
+    if (!_progressProc || !_progressProc(_items, index, procWindow, _userData)) break;
   }
   window->end();
   return true;

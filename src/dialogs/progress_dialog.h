@@ -34,7 +34,8 @@ class KorvexDlgController {
   std::size_t pos() const { return _pos; }
 
   // Loads and shows the panel, then calls proc for each item until the end,
-  // Cancel, Escape (with a beep) or proc's false. False when the panel could
+  // Cancel, Escape (with a beep) or proc's false. Each item is shown with the
+  // label, unless proc has already shown it with a label of its own. False when the panel could
   // not be loaded (nothing ran).
   bool runModal(const ArrayPtr& items, ProgressProc proc, void* userData);
 

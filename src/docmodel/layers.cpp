@@ -39,6 +39,17 @@ UID createDocLayer(IDocument* document, const std::string& name, bool visible, b
   return layer->GetUID();
 }
 
+ErrorCode duplicateDocLayers(const UIDList& layers, UIDList* copies) {
+  IDocument* document = documentForDataBase(layers.GetDataBase());
+  if (!document) return -1;
+  return duplicateLayers(*document, layers, copies);
+}
+
+ErrorCode setLayerStockColor(IDocumentLayer* layer, int index) {
+  if (!layer) return -1;
+  return layer->SetStockColor(index);
+}
+
 void removeLayers(const UIDList& layers) {
   if (layers.empty()) return;
   IDocument* document = documentForDataBase(layers.GetDataBase());

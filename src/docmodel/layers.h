@@ -24,5 +24,12 @@ void removeLayer(IDocumentLayer* layer);
 void setLayerLocked(IDocument* document, UID layer);
 // Whether the layer prints (and exports); the host's error code.
 ErrorCode setLayerPrintable(IDocument* document, UID layer, bool printable);
+// The host's layer duplication: each layer of the list is copied with its
+// items on every spread, the copy directly above its source (host/duplicate_items.h).
+// The host's error code; -1 for a list without a document. copies gets the new layers.
+ErrorCode duplicateDocLayers(const UIDList& layers, UIDList* copies);
+// Gives the layer the colour of the host's stock colour number index (from 0);
+// the host's error code, -1 without a layer.
+ErrorCode setLayerStockColor(IDocumentLayer* layer, int index);
 
 }  // namespace korvex

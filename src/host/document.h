@@ -220,6 +220,9 @@ class IDocument : public HostObject {
   ErrorCode setBaselineGrid(const BaselineGrid& grid);
   const XMLElement& xmlRoot() const { return xmlRoot_; }
   ErrorCode setXMLRoot(XMLElement root);
+  // Empties the root element (its text and every element inside it); the
+  // root keeps its tag and attributes.
+  ErrorCode deleteXMLContent();
 
   // The document's own labels (key/value pairs, in order); an empty key is refused.
   const LabelStore& labels() const { return labels_; }

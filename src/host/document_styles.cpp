@@ -57,8 +57,8 @@ UID IDocument::addLanguage(const std::string& name, UID uid) {
 }
 
 ErrorCode IDocument::setDocumentGrid(const DocumentGrid& grid) {
-  if (!(grid.horizontalSpacing > 0) || !(grid.verticalSpacing > 0) || grid.horizontalSubdivisions < 1 ||
-      grid.verticalSubdivisions < 1)
+  if (!(grid.division > 0) || !(grid.horizontalSpacing > 0) || !(grid.verticalSpacing > 0) ||
+      grid.horizontalSubdivisions < 1 || grid.verticalSubdivisions < 1)
     return kInvalidParameterError;
   grid_ = grid;
   touch();
@@ -75,6 +75,14 @@ ErrorCode IDocument::setBaselineGrid(const BaselineGrid& grid) {
 ErrorCode IDocument::setXMLRoot(XMLElement root) {
   if (root.tag.empty()) return kInvalidParameterError;
   xmlRoot_ = std::move(root);
+  touch();
+  return kSuccess;
+}
+
+ErrorCode IDocument::deleteXMLContent() {
+  if (xmlRoot_.content.empty() && xmlRoot_.children.empty()) return kSuccess;
+  xmlRoot_.content.clear();
+  xmlRoot_.children.clear();
   touch();
   return kSuccess;
 }

@@ -160,4 +160,65 @@ ErrorCode duplicateItems(IDocument& document, const UIDList& items, UID destinat
   return kSuccess;
 }
 
+namespace {
+
+std::string freeCopyName(const IDocument& document, const std::string& name) {
+  std::string candidate = name + " copy";
+  for (int n = 2; document.findLayer(candidate); ++n) candidate = name + " copy " + std::to_string(n);
+  return candidate;
+}
+
+ErrorCode duplicateLayer(IDocument& document, UID source, UID* copy) {
+  IDataBase* db = document.GetDocDataBase();
+  const int index = document.layerIndex(source);
+  if (index < 0) return kObjectNotFoundError;
+  if (index == 0) return kInvalidParameterError;  // the pages layer
+  const IDocumentLayer* from = document.layerAt(index);
+  IDocumentLayer* layer = document.createLayer(freeCopyName(document, from->GetName()), index + 1);
+  if (!layer) return kFailure;
+  (void)layer->SetVisible(from->IsVisible());
+  (void)layer->SetPrintable(from->IsPrintable());
+  (void)layer->SetLocked(from->IsLocked());
+  (void)layer->SetColor(from->GetColor());
+  std::vector<UID> spreads = document.spreadList();
+  spreads.insert(spreads.end(), document.masterSpreadList().begin(), document.masterSpreadList().end());
+  // One duplicator for the whole layer: a story threaded across spreads
+  // gets one copy, threaded like the original.
+  Duplicator duplicator(document);
+  for (UID s : spreads) {
+    const auto* spread = db->instantiate<ISpread>(s);
+    const ISpreadLayer* sourceLayer = spread ? spread->QueryLayer(source) : nullptr;
+    const ISpreadLayer* targetLayer = spread ? spread->QueryLayer(layer->GetUID()) : nullptr;
+    if (!sourceLayer || !targetLayer) continue;
+    const std::vector<UID> items = sourceLayer->children();
+    for (UID item : items) {
+      if (duplicator.copy(item, targetLayer->GetUID()) == kInvalidUID) {
+        // The layer goes with everything copied onto it.
+        (void)document.deleteLayer(layer->GetUID());
+        return kFailure;
+      }
+    }
+  }
+  *copy = layer->GetUID();
+  return kSuccess;
+}
+
+}  // namespace
+
+ErrorCode duplicateLayers(IDocument& document, const UIDList& layers, UIDList* copies) {
+  IDataBase* db = document.GetDocDataBase();
+  if (layers.GetDataBase() && layers.GetDataBase() != db) return kInvalidParameterError;
+  UIDList made(db);
+  for (UID source : layers) {
+    UID copy = kInvalidUID;
+    if (const ErrorCode error = duplicateLayer(document, source, &copy); error != kSuccess) {
+      for (UID done : made) (void)document.deleteLayer(done);
+      return error;
+    }
+    made.Append(copy);
+  }
+  if (copies) *copies = made;
+  return kSuccess;
+}
+
 }  // namespace korvex

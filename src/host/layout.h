@@ -27,6 +27,8 @@ class IDocumentLayer : public HostObject {
   ErrorCode SetLocked(bool locked);
   const std::string& GetColor() const { return color_; }
   ErrorCode SetColor(std::string color);
+  // The colour of the session's stock colour number index (from 0).
+  ErrorCode SetStockColor(int index);
   bool isPagesLayer() const { return pagesLayer_; }
 
  private:

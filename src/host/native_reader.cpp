@@ -297,9 +297,10 @@ class Reader {
   }
 
   void grid(const Node& n) {
-    n.expectObject(
-        {"horizontalSpacing", "horizontalSubdivisions", "verticalSpacing", "verticalSubdivisions", "inBack"});
+    n.expectObject({"division", "horizontalSpacing", "horizontalSubdivisions", "verticalSpacing",
+                    "verticalSubdivisions", "inBack"});
     DocumentGrid g;
+    g.division = n.num("division", g.division);
     g.horizontalSpacing = n.num("horizontalSpacing", g.horizontalSpacing);
     g.verticalSpacing = n.num("verticalSpacing", g.verticalSpacing);
     if (n.has("horizontalSubdivisions"))
@@ -307,7 +308,7 @@ class Reader {
     if (n.has("verticalSubdivisions"))
       g.verticalSubdivisions = static_cast<int>(n.at("verticalSubdivisions").integer(1, 1000));
     g.inBack = n.flag("inBack", g.inBack);
-    if (doc_->setDocumentGrid(g)) n.fail("grid spacing must be positive");
+    if (doc_->setDocumentGrid(g)) n.fail("grid division and spacing must be positive");
   }
 
   void baselineGrid(const Node& n) {

@@ -64,6 +64,8 @@ class Writer {
                          {"verticalSpacing", g.verticalSpacing},
                          {"verticalSubdivisions", g.verticalSubdivisions},
                          {"inBack", g.inBack}};
+    // Written only when it is not the default, so older files keep their bytes.
+    if (g.division != DocumentGrid{}.division) j["documentGrid"]["division"] = g.division;
     const BaselineGrid& b = doc_.baselineGrid();
     j["baselineGrid"] = {{"start", b.start},
                          {"increment", b.increment},

@@ -11,6 +11,7 @@
 #include "host/database.h"
 #include "host/document.h"
 #include "host/image_info.h"
+#include "host/session.h"
 
 namespace korvex {
 
@@ -261,6 +262,12 @@ ErrorCode IDocumentLayer::SetColor(std::string color) {
   color_ = std::move(color);
   markModified();
   return kSuccess;
+}
+
+ErrorCode IDocumentLayer::SetStockColor(int index) {
+  const std::vector<StockColor>& stock = stockColors();
+  if (index < 0 || index >= static_cast<int>(stock.size())) return kInvalidParameterError;
+  return SetColor(stock[static_cast<std::size_t>(index)].name);
 }
 
 ErrorCode Page::setSize(PMReal width, PMReal height) {

@@ -64,6 +64,8 @@ class Language : public HostObject {
 };
 
 struct DocumentGrid {
+  // The grid's division: the length the gridlines' spacing is counted in.
+  PMReal division = 72;
   PMReal horizontalSpacing = 72;
   int horizontalSubdivisions = 8;
   PMReal verticalSpacing = 72;

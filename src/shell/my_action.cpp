@@ -9,6 +9,8 @@
 #include "dialogs/message_box.h"
 #include "foundation/pool.h"
 #include "foundation/product.h"
+#include "workflows/checkstr.h"
+#include "workflows/zaro.h"
 
 namespace korvex {
 
@@ -18,13 +20,13 @@ const MenuCommand kMenuCommands[] = {
     {0, "about", "About", showAboutBox},
     {1, "batch", "Korvex", nullptr},
     {3, "settings", "Settings", openSettingsCommand},
-    {5, "checkstr", "Checkstr", nullptr},
+    {5, "checkstr", "Checkstr", checkstrCommand},
     {6, "pn-trennung", "PN_Trennung", nullptr},
     {7, "schnappi", "Schnappi", nullptr},
     {8, "bildaktualisierung", "Bildaktualisierung", updatePicturesCommand},
     {9, "about", "About", showAboutBox},
-    {11, "zaro1", "Zaro 1", nullptr},
-    {12, "zaro2", "Zaro 2", nullptr},
+    {11, "zaro1", "Zaro 1", zaro1Command},
+    {12, "zaro2", "Zaro 2", zaro2Command},
     {13, "import-labels", "Import labels", nullptr},
     {14, "addlinks", "AddLinks", addLinksCommand},
     {15, "collect-marked-links", "Collect marked links", collectMarkedLinksCommand},
@@ -91,6 +93,18 @@ void updatePicturesCommand(IDocument* document) {
 
 void collectMarkedLinksCommand(IDocument* document) {
   collectMarkedLinks(document);
+}
+
+void checkstrCommand(IDocument* document) {
+  doCheckStr(document, nullptr);
+}
+
+void zaro1Command(IDocument* document) {
+  doZaro1(document, nullptr);
+}
+
+void zaro2Command(IDocument* document) {
+  doZaro2(document, nullptr);
 }
 
 void addLinksCommand(IDocument* document) {

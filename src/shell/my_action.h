@@ -57,5 +57,10 @@ void updatePicturesCommand(IDocument* document);
 void addLinksCommand(IDocument* document);
 // "collect marked links" on the front document (actions/marked_links.h).
 void collectMarkedLinksCommand(IDocument* document);
+// Checkstr (parameters from its action file) and the two Zaro workflows: on
+// the front document, or without one over a folder the user chooses.
+void checkstrCommand(IDocument* document);
+void zaro1Command(IDocument* document);
+void zaro2Command(IDocument* document);
 
 }  // namespace korvex

@@ -60,7 +60,6 @@ TEST(ShellCli, MenuCommands) {
   auto batch = korvex({"command", "batch"});
   EXPECT_EQ(batch.exitCode, 2);
   EXPECT_NE(batch.err.find("'batch' is not available yet"), std::string::npos) << batch.err;
-  EXPECT_EQ(korvex({"command", "zaro1", "--no-save"}).exitCode, 2);
 
   auto unknown = korvex({"command", "frob"});
   EXPECT_EQ(unknown.exitCode, 2);

@@ -165,7 +165,7 @@ TEST_F(StringTableTest, ShippedTablesCoverTheSameKeys) {
   };
   std::set<std::string> fallback = keysOf("MyStrings.xml");
   for (const char* key : {"about", "invalidPathErr", "pathNotFoundErr", "update", "kPrSt_DefaultName", "yes",
-                          "no", "ok", "cancel", "images", "fonts"})
+                          "no", "ok", "cancel", "images", "fonts", "noIDMLExportProvider"})
     EXPECT_TRUE(fallback.contains(key)) << key;
   EXPECT_EQ(keysOf("MyStrings_D.xml"), fallback);
   EXPECT_EQ(keysOf("MyStrings_E.xml"), fallback);
