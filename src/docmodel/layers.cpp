@@ -72,6 +72,12 @@ void setLayerLocked(IDocument* document, UID layer) {
     docLayer->SetLocked(true);
 }
 
+ErrorCode moveItemsToLayer(const UIDList& items, UID layer) {
+  IDocument* document = items.GetDataBase() ? documentForDataBase(items.GetDataBase()) : nullptr;
+  if (!document) return -1;
+  return document->moveItemsToLayer(items, layer);
+}
+
 // --- the handle's layer operations
 
 UID MyDoc::docLayerByName(const std::string& name, bool create) {
