@@ -22,6 +22,10 @@ packages=(
   libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libgumbo-dev libmujs-dev zlib1g-dev
   # host: every placed picture is read through libvips
   libvips-dev
+  # platform: installed ICC profiles found by their description (lcms2)
+  liblcms2-dev
+  # platform: the IPTC fields of pictures (exiv2); tests write IPTC with its command-line tool
+  libexiv2-dev exiv2
   # host: the script runner embeds Duktape (built from the source the package ships)
   duktape-dev
   # tests make pictures with vips and ImageMagick and check PDFs with poppler and qpdf

@@ -78,6 +78,14 @@ ErrorCode moveItemsToLayer(const UIDList& items, UID layer) {
   return document->moveItemsToLayer(items, layer);
 }
 
+ErrorCode setLayerPrintable(IDocument* document, UID layer, bool printable) {
+  document = liveOrNull(document);
+  if (!document) return kObjectNotFoundError;
+  auto* docLayer = document->GetDocDataBase()->instantiate<IDocumentLayer>(layer);
+  if (!docLayer) return kObjectNotFoundError;
+  return docLayer->IsPrintable() == printable ? kSuccess : docLayer->SetPrintable(printable);
+}
+
 // --- the handle's layer operations
 
 UID MyDoc::docLayerByName(const std::string& name, bool create) {

@@ -26,5 +26,7 @@ void setLayerLocked(IDocument* document, UID layer);
 // order among themselves, places and text threads kept. The host's error
 // code; -1 without a database or document.
 ErrorCode moveItemsToLayer(const UIDList& items, UID layer);
+// Whether the layer prints (and exports); the host's error code.
+ErrorCode setLayerPrintable(IDocument* document, UID layer, bool printable);
 
 }  // namespace korvex

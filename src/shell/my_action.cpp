@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "actions/marked_links.h"
 #include "actions/picture_links.h"
 #include "config/settings_store.h"
 #include "dialogs/message_box.h"
@@ -26,8 +27,17 @@ const MenuCommand kMenuCommands[] = {
     {12, "zaro2", "Zaro 2", nullptr},
     {13, "import-labels", "Import labels", nullptr},
     {14, "addlinks", "AddLinks", addLinksCommand},
-    {15, "collect-marked-links", "Collect marked links", nullptr},
+    {15, "collect-marked-links", "Collect marked links", collectMarkedLinksCommand},
 };
+
+// The command-line name as typed: any case, blanks for hyphens ("collect marked links").
+bool sameCommandName(std::string_view name, std::string_view typed) {
+  auto fold = [](char c) {
+    return c == ' ' ? '-' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  };
+  return name.size() == typed.size() && std::equal(name.begin(), name.end(), typed.begin(),
+                                                   [&](char a, char b) { return fold(a) == fold(b); });
+}
 
 }  // namespace
 
@@ -48,6 +58,9 @@ const MenuCommand* menuCommandNamed(std::string_view nameOrOffset) {
   if (!nameOrOffset.empty() && ec == std::errc() && ptr == end) return menuCommandForOffset(offset);
   for (const auto& command : kMenuCommands) {
     if (command.name == nameOrOffset) return &command;
+  }
+  for (const auto& command : kMenuCommands) {
+    if (sameCommandName(command.name, nameOrOffset)) return &command;
   }
   return nullptr;
 }
@@ -74,6 +87,10 @@ void openSettingsCommand(IDocument*) {
 
 void updatePicturesCommand(IDocument* document) {
   doUpdatePictures(document, nullptr);
+}
+
+void collectMarkedLinksCommand(IDocument* document) {
+  collectMarkedLinks(document);
 }
 
 void addLinksCommand(IDocument* document) {

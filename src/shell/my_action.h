@@ -33,7 +33,8 @@ struct MenuCommand {
 // The command table, ordered by offset; offsets without a row run nothing.
 std::span<const MenuCommand> menuCommands();
 const MenuCommand* menuCommandForOffset(int offset);
-// By command-line name, or by offset written in decimal.
+// By command-line name (also in any case with blanks for hyphens), or by
+// offset written in decimal.
 const MenuCommand* menuCommandNamed(std::string_view nameOrOffset);
 
 enum class ActionResult {
@@ -54,5 +55,7 @@ void openSettingsCommand(IDocument* document);
 // "Bildaktualisierung" and "AddLinks" from the menu: parameters from their action files.
 void updatePicturesCommand(IDocument* document);
 void addLinksCommand(IDocument* document);
+// "collect marked links" on the front document (actions/marked_links.h).
+void collectMarkedLinksCommand(IDocument* document);
 
 }  // namespace korvex

@@ -100,6 +100,16 @@ PdfStyleList PdfStyleList::load() {
 const PdfExportStyle* PdfStyleList::find(const std::string& name) const {
   for (const auto& style : styles_)
     if (style.name == name) return &style;
+  // A built-in is also found by its name in the other language: action files
+  // name them in the language they were written in.
+  if (name.empty() || name.front() != '[') return nullptr;
+  const std::vector<PdfExportStyle> german = builtInPdfStyles(true);
+  const std::vector<PdfExportStyle> english = builtInPdfStyles(false);
+  for (std::size_t i = 0; i < german.size(); ++i) {
+    if (name != german[i].name && name != english[i].name) continue;
+    for (const auto& style : styles_)
+      if (style.name == german[i].name || style.name == english[i].name) return &style;
+  }
   return nullptr;
 }
 

@@ -50,7 +50,8 @@ class PdfStyleList {
 
   const std::vector<PdfExportStyle>& styles() const { return styles_; }
   int count() const { return static_cast<int>(styles_.size()); }
-  // Exact, case-sensitive name.
+  // Exact, case-sensitive name; a built-in also by its German or English
+  // name, whatever the interface language.
   const PdfExportStyle* find(const std::string& name) const;
   // The user's files that were not taken.
   const std::vector<StyleRefusal>& refusals() const { return refusals_; }

@@ -19,16 +19,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
-TEST(PdfStyles, BuiltInsFollowTheInterfaceLanguage) {
+TEST(PdfStyles, BuiltInsAreListedInTheInterfaceLanguageAndFoundByEitherName) {
   test::TempHome home;
   test::ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
+  const std::vector<PdfExportStyle> germanNames = builtInPdfStyles(true);
+  const std::vector<PdfExportStyle> englishNames = builtInPdfStyles(false);
   for (bool german : {true, false}) {
     test::ScopedEnv lang("LANG", german ? "de_DE.UTF-8" : "en_GB.UTF-8");
     const PdfStyleList list = PdfStyleList::load();
     ASSERT_EQ(list.count(), 4);
     for (const auto& s : list.styles()) EXPECT_EQ(s.name[0], '[') << s.name;
-    EXPECT_NE(list.find(german ? "[Kleinste Dateigröße]" : "[Smallest File Size]"), nullptr);
+    EXPECT_EQ(list.styles()[3].name, german ? "[Kleinste Dateigröße]" : "[Smallest File Size]");
+    // Every built-in by both its names, in either language: the listed style itself.
+    for (std::size_t i = 0; i < list.styles().size(); ++i) {
+      for (const std::string& name : {germanNames[i].name, englishNames[i].name}) {
+        const PdfExportStyle* found = list.find(name);
+        ASSERT_NE(found, nullptr) << name;
+        EXPECT_EQ(found, &list.styles()[i]) << name;
+      }
+    }
+    EXPECT_EQ(list.find("[Kleinste Dateigrösse]"), nullptr);
+    EXPECT_EQ(list.find("[smallest file size]"), nullptr);
   }
 }
 
@@ -174,8 +185,7 @@ TEST(Composer, LongWordsAreBrokenLineByLineUpToTheLastColumn) {
   test::TextSetup t;
   t.text(word + " end", "DejaVu Sans Mono");
   // Sizes change inside the word: breaks fall across style runs too.
-  for (int at = 500; at < 700; at += 14)
-    t.story->ApplyAttributes(at, 7, {{AttributeClass::kPointSize, 8.0}});
+  for (int at = 500; at < 700; at += 14) t.story->ApplyAttributes(at, 7, {{AttributeClass::kPointSize, 8.0}});
   t.frame({0, 0, 60, 2000});
   Composer composer(*t.doc);
   const ComposedStory& story = composer.story(t.story->GetUID());
