@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "actions/pdf_colour_test.h"
 #include "docmodel/documents.h"
 #include "docmodel/frame_content.h"
 #include "docmodel/frames.h"
@@ -166,7 +167,7 @@ void KXFrame::setupGraphics() {
   else if (placed && placed->GetClass() == ClassID::kEPSItem)
     _colorSpace = kSpaceColor;
   else
-    _colorSpace = kSpaceUnknown;
+    _colorSpace = colorSpaceForDoc(_path);  // placed PDFs: drawn and looked at
   setupContentColor(content);
   if (_colorSpace == kSpaceGrey && colorIsColor(_database, _contentColorUID, _contentColorName))
     _colorSpace = kSpaceColor;

@@ -64,6 +64,15 @@ class LayerSeparationRun : public ::testing::Test {
     test::writeFile(probe, "x");
     return ::setxattr(probe.c_str(), "user.korvex.probe", "1", 1, 0) == 0;
   }
+  // A one-page PDF or EPS written by Ghostscript from PostScript drawing commands.
+  void makeVector(const std::string& drawing, const std::string& device, const fs::path& out) {
+    const fs::path ps = home.scratch() / (out.filename().string() + ".ps");
+    test::writeFile(ps, "%!PS\n<< /PageSize [60 60] >> setpagedevice\n" + drawing + "\nshowpage\n");
+    const auto r =
+        test::runProcess(test::tool("gs"), {"-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=" + device,
+                                            "-sOutputFile=" + out.string(), ps.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
   void makePicture(const std::string& colour, const fs::path& out) {
     const auto r = test::runProcess(test::tool("convert"), {"-size", "40x40", colour, out.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -135,6 +144,9 @@ const char* kMixed = R"({
       {"layer": "Inhalt", "bounds": [220, 760, 280, 800], "text": {"story": "s9"}, "labels": {"id": "leertext"}},
       {"layer": "Inhalt", "bounds": [220, 620, 280, 680], "content": {"link": {"path": "grau.png"}}, "labels": {"id": "graubild"}},
       {"layer": "Inhalt", "bounds": [120, 620, 180, 680], "content": {"link": {"path": "farbe.png"}}, "labels": {"id": "farbbild"}},
+      {"layer": "Inhalt", "bounds": [300, 450, 360, 510], "content": {"link": {"path": "schwarz.pdf"}}, "labels": {"id": "pdfschwarz"}},
+      {"layer": "Inhalt", "bounds": [380, 450, 440, 510], "content": {"link": {"path": "farbe.pdf"}}, "labels": {"id": "pdffarbe"}},
+      {"layer": "Inhalt", "bounds": [460, 450, 520, 510], "content": {"link": {"path": "schwarz.eps"}}, "labels": {"id": "eps"}},
       {"layer": "Inhalt", "bounds": [700, 100, 750, 150], "fill": "Rot", "labels": {"id": "daneben"}},
       {"layer": "Inhalt", "bounds": [595, 300, 650, 350], "stroke": "Black", "strokeWeight": 1, "labels": {"id": "kante"}},
       {"layer": "Inhalt", "kind": "group", "children": [
@@ -152,6 +164,10 @@ const char* kMixed = R"({
 TEST_F(LayerSeparationRun, EveryRuleOfTheFourPasses) {
   makePicture("xc:gray50", jobs() / "grau.png");
   makePicture("xc:red", jobs() / "farbe.png");
+  // A black-only PDF goes by the PDF colour test; an EPS always counts as colour.
+  makeVector("0 0 0 1 setcmykcolor 10 10 40 40 rectfill", "pdfwrite", jobs() / "schwarz.pdf");
+  makeVector("0 1 1 0 setcmykcolor 10 10 40 40 rectfill", "pdfwrite", jobs() / "farbe.pdf");
+  makeVector("0 0 0 1 setcmykcolor 10 10 40 40 rectfill", "eps2write", jobs() / "schwarz.eps");
   // ImageMagick writes a flat grey picture as a one-channel PNG: the host reads it as grey.
   const fs::path doc = jobs() / "Gemischt.indd";
   test::writeFile(doc, kMixed);
@@ -160,7 +176,7 @@ TEST_F(LayerSeparationRun, EveryRuleOfTheFourPasses) {
 
   const std::string lines = actionLog();
   for (const char* line : {"deleting page items outside spreads: 1\n", "deleting layers without content: 2\n",
-                           "ungrouping: 1\n", "moving to text Layer: 11\n", "moving to image Layer: 10\n",
+                           "ungrouping: 1\n", "moving to text Layer: 12\n", "moving to image Layer: 12\n",
                            "delete colors: 2\n", "deleting layers without content: 1\n"})
     EXPECT_NE(lines.find(line), std::string::npos) << line << lines;
   // The frame list: one frame per line, indented, commas between.
