@@ -74,7 +74,23 @@ bool colorIsColor(IDataBase* database, int colorDataUID, const std::string& name
   return true;
 }
 
+std::optional<PMPoint> firstPageOrigin(IDataBase* database) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  if (!document || document->GetPageCount() == 0) return std::nullopt;
+  const PMRect page = pageRectForDoc(document, 0, 0);
+  return PMPoint{page.left, page.top};
+}
+
 KXFrame::KXFrame(const UIDRef& frame) : _database(frame.GetDataBase()), _frameUID(frame.GetUID()) {
+  setup(frame, firstPageOrigin(_database));
+}
+
+KXFrame::KXFrame(const UIDRef& frame, const std::optional<PMPoint>& origin)
+    : _database(frame.GetDataBase()), _frameUID(frame.GetUID()) {
+  setup(frame, origin);
+}
+
+void KXFrame::setup(const UIDRef& frame, const std::optional<PMPoint>& origin) {
   // An empty frame (neither text nor placed content) is decided by its colours like any other.
   if (isTextFrame(frame))
     _type = kText;
@@ -86,13 +102,11 @@ KXFrame::KXFrame(const UIDRef& frame) : _database(frame.GetDataBase()), _frameUI
     _type = kGroup;
 
   PMRect r = boundsForFrame(frame, 0);
-  IDocument* document = _database ? documentForDataBase(_database) : nullptr;
-  if (document && document->GetPageCount() > 0) {
-    const PMRect page = pageRectForDoc(document, 0, 0);
-    r.left -= page.left;
-    r.right -= page.left;
-    r.top -= page.top;
-    r.bottom -= page.top;
+  if (origin) {
+    r.left -= origin->x;
+    r.right -= origin->x;
+    r.top -= origin->y;
+    r.bottom -= origin->y;
   }
   _bounds = {static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(r.right - r.left),
              static_cast<float>(r.bottom - r.top)};

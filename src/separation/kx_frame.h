@@ -6,10 +6,13 @@
 // grey or in colour. The sorting decides on these snapshots without asking
 // the host again; `description` is the frame's line in the log.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "docmodel/units.h"
 #include "foundation/value.h"
+#include "host/geometry.h"
 #include "host/uid_ref.h"
 
 namespace korvex {
@@ -30,6 +33,9 @@ class KXFrame {
   enum ColorSpaceKind { kSpaceUnknown = 0, kSpaceGrey = 1, kSpaceColor = 2 };
 
   explicit KXFrame(const UIDRef& frame);
+  // The same, with the first page's top-left corner on the pasteboard given
+  // (none: keep pasteboard coordinates), for many snapshots of one document.
+  KXFrame(const UIDRef& frame, const std::optional<PMPoint>& firstPageOrigin);
 
   int type() const { return _type; }
   const MyRect& bounds() const { return _bounds; }
@@ -78,6 +84,7 @@ class KXFrame {
   std::string colorStr(int colorDataUID, const std::string& name, float tint) const;
 
  private:
+  void setup(const UIDRef& frame, const std::optional<PMPoint>& firstPageOrigin);
   void setupText();
   void setupGraphics();
   void setupFillAndStrokeColor();
@@ -108,6 +115,9 @@ class KXFrame {
 
 // The log's form of a frame list: "(", each frame's description on its own
 // line indented four spaces, "," between, ")".
+// Where the document's first page starts on the pasteboard; none without a page.
+std::optional<PMPoint> firstPageOrigin(IDataBase* database);
+
 std::string describeFrames(const std::vector<const KXFrame*>& frames);
 
 }  // namespace korvex

@@ -60,6 +60,7 @@ struct Run {
   bool failed = false;
   UID textLayer = kInvalidUID;
   UID imageLayer = kInvalidUID;
+  std::optional<PMPoint> origin;  // the first page's corner, for every snapshot
   std::vector<std::unique_ptr<KXFrame>> owned;
   std::vector<KXFrame*> frames;
   FrameList textList, imageList;
@@ -151,11 +152,12 @@ void ungroupAll(IDocument* document) {
 }
 
 void takeSnapshots(Run& run) {
+  run.origin = firstPageOrigin(run.database);
   EnumBoxes(
       run.document,
       [](const UIDRef& item, void* data) {
         auto* r = static_cast<Run*>(data);
-        r->owned.push_back(std::make_unique<KXFrame>(item));
+        r->owned.push_back(std::make_unique<KXFrame>(item, r->origin));
         r->frames.push_back(r->owned.back().get());
         return true;
       },
