@@ -86,7 +86,8 @@ if [ -x "$build/bin/separation_bench" ]; then
   read -r indexed plain whole < <(python3 -c '
 import json, sys
 b = {x["name"].split("/")[0]: x["cpu_time"] for x in json.load(open(sys.argv[1]))["benchmarks"]}
-print(b["BM_OverlapsIndexed"], b["BM_OverlapsPlainScan"], b["BM_Separate"])' "$work/separation.json")
+print(*(f"{b[n]:.1f}" for n in ("BM_OverlapsIndexed", "BM_OverlapsPlainScan", "BM_Separate")))' \
+    "$work/separation.json")
   row "earlier overlapping frames, 50,000 frames" "${indexed} ms (index)" "${plain} ms (plain scan)" \
     "$(ratio "$indexed" "$plain")"
   row "layer separation of 50,000 page items" "${whole} ms" "" ""
