@@ -3,8 +3,8 @@
 #include <array>
 
 #include "actions/collect.h"
-#include "actions/picture_links.h"
 #include "actions/pdf_action.h"
+#include "actions/picture_links.h"
 #include "actions/preflight_action.h"
 #include "actions/print_action.h"
 #include "actions/script_and_save.h"
@@ -12,6 +12,7 @@
 #include "docmodel/documents.h"
 #include "foundation/log.h"
 #include "run/run_values.h"
+#include "separation/layer_separation.h"
 #include "workflows/checkstr.h"
 
 namespace korvex {
@@ -28,7 +29,7 @@ std::array<ActionTableRow, 17>& table() {
       {"Save", MyDocHandler([](MyDoc& doc, const DictPtr& action) { return saveDoc(doc, action); })},
       {"PDF", MyDocHandler(doPDF)},
       {"Vantry", {}},
-      {"LayerSeparation", {}},
+      {"LayerSeparation", DocumentHandler(doLayerSeparation)},
       {"JSX", DictionaryHandler(doJavaScript)},
       {"Preflight", DocumentHandler(doPreflight)},
       {"Print", DocumentHandler(doPrint)},

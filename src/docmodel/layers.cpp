@@ -83,6 +83,12 @@ void setLayerLocked(IDocument* document, UID layer) {
     docLayer->SetLocked(true);
 }
 
+ErrorCode moveItemsToLayer(const UIDList& items, UID layer) {
+  IDocument* document = items.GetDataBase() ? documentForDataBase(items.GetDataBase()) : nullptr;
+  if (!document) return -1;
+  return document->moveItemsToLayer(items, layer);
+}
+
 ErrorCode setLayerPrintable(IDocument* document, UID layer, bool printable) {
   document = liveOrNull(document);
   if (!document) return kObjectNotFoundError;

@@ -22,6 +22,10 @@ void removeLayers(const UIDList& layers);
 void removeLayer(IDocument* document, const std::string& name);
 void removeLayer(IDocumentLayer* layer);
 void setLayerLocked(IDocument* document, UID layer);
+// The layer utilities' move of page items to a document layer, in one call:
+// order among themselves, places and text threads kept. The host's error
+// code; -1 without a database or document.
+ErrorCode moveItemsToLayer(const UIDList& items, UID layer);
 // Whether the layer prints (and exports); the host's error code.
 ErrorCode setLayerPrintable(IDocument* document, UID layer, bool printable);
 // The host's layer duplication: each layer of the list is copied with its

@@ -60,6 +60,55 @@ bool isBlackColor(IDataBase* database, UID color) {
   return document && color == document->blackSwatch();
 }
 
+std::optional<std::string> swatchName(IDataBase* database, UID swatch) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  const Swatch* s = document ? document->swatch(swatch) : nullptr;
+  if (!s) return std::nullopt;
+  return s->name();
+}
+
+std::optional<ColorData> colorDataForSwatch(IDataBase* database, UID swatch) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  if (!document) return std::nullopt;
+  // A chain of tints ends in a colour; a loop or a missing base gives none.
+  for (int depth = 0; depth < 32; ++depth) {
+    const Swatch* s = document->swatch(swatch);
+    if (!s || s->kind() == SwatchKind::None) return std::nullopt;
+    if (s->kind() == SwatchKind::Color) return ColorData{static_cast<int>(s->space()), s->components()};
+    swatch = s->baseSwatch();
+  }
+  return std::nullopt;
+}
+
+std::optional<std::pair<UID, double>> tintOfSwatch(IDataBase* database, UID swatch) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  const Swatch* s = document ? document->swatch(swatch) : nullptr;
+  if (!s || s->kind() != SwatchKind::Tint) return std::nullopt;
+  return std::pair{s->baseSwatch(), s->tintPercent()};
+}
+
+UID blackSwatchUID(IDataBase* database) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  return document ? document->blackSwatch() : kInvalidUID;
+}
+
+UID paperSwatchUID(IDataBase* database) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  return document ? document->paperSwatch() : kInvalidUID;
+}
+
+bool isSwatchUsed(IDataBase* database, UID swatch) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  return document && document->isSwatchUsed(swatch);
+}
+
+ErrorCode deleteSwatches(IDataBase* database, const std::vector<IDocument::SwatchDeletion>& swatches,
+                         UID replacement, int* skipped) {
+  IDocument* document = database ? documentForDataBase(database) : nullptr;
+  if (!document) return -1;
+  return document->deleteSwatches(swatches, replacement, skipped);
+}
+
 PMRect marginsForPage(const UIDRef& page) {
   if (!page.GetDataBase() || !documentForDataBase(page.GetDataBase())) return {};
   auto* object = page.GetDataBase()->instantiate<Page>(page.GetUID());
@@ -70,6 +119,10 @@ PMRect marginsForPage(const UIDRef& page) {
 
 PMRect getPagesBounds(ISpread* spread) {
   return spread ? spread->GetPagesBounds(false) : PMRect{};
+}
+
+PMRect getPagesBoundsOnPasteboard(ISpread* spread) {
+  return spread ? spread->GetPagesBounds(true) : PMRect{};
 }
 
 std::vector<float> getColWidthsForPage(IDataBase* database, UID page) {

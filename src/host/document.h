@@ -7,9 +7,9 @@
 
 #include <map>
 #include <memory>
-#include <unordered_map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/database.h"
@@ -141,6 +141,14 @@ class IDocument : public HostObject {
   ErrorCode ungroup(UID group, UIDList* released = nullptr);
   // Moves items to another parent, keeping their place on the pasteboard.
   ErrorCode reparent(UID item, UID newParent, int index = -1);
+  // Moves top-level page items (children of spread layers) onto the given
+  // document layer, each on its own spread, in front of what that layer holds
+  // there. They keep their place on the pasteboard, their stories and threads,
+  // and their stacking order among themselves (lower layers before higher,
+  // back to front). Other items of the list (nested in groups, anchored, not
+  // page items) stay where they are and make the answer
+  // kInvalidParameterError once the rest has moved. One pass per spread layer.
+  ErrorCode moveItemsToLayer(const UIDList& items, UID documentLayer);
 
   // Geometry, in pasteboard coordinates.
   std::optional<PMRect> pathBounds(UID item) const;
@@ -199,6 +207,20 @@ class IDocument : public HostObject {
   // The swatch of the session's stock colour number index, added when missing.
   UID stockColorUID(int index);
   bool isSwatchUsed(UID swatch) const;
+  // One swatch to delete, and the tint (percent) of the replacement it stood for.
+  struct SwatchDeletion {
+    UID swatch = kInvalidUID;
+    PMReal tint = 100;
+  };
+  // Deletes the swatches in one change. Reserved swatches (None, Registration,
+  // Paper, Black), the replacement itself, duplicates and UIDs that name no
+  // swatch are skipped and counted in skipped. Every use of a deleted swatch
+  // (fills, strokes, text, tint swatches based on it) becomes the replacement
+  // (None when invalid) at the deletion's tint times the use's own tint (a
+  // use without one counts as 100 %); a replacement without colour (None)
+  // leaves tints alone, and tints based on a deleted swatch go with it.
+  ErrorCode deleteSwatches(const std::vector<SwatchDeletion>& swatches, UID replacement,
+                           int* skipped = nullptr);
   // Replaces every use by the replacement (None when invalid), then removes the swatch.
   ErrorCode deleteSwatch(UID swatch, UID replacement = kInvalidUID);
 

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "host/document.h"
 #include "host/session.h"
@@ -125,6 +127,87 @@ ErrorCode IDocument::deleteSwatch(UID swatchUID, UID replacement) {
   replaceSwatchUses(swatchUID, replacement);
   swatches_.erase(std::remove(swatches_.begin(), swatches_.end(), swatchUID), swatches_.end());
   database_->destroy(swatchUID);
+  touch();
+  return kSuccess;
+}
+
+ErrorCode IDocument::deleteSwatches(const std::vector<SwatchDeletion>& list, UID replacement, int* skipped) {
+  if (skipped) *skipped = 0;
+  if (replacement == kInvalidUID) replacement = none_;
+  Swatch* r = swatch(replacement);
+  if (!r) return kInvalidParameterError;
+  const bool tinted = r->kind() == SwatchKind::Color;
+  // Each deleted swatch -> the tint of the replacement it stood for.
+  std::unordered_map<UID, PMReal> going;
+  for (const SwatchDeletion& d : list) {
+    Swatch* s = swatch(d.swatch);
+    if (!s || s->isReserved() || d.swatch == replacement || going.contains(d.swatch)) {
+      if (skipped) ++*skipped;
+      continue;
+    }
+    going.emplace(d.swatch, std::clamp<PMReal>(d.tint, 0, 100));
+  }
+  if (going.empty()) return kSuccess;
+  // Tints based on a deleted colour become tints of the replacement at the
+  // product of both strengths, or go too when the replacement has no colour.
+  for (UID t : swatches_) {
+    Swatch* tint = swatch(t);
+    if (tint->kind() != SwatchKind::Tint || going.contains(t)) continue;
+    auto base = going.find(tint->baseSwatch());
+    if (base == going.end()) continue;
+    if (tinted)
+      tint->setTint(replacement, tint->tintPercent() * base->second / 100);
+    else
+      going.emplace(t, 100);
+  }
+  auto scaled = [&](PMReal factor, std::optional<PMReal> own) -> std::optional<PMReal> {
+    if (!tinted || factor >= 100) return own;
+    return factor * own.value_or(100) / 100;
+  };
+  for (UID uid : allPageItems()) {
+    PageItem* it = item(uid);
+    GraphicAttributes a = it->graphicAttributes();
+    auto fill = going.find(a.fillSwatch);
+    auto stroke = going.find(a.strokeSwatch);
+    if (fill == going.end() && stroke == going.end()) continue;
+    if (fill != going.end()) {
+      a.fillSwatch = replacement;
+      a.fillTint = scaled(fill->second, a.fillTint);
+    }
+    if (stroke != going.end()) {
+      a.strokeSwatch = replacement;
+      a.strokeTint = scaled(stroke->second, a.strokeTint);
+    }
+    it->setGraphicAttributes(a);
+  }
+  for (UID st : stories_) {
+    ITextModel* s = story(st);
+    auto found = s->attributeRuns().find(AttributeClass::kTextColor);
+    if (found == s->attributeRuns().end()) continue;
+    const std::vector<RunList::Run> runs = found->second.runs();
+    int pos = 0;
+    for (const RunList::Run& run : runs) {
+      const UID* v = std::get_if<UID>(&run.value);
+      auto hit = v ? going.find(*v) : going.end();
+      if (hit != going.end()) {
+        s->ApplyAttributes(pos, run.length, {{AttributeClass::kTextColor, AttributeValue(replacement)}});
+        // The tint runs inside the colour run, each scaled on its own.
+        for (int at = pos; tinted && hit->second < 100 && at < pos + run.length;) {
+          auto tintRun = s->QueryRun(AttributeClass::kTextTint, at);
+          if (!tintRun || tintRun->length <= 0) break;
+          const int length = std::min(tintRun->length, pos + run.length - at);
+          const double* own = std::get_if<double>(&tintRun->value);
+          const double tint = hit->second * (own && *own >= 0 ? *own : 100) / 100;
+          s->ApplyAttributes(at, length, {{AttributeClass::kTextTint, AttributeValue(tint)}});
+          at += length;
+        }
+      }
+      pos += run.length;
+    }
+  }
+  swatchNames_.invalidate();
+  std::erase_if(swatches_, [&](UID uid) { return going.contains(uid); });
+  for (const auto& [uid, tint] : going) database_->destroy(uid);
   touch();
   return kSuccess;
 }

@@ -4,6 +4,7 @@
 // and page items, groups and frames hold their children. Child 0 is the
 // back-most. Each node carries its transform from inner to parent coordinates.
 
+#include <unordered_set>
 #include <vector>
 
 #include "host/geometry.h"
@@ -27,6 +28,9 @@ class IHierarchy : public HostObject {
   // Tree edits keep both ends in step; index -1 (or past the end) appends in front.
   ErrorCode addChild(IHierarchy* child, int index = -1);
   ErrorCode removeChild(IHierarchy* child);
+  // Detaches every listed child in one pass (the others keep their order);
+  // hands the detached ones back, back-most first.
+  std::vector<IHierarchy*> detachChildren(const std::unordered_set<UID>& which);
 
   // Inner coordinates to pasteboard coordinates (product up the parent chain).
   PMMatrix innerToPasteboard() const;

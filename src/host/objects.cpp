@@ -81,6 +81,26 @@ ErrorCode IHierarchy::removeChild(IHierarchy* child) {
   return kSuccess;
 }
 
+std::vector<IHierarchy*> IHierarchy::detachChildren(const std::unordered_set<UID>& which) {
+  std::vector<IHierarchy*> detached;
+  std::vector<UID> kept;
+  kept.reserve(children_.size());
+  for (UID uid : children_) {
+    if (which.contains(uid))
+      if (auto* child = GetDataBase()->instantiate<IHierarchy>(uid)) {
+        child->parent_ = kInvalidUID;
+        detached.push_back(child);
+        continue;
+      }
+    kept.push_back(uid);
+  }
+  if (!detached.empty()) {
+    children_ = std::move(kept);
+    markModified();
+  }
+  return detached;
+}
+
 IHierarchy* IHierarchy::parent() const {
   return parent_ == kInvalidUID ? nullptr : GetDataBase()->instantiate<IHierarchy>(parent_);
 }
