@@ -3,8 +3,8 @@
 #include <array>
 
 #include "actions/collect.h"
-#include "actions/picture_links.h"
 #include "actions/pdf_action.h"
+#include "actions/picture_links.h"
 #include "actions/preflight_action.h"
 #include "actions/print_action.h"
 #include "actions/script_and_save.h"
@@ -12,6 +12,10 @@
 #include "docmodel/documents.h"
 #include "foundation/log.h"
 #include "run/run_values.h"
+#include "workflows/duz_severance.h"
+#include "workflows/orvel.h"
+#include "workflows/schnappi.h"
+#include "workflows/vantry.h"
 
 namespace korvex {
 
@@ -20,13 +24,13 @@ namespace {
 std::array<ActionTableRow, 17>& table() {
   static std::array<ActionTableRow, 17> rows = {{
       {"CollectPictures", MyDocHandler(collectPictures)},
-      {"DUZSeverance", {}},
+      {"DUZSeverance", MyDocHandler(duzSeverance)},
       {"Checkstr", {}},
       {"Collect", DocumentHandler(collectDocResources)},
-      {"Orvel", {}},
+      {"Orvel", MyDocHandler(orvel)},
       {"Save", MyDocHandler([](MyDoc& doc, const DictPtr& action) { return saveDoc(doc, action); })},
       {"PDF", MyDocHandler(doPDF)},
-      {"Vantry", {}},
+      {"Vantry", MyDocHandler(vantry)},
       {"LayerSeparation", {}},
       {"JSX", DictionaryHandler(doJavaScript)},
       {"Preflight", DocumentHandler(doPreflight)},
@@ -35,7 +39,7 @@ std::array<ActionTableRow, 17>& table() {
       {"SetEmbeddedProfile", DocumentHandler(doSetEmbeddedProfile)},
       {"AddLinks", DocumentHandler(addLinks)},
       {"PN_Trennung", {}},
-      {"Schnappi", {}},
+      {"Schnappi", DocumentHandler(doSchnappi)},
   }};
   return rows;
 }

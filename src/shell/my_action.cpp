@@ -8,6 +8,8 @@
 #include "dialogs/message_box.h"
 #include "foundation/pool.h"
 #include "foundation/product.h"
+#include "workflows/import_labels.h"
+#include "workflows/schnappi.h"
 
 namespace korvex {
 
@@ -19,12 +21,12 @@ const MenuCommand kMenuCommands[] = {
     {3, "settings", "Settings", openSettingsCommand},
     {5, "checkstr", "Checkstr", nullptr},
     {6, "pn-trennung", "PN_Trennung", nullptr},
-    {7, "schnappi", "Schnappi", nullptr},
+    {7, "schnappi", "Schnappi", schnappiCommand},
     {8, "bildaktualisierung", "Bildaktualisierung", updatePicturesCommand},
     {9, "about", "About", showAboutBox},
     {11, "zaro1", "Zaro 1", nullptr},
     {12, "zaro2", "Zaro 2", nullptr},
-    {13, "import-labels", "Import labels", nullptr},
+    {13, "import-labels", "Import labels", importLabelsCommand},
     {14, "addlinks", "AddLinks", addLinksCommand},
     {15, "collect-marked-links", "Collect marked links", nullptr},
 };
@@ -74,6 +76,14 @@ void openSettingsCommand(IDocument*) {
 
 void updatePicturesCommand(IDocument* document) {
   doUpdatePictures(document, nullptr);
+}
+
+void schnappiCommand(IDocument* document) {
+  doSchnappi(document, nullptr);
+}
+
+void importLabelsCommand(IDocument* document) {
+  doImportLabels(document, nullptr);
 }
 
 void addLinksCommand(IDocument* document) {

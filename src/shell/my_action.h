@@ -54,5 +54,9 @@ void openSettingsCommand(IDocument* document);
 // "Bildaktualisierung" and "AddLinks" from the menu: parameters from their action files.
 void updatePicturesCommand(IDocument* document);
 void addLinksCommand(IDocument* document);
+// "Schnappi" from the menu: its GREP list from its action file.
+void schnappiCommand(IDocument* document);
+// "Import labels": labels of a chosen document's text frames onto the given one's.
+void importLabelsCommand(IDocument* document);
 
 }  // namespace korvex
