@@ -9,7 +9,7 @@ packages=(
   g++ cmake ninja-build pkg-config git
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # foundation: property lists, XML/HTML, JSON, Unicode, regular expressions
+  # foundation: property lists, XML/HTML, JSON, Unicode, regular expressions (PCRE2, also the host's GREP find/change)
   libplist-dev libxml2-dev nlohmann-json3-dev libicu-dev libpcre2-dev
   # foundation: the freedesktop Trash (GIO)
   libglib2.0-dev

@@ -14,6 +14,10 @@
 #include "run/run_values.h"
 #include "separation/layer_separation.h"
 #include "workflows/checkstr.h"
+#include "workflows/duz_severance.h"
+#include "workflows/orvel.h"
+#include "workflows/schnappi.h"
+#include "workflows/vantry.h"
 
 namespace korvex {
 
@@ -22,13 +26,13 @@ namespace {
 std::array<ActionTableRow, 17>& table() {
   static std::array<ActionTableRow, 17> rows = {{
       {"CollectPictures", MyDocHandler(collectPictures)},
-      {"DUZSeverance", {}},
+      {"DUZSeverance", MyDocHandler(duzSeverance)},
       {"Checkstr", DocumentHandler(doCheckStr)},
       {"Collect", DocumentHandler(collectDocResources)},
-      {"Orvel", {}},
+      {"Orvel", MyDocHandler(orvel)},
       {"Save", MyDocHandler([](MyDoc& doc, const DictPtr& action) { return saveDoc(doc, action); })},
       {"PDF", MyDocHandler(doPDF)},
-      {"Vantry", {}},
+      {"Vantry", MyDocHandler(vantry)},
       {"LayerSeparation", DocumentHandler(doLayerSeparation)},
       {"JSX", DictionaryHandler(doJavaScript)},
       {"Preflight", DocumentHandler(doPreflight)},
@@ -37,7 +41,7 @@ std::array<ActionTableRow, 17>& table() {
       {"SetEmbeddedProfile", DocumentHandler(doSetEmbeddedProfile)},
       {"AddLinks", DocumentHandler(addLinks)},
       {"PN_Trennung", {}},
-      {"Schnappi", {}},
+      {"Schnappi", DocumentHandler(doSchnappi)},
   }};
   return rows;
 }

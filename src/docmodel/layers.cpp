@@ -27,8 +27,25 @@ UID docLayerByName(IDocument* document, const std::string& name, bool create) {
 UID createDocLayer(IDocument* document, const std::string& name, bool visible, bool printable, bool locked) {
   document = liveOrNull(document);
   if (!document) return kInvalidUID;
-  removeLayer(document, name);
+  IDocumentLayer* former = document->findLayer(name);
+  if (former && document->GetLayerCount() <= 2) {
+    // The last content layer can't go before its successor is there: it
+    // steps aside under a free name and goes once the new one exists.
+    std::string aside = name;
+    while (document->findLayer(aside)) aside += "~";
+    if (former->SetName(aside) != kSuccess) return kInvalidUID;
+  } else {
+    removeLayer(document, name);
+    former = nullptr;
+  }
   IDocumentLayer* layer = document->createLayer(name);
+  if (former) {
+    if (!layer) {
+      former->SetName(name);
+      return kInvalidUID;
+    }
+    document->deleteLayer(former->GetUID());
+  }
   if (!layer) return kInvalidUID;
   if (layer->SetVisible(visible) != kSuccess || layer->SetPrintable(printable) != kSuccess ||
       layer->SetLocked(locked) != kSuccess) {

@@ -77,8 +77,14 @@ class IDocument : public HostObject {
   IDocumentLayer* findLayer(const std::string& name) const;
   int layerIndex(UID layer) const;
   IDocumentLayer* createLayer(const std::string& name, int index = -1, UID uid = kInvalidUID);
-  // Deletes the layer with all its page items; the pages layer can't go.
+  // Deletes the layer with all its page items; the pages layer can't go, nor
+  // the last content layer (kLastLayerError): a document always has one.
   ErrorCode deleteLayer(UID layer);
+  // Moves the content layers, in the given order, to the place of the entry
+  // at index (counted in the list as it stands; past the end: to the front);
+  // their spread layers move with them. Refused (nothing moves) for the pages
+  // layer, an unknown or repeated layer, or an index below 1.
+  ErrorCode moveLayers(const std::vector<UID>& layers, int index);
   UID activeLayer() const { return activeLayer_; }
   ErrorCode setActiveLayer(UID layer);
 

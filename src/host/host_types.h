@@ -29,6 +29,8 @@ inline constexpr ErrorCode kNewerFormatError = 14;
 inline constexpr ErrorCode kBinaryDocumentError = 15;
 inline constexpr ErrorCode kInvalidDocumentError = 16;
 inline constexpr ErrorCode kNoFileError = 17;
+// A document keeps at least one content layer: the last one can't be deleted.
+inline constexpr ErrorCode kLastLayerError = 18;
 
 using PMReal = double;
 

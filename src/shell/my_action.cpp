@@ -11,6 +11,8 @@
 #include "foundation/product.h"
 #include "workflows/checkstr.h"
 #include "workflows/zaro.h"
+#include "workflows/import_labels.h"
+#include "workflows/schnappi.h"
 
 namespace korvex {
 
@@ -22,12 +24,12 @@ const MenuCommand kMenuCommands[] = {
     {3, "settings", "Settings", openSettingsCommand},
     {5, "checkstr", "Checkstr", checkstrCommand},
     {6, "pn-trennung", "PN_Trennung", nullptr},
-    {7, "schnappi", "Schnappi", nullptr},
+    {7, "schnappi", "Schnappi", schnappiCommand},
     {8, "bildaktualisierung", "Bildaktualisierung", updatePicturesCommand},
     {9, "about", "About", showAboutBox},
     {11, "zaro1", "Zaro 1", zaro1Command},
     {12, "zaro2", "Zaro 2", zaro2Command},
-    {13, "import-labels", "Import labels", nullptr},
+    {13, "import-labels", "Import labels", importLabelsCommand},
     {14, "addlinks", "AddLinks", addLinksCommand},
     {15, "collect-marked-links", "Collect marked links", collectMarkedLinksCommand},
 };
@@ -105,6 +107,14 @@ void zaro1Command(IDocument* document) {
 
 void zaro2Command(IDocument* document) {
   doZaro2(document, nullptr);
+}
+
+void schnappiCommand(IDocument* document) {
+  doSchnappi(document, nullptr);
+}
+
+void importLabelsCommand(IDocument* document) {
+  doImportLabels(document, nullptr);
 }
 
 void addLinksCommand(IDocument* document) {

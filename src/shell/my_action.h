@@ -62,5 +62,9 @@ void collectMarkedLinksCommand(IDocument* document);
 void checkstrCommand(IDocument* document);
 void zaro1Command(IDocument* document);
 void zaro2Command(IDocument* document);
+// "Schnappi" from the menu: its GREP list from its action file.
+void schnappiCommand(IDocument* document);
+// "Import labels": labels of a chosen document's text frames onto the given one's.
+void importLabelsCommand(IDocument* document);
 
 }  // namespace korvex

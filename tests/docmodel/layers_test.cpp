@@ -47,6 +47,15 @@ TEST_F(Layers, CreatingALayerReplacesOneOfTheSameName) {
   // Every spread has a spread layer for the new layer.
   EXPECT_NE(doc->spreadAt(1)->QueryLayer(created), nullptr);
   EXPECT_EQ(createDocLayer(nullptr, "X", true, true, false), kInvalidUID);
+
+  // The only content layer can be replaced too: it goes once its successor is there.
+  IDocument* single = newDoc(1, {"Solo"});
+  const UID solo = single->findLayer("Solo")->GetUID();
+  const UID fresh = createDocLayer(single, "Solo", true, true, false);
+  ASSERT_NE(fresh, kInvalidUID);
+  EXPECT_NE(fresh, solo);
+  ASSERT_EQ(single->GetLayerCount(), 2);
+  EXPECT_EQ(single->layerAt(1)->GetName(), "Solo");
 }
 
 TEST_F(Layers, FindingByNameCreatesOnlyWhenAsked) {
