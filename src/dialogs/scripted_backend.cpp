@@ -15,11 +15,9 @@ namespace korvex {
 namespace {
 
 constexpr std::pair<UiEvent::Kind, const char*> kKinds[] = {
-    {UiEvent::Kind::Add, "add"},         {UiEvent::Kind::Drop, "drop"},
-    {UiEvent::Kind::Tab, "tab"},         {UiEvent::Kind::Set, "set"},
-    {UiEvent::Kind::Press, "press"},     {UiEvent::Kind::Choose, "choose"},
-    {UiEvent::Kind::Progress, "progress"}, {UiEvent::Kind::Alert, "alert"},
-    {UiEvent::Kind::Dump, "dump"},
+    {UiEvent::Kind::Add, "add"},           {UiEvent::Kind::Drop, "drop"},   {UiEvent::Kind::Tab, "tab"},
+    {UiEvent::Kind::Set, "set"},           {UiEvent::Kind::Press, "press"}, {UiEvent::Kind::Choose, "choose"},
+    {UiEvent::Kind::Progress, "progress"}, {UiEvent::Kind::Alert, "alert"}, {UiEvent::Kind::Dump, "dump"},
 };
 
 constexpr std::pair<UiEvent::Answer, const char*> kAnswers[] = {
@@ -159,7 +157,8 @@ Result<UiScript> readUiScript(const std::string& path) {
   return script;
 }
 
-ScriptedDialogBackend::ScriptedDialogBackend(UiScript script, std::FILE* out) : script_(std::move(script)), out_(out) {}
+ScriptedDialogBackend::ScriptedDialogBackend(UiScript script, std::FILE* out)
+    : script_(std::move(script)), out_(out) {}
 
 void ScriptedDialogBackend::reportEventFailure(std::size_t index, const std::string& problem) {
   reportDialogFailure(fail(script_.path + ": event " + std::to_string(index) + " (\"" +
@@ -248,14 +247,17 @@ std::optional<std::string> ScriptedDialogBackend::findControl(const UiEvent& eve
                                                               Control*& control) const {
   control = nullptr;
   if (event.controlName.empty() && !event.controlTag) return std::nullopt;
-  control = event.controlName.empty() ? getControl(window, *event.controlTag) : controlNamed(window, event.controlName);
+  control = event.controlName.empty() ? getControl(window, *event.controlTag)
+                                      : controlNamed(window, event.controlName);
   if (!control) return "no control " + describe(event) + " in the window \"" + window.name + "\"";
-  if (!control->enabled && event.kind != UiEvent::Kind::Tab) return "the control " + describe(event) + " is disabled";
+  if (!control->enabled && event.kind != UiEvent::Kind::Tab)
+    return "the control " + describe(event) + " is disabled";
   return std::nullopt;
 }
 
 std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Window& window,
-                                                        WindowController& controller, std::optional<int>& answer) {
+                                                        WindowController& controller,
+                                                        std::optional<int>& answer) {
   const std::string in = " in the window \"" + window.name + "\"";
   Control* control = nullptr;
   if (std::optional<std::string> problem = findControl(event, window, control)) return problem;
@@ -275,14 +277,15 @@ std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Wi
         return "the control " + describe(event) + " is a " + kind + ", not a table or list";
       if (event.kind == UiEvent::Kind::Add)
         controller.addPaths(window, *control, event.paths);
-      else
+      else if (controller.validateDrop(window, *control, event.paths))
         controller.dropPaths(window, *control, event.paths);
       return std::nullopt;
     }
     case UiEvent::Kind::Tab: {
       if (!control) control = findTabView(window.content);
       if (!control) return "no tab view" + in;
-      if (control->kind != ControlKind::TabView) return "the control " + describe(event) + " is a " + kind + ", not a tab view";
+      if (control->kind != ControlKind::TabView)
+        return "the control " + describe(event) + " is a " + kind + ", not a tab view";
       if (selectTabWithIdentifier(*control, event.tab)) return std::nullopt;
       for (std::size_t i = 0; i < control->children.size(); ++i) {
         if (control->children[i].text == event.tab) {
@@ -310,15 +313,36 @@ std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Wi
             if (item.separator) continue;
             if ((event.text && item.title == *event.text) || (event.number && item.tag == *event.number)) {
               control->selected = static_cast<int>(i);
-              if (!control->action.empty()) answer = controller.performAction(window, *control);
+              if (!actionOf(*control).empty()) answer = controller.performAction(window, *control);
               return std::nullopt;
             }
           }
           if (event.flag) return "the popup " + describe(event) + " takes an item's title or tag";
           return "the popup " + describe(event) + " has no item " +
                  (event.text ? "\"" + *event.text + "\"" : "with tag " + std::to_string(*event.number));
+        case ControlKind::Table:
+        case ControlKind::List: {
+          // One row by its text or its index; -1 selects none.
+          std::optional<int> row;
+          if (event.number && *event.number >= -1 &&
+              *event.number < static_cast<long long>(control->rows.size()))
+            row = static_cast<int>(*event.number);
+          for (std::size_t i = 0; event.text && i < control->rows.size() && !row; ++i)
+            if (control->rows[i] == *event.text) row = static_cast<int>(i);
+          if (!row)
+            return "the " + kind + " " + describe(event) + " has no row " +
+                   (event.text     ? "\"" + *event.text + "\""
+                    : event.number ? std::to_string(*event.number)
+                                   : "");
+          control->selectedRows.clear();
+          if (*row >= 0) control->selectedRows.push_back(*row);
+          controller.selectionChanged(window, *control);
+          return std::nullopt;
+        }
         case ControlKind::TabView: {
-          const std::string identifier = event.text ? *event.text : event.number ? std::to_string(*event.number) : "";
+          const std::string identifier = event.text     ? *event.text
+                                         : event.number ? std::to_string(*event.number)
+                                                        : "";
           if (selectTabWithIdentifier(*control, identifier)) return std::nullopt;
           return "the tabview " + describe(event) + " has no tab \"" + identifier + "\"";
         }
