@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "actions/picture_links.h"
+#include "batch/korvex_dialog.h"
 #include "config/settings_store.h"
 #include "dialogs/message_box.h"
 #include "foundation/pool.h"
@@ -15,7 +16,7 @@ namespace {
 
 const MenuCommand kMenuCommands[] = {
     {0, "about", "About", showAboutBox},
-    {1, "batch", "Korvex", nullptr},
+    {1, "batch", "Korvex", doKorvex},
     {3, "settings", "Settings", openSettingsCommand},
     {5, "checkstr", "Checkstr", nullptr},
     {6, "pn-trennung", "PN_Trennung", nullptr},
