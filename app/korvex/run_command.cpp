@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/console_progress.h"
 #include "batch/korvex_controller.h"
 #include "chain_argument.h"
 #include "command.h"
+#include "config/settings_store.h"
 #include "dialog_options.h"
+#include "dialogs/console_progress.h"
+#include "foundation/dictionary_accessors.h"
 #include "foundation/files.h"
 #include "foundation/log.h"
 #include "foundation/paths.h"
+#include "foundation/workspace.h"
 #include "plugin_session.h"
 #include "run/run_values.h"
 
@@ -59,8 +62,10 @@ int runRunCommand(std::span<const std::string> args) {
     return kExitUsage;
   }
 
-  // As the batch dialog's OK starts a run: flag cleared, log restarted, chain logged.
-  setShowLog(false);
+  // As the batch dialog's OK starts a run: the flag as the options say, log
+  // restarted, chain logged.
+  const bool logShownByOption = integerForKey(prefs() ? prefs()->options() : nullptr, "showLog", 0) == 1;
+  setShowLog(logShownByOption);
   setupLog(true, kLogFolder);
   MyLog("%@", Value(chain.chain));
 
@@ -78,7 +83,13 @@ int runRunCommand(std::span<const std::string> args) {
   const int dialogStatus = dialogs.finish(kExitOk);
   const std::string logPath = getLogPath().value_or("");
   std::printf("log: %s\n", logPath.c_str());
-  if (getShowLog()) std::fprintf(stderr, "korvex: the log reports problems: %s\n", logPath.c_str());
+  // As after a dialog run: the log opens when it was flagged or the options
+  // ask for it.
+  if (getShowLog()) {
+    if (!logShownByOption) std::fprintf(stderr, "korvex: the log reports problems: %s\n", logPath.c_str());
+    beep();
+    showLogFile();
+  }
   switch (outcome) {
     case RunOutcome::Completed: return dialogStatus;
     case RunOutcome::Failed:

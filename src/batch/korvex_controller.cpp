@@ -50,7 +50,8 @@ void moveToDestination(const std::string& path) {
   }
   MyLog("\t%@ --> %@", path, *folder);
   // A document of the same name filed earlier may be its owner's only copy.
-  if (!moveItemToPath(path, stringByAppendingPathComponent(*folder, lastPathComponent(path)), Replaced::ToTrash))
+  if (!moveItemToPath(path, stringByAppendingPathComponent(*folder, lastPathComponent(path)),
+                      Replaced::ToTrash))
     setError(stringWithFormat("\t####\tnot moved: %@", path));
 }
 
@@ -97,7 +98,8 @@ RunOutcome KorvexController::doProgressDialog() {
   _taken = 0;
   for (std::size_t i = 0; i < n; ++i) {
     _progress.setLabel(i, lastPathComponent(_paths[i]));
-    if (!_progress.runModalSession()) {
+    // Escape in the progress window cancels as its button does.
+    if (_progress.escapePressed() || !_progress.runModalSession()) {
       outcome = RunOutcome::Cancelled;
       break;
     }

@@ -29,8 +29,9 @@ void appendMissing(Control& list, const std::vector<std::string>& paths) {
 }  // namespace
 
 std::optional<int> WindowController::performAction(Window&, Control& sender) {
-  if (sender.action == "doOkBtn:") return kRunStoppedResponse;
-  if (sender.action == "doCancelBtn:") return kRunAbortedResponse;
+  const std::string_view action = actionOf(sender);
+  if (action == "doOkBtn:") return kRunStoppedResponse;
+  if (action == "doCancelBtn:") return kRunAbortedResponse;
   return std::nullopt;
 }
 
@@ -41,6 +42,12 @@ void WindowController::addPaths(Window&, Control& list, const std::vector<std::s
 void WindowController::dropPaths(Window&, Control& list, const std::vector<std::string>& paths) {
   appendMissing(list, paths);
 }
+
+bool WindowController::validateDrop(Window&, Control&, const std::vector<std::string>& paths) {
+  return !paths.empty();
+}
+
+void WindowController::selectionChanged(Window&, Control&) {}
 
 std::optional<std::vector<std::string>> DialogBackend::runOpenPanel(const OpenPanelRequest&) {
   return std::nullopt;
@@ -105,7 +112,8 @@ Status checkChosenPath(const OpenPanelRequest& request, const std::string& path)
   if (std::filesystem::is_directory(status)) return fail(path + ": a folder (a file is asked for)");
   if (!request.allowedExtensions.empty() && !pathEndsWith(path, request.allowedExtensions)) {
     std::string allowed;
-    for (const std::string& extension : request.allowedExtensions) allowed += (allowed.empty() ? "" : ", ") + extension;
+    for (const std::string& extension : request.allowedExtensions)
+      allowed += (allowed.empty() ? "" : ", ") + extension;
     return fail(path + ": not one of the file types asked for (" + allowed + ")");
   }
   return {};

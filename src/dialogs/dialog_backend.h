@@ -61,6 +61,11 @@ class WindowController {
   // dropped onto it. Both append each path the rows do not have yet.
   virtual void addPaths(Window& window, Control& list, const std::vector<std::string>& paths);
   virtual void dropPaths(Window& window, Control& list, const std::vector<std::string>& paths);
+  // Whether the list takes a drop of these paths at all (asked while they
+  // are dragged over it); a refused drop is never handed to dropPaths.
+  virtual bool validateDrop(Window& window, Control& list, const std::vector<std::string>& paths);
+  // The rows selected in a table or list changed (selectedRows).
+  virtual void selectionChanged(Window& window, Control& list);
 };
 
 class DialogBackend {

@@ -277,7 +277,7 @@ std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Wi
         return "the control " + describe(event) + " is a " + kind + ", not a table or list";
       if (event.kind == UiEvent::Kind::Add)
         controller.addPaths(window, *control, event.paths);
-      else
+      else if (controller.validateDrop(window, *control, event.paths))
         controller.dropPaths(window, *control, event.paths);
       return std::nullopt;
     }
@@ -313,13 +313,32 @@ std::optional<std::string> ScriptedDialogBackend::apply(const UiEvent& event, Wi
             if (item.separator) continue;
             if ((event.text && item.title == *event.text) || (event.number && item.tag == *event.number)) {
               control->selected = static_cast<int>(i);
-              if (!control->action.empty()) answer = controller.performAction(window, *control);
+              if (!actionOf(*control).empty()) answer = controller.performAction(window, *control);
               return std::nullopt;
             }
           }
           if (event.flag) return "the popup " + describe(event) + " takes an item's title or tag";
           return "the popup " + describe(event) + " has no item " +
                  (event.text ? "\"" + *event.text + "\"" : "with tag " + std::to_string(*event.number));
+        case ControlKind::Table:
+        case ControlKind::List: {
+          // One row by its text or its index; -1 selects none.
+          std::optional<int> row;
+          if (event.number && *event.number >= -1 &&
+              *event.number < static_cast<long long>(control->rows.size()))
+            row = static_cast<int>(*event.number);
+          for (std::size_t i = 0; event.text && i < control->rows.size() && !row; ++i)
+            if (control->rows[i] == *event.text) row = static_cast<int>(i);
+          if (!row)
+            return "the " + kind + " " + describe(event) + " has no row " +
+                   (event.text     ? "\"" + *event.text + "\""
+                    : event.number ? std::to_string(*event.number)
+                                   : "");
+          control->selectedRows.clear();
+          if (*row >= 0) control->selectedRows.push_back(*row);
+          controller.selectionChanged(window, *control);
+          return std::nullopt;
+        }
         case ControlKind::TabView: {
           const std::string identifier = event.text     ? *event.text
                                          : event.number ? std::to_string(*event.number)

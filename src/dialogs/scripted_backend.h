@@ -6,6 +6,9 @@
 // "set", "press" and "dump" until a press closes it; a chooser takes the next
 // "choose"; a progress window takes "progress" answers between items; an
 // alert takes an "alert" answer when one is next (else its default button).
+// A "set" on a table or list selects one row, by its text or its index (-1:
+// none); a "drop" the list refuses (validateDrop) changes nothing. Choosing a
+// pop-up's item sends the item's action, else the pop-up's.
 // An event that does not fit (an unknown control, a control of the wrong
 // kind, a "choose" without a chooser) stops the window and is reported with
 // its index.

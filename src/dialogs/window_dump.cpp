@@ -51,6 +51,7 @@ OrderedJson dumpControl(const Control& control) {
     case ControlKind::List:
       if (!control.columns.empty()) json["columns"] = control.columns;
       json["rows"] = control.rows;
+      if (!control.selectedRows.empty()) json["selectedRows"] = control.selectedRows;
       break;
     case ControlKind::ProgressBar:
       json["minimum"] = control.minimum;

@@ -132,7 +132,8 @@ void setupPopupWithPath(Control& popUp, std::string_view path) {
     if (end > start) components.emplace_back(path.substr(start, end - start));
     start = end + 1;
   }
-  for (auto it = components.rbegin(); it != components.rend(); ++it) popUp.items.push_back(menuItemTitled(*it));
+  for (auto it = components.rbegin(); it != components.rend(); ++it)
+    popUp.items.push_back(menuItemTitled(*it));
   if (!popUp.items.empty()) popUp.selected = 0;
 }
 
@@ -162,13 +163,15 @@ void setupPopupWithArray(Control& popUp, const std::vector<std::string>& titles,
   selectPopup(popUp, selected);
 }
 
-void setupPopupWithDirectory(Control& popUp, const std::string& folder, std::string_view extension, bool clear) {
+void setupPopupWithDirectory(Control& popUp, const std::string& folder, std::string_view extension,
+                             bool clear) {
   if (clear) {
     popUp.items.clear();
     popUp.selected = -1;
   }
   EnumFolderFlat(folder, [&](const std::string& path) {
-    if (pathExtension(path) == extension) popUp.items.push_back(menuItemTitled(lastPathComponent(path, false)));
+    if (pathExtension(path) == extension)
+      popUp.items.push_back(menuItemTitled(lastPathComponent(path, false)));
     return true;
   });
   if (!popUp.items.empty()) popUp.selected = 0;
@@ -177,6 +180,12 @@ void setupPopupWithDirectory(Control& popUp, const std::string& folder, std::str
 const MenuItem* selectedItem(const Control& popUp) {
   if (popUp.selected < 0 || popUp.selected >= static_cast<int>(popUp.items.size())) return nullptr;
   return &popUp.items[static_cast<std::size_t>(popUp.selected)];
+}
+
+std::string_view actionOf(const Control& control) {
+  if (control.kind == ControlKind::PopUp)
+    if (const MenuItem* item = selectedItem(control); item && !item->action.empty()) return item->action;
+  return control.action;
 }
 
 bool selectTabWithIdentifier(Control& tabView, std::string_view identifier) {

@@ -18,19 +18,19 @@
 namespace korvex {
 
 enum class ControlKind {
-  View,         // a plain container
-  Label,        // static text
-  TextField,    // one line of editable text
-  TextView,     // several lines of text
+  View,       // a plain container
+  Label,      // static text
+  TextField,  // one line of editable text
+  TextView,   // several lines of text
   CheckBox,
   Button,
   PopUp,
   TabView,
-  Tab,          // one page of a tab view
-  Table,        // rows with column headers
-  List,         // rows without headers
+  Tab,    // one page of a tab view
+  Table,  // rows with column headers
+  List,   // rows without headers
   ProgressBar,
-  Box,          // a titled group
+  Box,  // a titled group
   ScrollView,
 };
 
@@ -43,6 +43,9 @@ struct MenuItem {
   bool separator = false;
   // What the item stands for when its title is for people (a profile's name).
   std::string representedObject;
+  // The item's own action, sent instead of the pop-up's when it is chosen
+  // ("doActionUpdate:").
+  std::string action;
 };
 
 inline MenuItem menuItemTitled(std::string title) {
@@ -61,12 +64,13 @@ struct Control {
   // The action a button or pop-up sends, by name ("doOkBtn:").
   std::string action;
   bool enabled = true;
-  int state = 0;           // check boxes and buttons
-  std::string identifier;  // tabs
-  std::vector<MenuItem> items;  // pop-ups
-  int selected = -1;            // pop-ups: item index; tab views: page index
+  int state = 0;                     // check boxes and buttons
+  std::string identifier;            // tabs
+  std::vector<MenuItem> items;       // pop-ups
+  int selected = -1;                 // pop-ups: item index; tab views: page index
   std::vector<std::string> columns;  // table headers
   std::vector<std::string> rows;     // tables and lists: the first column
+  std::vector<int> selectedRows;     // tables and lists, ascending
   double minimum = 0;                // progress bars
   double maximum = 100;
   double value = 0;
@@ -120,9 +124,12 @@ void setupPopupWithArray(Control& popUp, const std::vector<std::string>& titles,
 void selectPopup(Control& popUp, std::string_view title);
 // One item per entry of the folder whose extension is exactly the given one,
 // titled without it; the first item selected when there is one.
-void setupPopupWithDirectory(Control& popUp, const std::string& folder, std::string_view extension, bool clear);
+void setupPopupWithDirectory(Control& popUp, const std::string& folder, std::string_view extension,
+                             bool clear);
 // The selected item, or null.
 const MenuItem* selectedItem(const Control& popUp);
+// The action a pop-up's choice sends: the chosen item's own, else the pop-up's.
+std::string_view actionOf(const Control& control);
 
 // ---- tabs -----------------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #include "foundation/value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -212,9 +213,16 @@ class ValueDescriber {
     indent(out, level);
     out += ')';
   }
+  // Keys in byte order, whatever order the dictionary keeps: a log that
+  // people compare across runs must not change with how a chain was built.
   static void dictionary(const Dictionary& d, std::string& out, int level) {
     out += "{\n";
-    for (const auto& [key, value] : d) {
+    std::vector<const Dictionary::Entry*> entries;
+    for (const auto& entry : d) entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto* a, const auto* b) { return a->first < b->first; });
+    for (const Dictionary::Entry* entry : entries) {
+      const auto& [key, value] = *entry;
       indent(out, level + 1);
       quoted(key, out);
       out += " = ";

@@ -2,6 +2,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
+#include <QtCore/QItemSelectionModel>
 #include <QtCore/QMimeData>
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
@@ -10,6 +11,7 @@
 #include <QtGui/QPixmap>
 #include <QtUiTools/QUiLoader>
 #include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
@@ -51,6 +53,21 @@ QWidget* widgetFor(const QWidget& root, const Control& control) {
   return root.findChild<QWidget*>(qs(control.name));
 }
 
+// Quietly: the logic that set the rows must not hear of it again.
+void selectRows(QAbstractItemView& view, const std::vector<int>& rows) {
+  QItemSelectionModel* selection = view.selectionModel();
+  if (!selection) return;
+  {
+    const QSignalBlocker quiet(selection);
+    selection->clearSelection();
+    for (int row : rows)
+      if (row >= 0 && row < view.model()->rowCount())
+        selection->select(view.model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  view.viewport()->update();
+}
+
 void applyControl(const Control& control, QWidget& root) {
   if (QWidget* widget = widgetFor(root, control)) {
     if (&root != widget) widget->setEnabled(control.enabled);
@@ -76,6 +93,14 @@ void applyControl(const Control& control, QWidget& root) {
       }
       combo->setCurrentIndex(control.selected);
     } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
+      // Pages the window's logic removed from the model go from the widget too.
+      const QSignalBlocker quiet(tabs);
+      for (int i = tabs->count() - 1; i >= 0; --i) {
+        const std::string page = ss(tabs->widget(i)->objectName());
+        if (std::none_of(control.children.begin(), control.children.end(),
+                         [&](const Control& tab) { return tab.name == page; }))
+          tabs->removeTab(i);
+      }
       for (int i = 0; i < tabs->count() && i < static_cast<int>(control.children.size()); ++i)
         tabs->setTabText(i, qs(control.children[static_cast<std::size_t>(i)].text));
       if (control.selected >= 0) tabs->setCurrentIndex(control.selected);
@@ -86,12 +111,20 @@ void applyControl(const Control& control, QWidget& root) {
         for (const std::string& column : control.columns) headers << qs(column);
         table->setHorizontalHeaderLabels(headers);
       }
+      const QSignalBlocker quiet(table);
       table->setRowCount(static_cast<int>(control.rows.size()));
-      for (int row = 0; row < table->rowCount(); ++row)
-        table->setItem(row, 0, new QTableWidgetItem(qs(control.rows[static_cast<std::size_t>(row)])));
+      for (int row = 0; row < table->rowCount(); ++row) {
+        const QString path = qs(control.rows[static_cast<std::size_t>(row)]);
+        if (!table->item(row, 0) || table->item(row, 0)->text() != path)
+          table->setItem(row, 0, new QTableWidgetItem(path));
+        table->item(row, 0)->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+      }
+      selectRows(*table, control.selectedRows);
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+      const QSignalBlocker quiet(list);
       list->clear();
       for (const std::string& row : control.rows) list->addItem(qs(row));
+      selectRows(*list, control.selectedRows);
     } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
       bar->setRange(static_cast<int>(control.minimum), static_cast<int>(control.maximum));
       bar->setValue(static_cast<int>(control.value));
@@ -116,6 +149,11 @@ void readControl(Control& control, const QWidget& root) {
       control.selected = combo->currentIndex();
     } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
       control.selected = tabs->currentIndex();
+    } else if (auto* view = qobject_cast<QAbstractItemView*>(widget); view && view->selectionModel()) {
+      control.selectedRows.clear();
+      for (const QModelIndex& index : view->selectionModel()->selectedRows())
+        control.selectedRows.push_back(index.row());
+      std::sort(control.selectedRows.begin(), control.selectedRows.end());
     }
   }
   for (Control& child : control.children) readControl(child, root);
@@ -124,22 +162,29 @@ void readControl(Control& control, const QWidget& root) {
 // Paths dropped onto a table or list go to the window's logic.
 class DropFilter : public QObject {
  public:
-  DropFilter(std::function<void(const std::vector<std::string>&)> dropped, QObject* parent)
-      : QObject(parent), dropped_(std::move(dropped)) {}
+  using Paths = std::vector<std::string>;
+  DropFilter(std::function<bool(const Paths&)> validate, std::function<void(const Paths&)> dropped,
+             QObject* parent)
+      : QObject(parent), validate_(std::move(validate)), dropped_(std::move(dropped)) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
       auto* drag = static_cast<QDropEvent*>(event);
-      if (drag->mimeData()->hasUrls()) {
+      const Paths paths = droppedPaths(*drag->mimeData());
+      if (!paths.empty() && validate_(paths))
         drag->acceptProposedAction();
+      else
+        drag->ignore();
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const Paths paths = droppedPaths(*drop->mimeData());
+      if (paths.empty() || !validate_(paths)) {
+        drop->ignore();
         return true;
       }
-    } else if (event->type() == QEvent::Drop) {
-      auto* drop = static_cast<QDropEvent*>(event);
-      std::vector<std::string> paths;
-      for (const QUrl& url : drop->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(ss(url.toLocalFile()));
       dropped_(paths);
       drop->acceptProposedAction();
       return true;
@@ -148,30 +193,21 @@ class DropFilter : public QObject {
   }
 
  private:
-  std::function<void(const std::vector<std::string>&)> dropped_;
+  std::function<bool(const Paths&)> validate_;
+  std::function<void(const Paths&)> dropped_;
 };
 
-// Ctrl-A/C/V/X in text fields, before anything else can take them.
-class TextShortcutFilter : public QObject {
+// Interface files' top-level dialogs become plug-in panels.
+class PanelLoader : public QUiLoader {
  public:
-  explicit TextShortcutFilter(QWidget& window) : QObject(&window), window_(window) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::ShortcutOverride) {
-      const auto* key = static_cast<QKeyEvent*>(event);
-      if (key->modifiers() == Qt::ControlModifier &&
-          (key->key() == Qt::Key_A || key->key() == Qt::Key_C || key->key() == Qt::Key_V || key->key() == Qt::Key_X) &&
-          handleTextShortcuts(*key, window_)) {
-        event->accept();
-        return true;
-      }
+  QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
+    if (!parent && className == QLatin1String("QDialog")) {
+      auto* panel = new KorvexPanel;
+      panel->setObjectName(name);
+      return panel;
     }
-    return QObject::eventFilter(watched, event);
+    return QUiLoader::createWidget(className, parent, name);
   }
-
- private:
-  QWidget& window_;
 };
 
 // The progress dialog: Cancel and Escape are noted and read between items.
@@ -201,7 +237,8 @@ class QtProgressWindow : public ProgressWindow, public QObject {
     }
     bar_ = widget_->findChild<QProgressBar*>("_progressBar");
     const Control* labelControl = getControl(model_, kLabelTag);
-    label_ = widget_->findChild<QLabel*>(labelControl ? qs(labelControl->name) : QStringLiteral("_progressLabel"));
+    label_ =
+        widget_->findChild<QLabel*>(labelControl ? qs(labelControl->name) : QStringLiteral("_progressLabel"));
     for (QAbstractButton* button : widget_->findChildren<QAbstractButton*>()) {
       const Control* control = controlNamed(model_, ss(button->objectName()));
       if ((control && control->action == "doCancelBtn:") || button->objectName() == "_cancelBtn") {
@@ -311,7 +348,7 @@ std::unique_ptr<QWidget> loadQtWindow(const Window& window) {
     reportDialogFailure(fail(window.sourcePath + ": " + ss(file.errorString())));
     return nullptr;
   }
-  QUiLoader loader;
+  PanelLoader loader;
   std::unique_ptr<QWidget> widget(loader.load(&file));
   if (!widget) reportDialogFailure(fail(window.sourcePath + ": " + ss(loader.errorString())));
   return widget;
@@ -324,6 +361,35 @@ void applyWindowModel(const Window& window, QWidget& root) {
 
 void readWindowModel(Window& window, const QWidget& root) {
   readControl(window.content, root);
+}
+
+bool KorvexPanel::performKeyEquivalent(QKeyEvent& event) {
+  event.ignore();
+  QDialog::event(&event);
+  if (event.isAccepted()) return true;
+  return handleTextShortcuts(event, *this);
+}
+
+bool KorvexPanel::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier &&
+        (key->key() == Qt::Key_A || key->key() == Qt::Key_C || key->key() == Qt::Key_V ||
+         key->key() == Qt::Key_X) &&
+        performKeyEquivalent(*key)) {
+      event->accept();
+      return true;
+    }
+  }
+  return QDialog::event(event);
+}
+
+std::vector<std::string> droppedPaths(const QMimeData& data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data.urls())
+    if (url.isLocalFile()) paths.push_back(ss(url.toLocalFile()));
+  return paths;
 }
 
 bool handleTextShortcuts(const QKeyEvent& event, QWidget& window) {
@@ -368,9 +434,9 @@ int QtDialogBackend::runAlert(const AlertRequest& request) {
     buttons.push_back(box.addButton(QMessageBox::Ok));
   } else {
     for (std::size_t i = 0; i < request.buttons.size() && i < 3; ++i)
-      buttons.push_back(box.addButton(qs(request.buttons[i]), i == 0 ? QMessageBox::AcceptRole
-                                                               : i == 1 ? QMessageBox::RejectRole
-                                                                        : QMessageBox::DestructiveRole));
+      buttons.push_back(box.addButton(qs(request.buttons[i]), i == 0   ? QMessageBox::AcceptRole
+                                                              : i == 1 ? QMessageBox::RejectRole
+                                                                       : QMessageBox::DestructiveRole));
   }
   box.setDefaultButton(buttons.front());
   if (player_) {
@@ -440,8 +506,8 @@ int QtDialogBackend::runModalWindow(Window& window, WindowController& controller
   auto* dialog = qobject_cast<QDialog*>(widget.get());
   std::unique_ptr<QDialog> frame;
   if (!dialog) {
-    // A window that is no dialog is shown inside one.
-    frame = std::make_unique<QDialog>();
+    // A window that is no dialog is shown inside a panel.
+    frame = std::make_unique<KorvexPanel>();
     auto* layout = new QVBoxLayout(frame.get());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(widget.release());
@@ -449,7 +515,6 @@ int QtDialogBackend::runModalWindow(Window& window, WindowController& controller
   }
   QWidget& root = *dialog;
   applyWindowModel(window, root);
-  root.installEventFilter(new TextShortcutFilter(root));
 
   // A control's action: the widgets' values into the model, the window's
   // logic, the model back into the widgets; an answer ends the window.
@@ -461,17 +526,31 @@ int QtDialogBackend::runModalWindow(Window& window, WindowController& controller
   };
   std::function<void(Control&)> connectAll = [&](Control& control) {
     QWidget* w = widgetFor(root, control);
-    if (w && !control.action.empty()) {
-      if (auto* button = qobject_cast<QAbstractButton*>(w))
-        QObject::connect(button, &QAbstractButton::clicked, dialog, [&send, &control] { send(control); });
-      else if (auto* combo = qobject_cast<QComboBox*>(w))
-        QObject::connect(combo, &QComboBox::activated, dialog, [&send, &control] { send(control); });
+    if (auto* button = qobject_cast<QAbstractButton*>(w); button && !control.action.empty()) {
+      QObject::connect(button, &QAbstractButton::clicked, dialog, [&send, &control] { send(control); });
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      // A pop-up's items may carry actions of their own ("update").
+      QObject::connect(combo, &QComboBox::activated, dialog, [&, c = &control] {
+        readWindowModel(window, root);
+        if (!actionOf(*c).empty()) send(*c);
+      });
     }
     if (w && (control.kind == ControlKind::Table || control.kind == ControlKind::List)) {
+      if (auto* items = qobject_cast<QAbstractItemView*>(w); items && items->selectionModel()) {
+        QObject::connect(items->selectionModel(), &QItemSelectionModel::selectionChanged, dialog,
+                         [&, c = &control] {
+                           readWindowModel(window, root);
+                           controller.selectionChanged(window, *c);
+                           applyWindowModel(window, root);
+                         });
+      }
       auto* view = qobject_cast<QAbstractScrollArea*>(w);
       QWidget* target = view ? view->viewport() : w;
       target->setAcceptDrops(true);
       target->installEventFilter(new DropFilter(
+          [&, c = &control](const std::vector<std::string>& paths) {
+            return controller.validateDrop(window, *c, paths);
+          },
           [&, c = &control](const std::vector<std::string>& paths) {
             readWindowModel(window, root);
             controller.dropPaths(window, *c, paths);
@@ -488,8 +567,8 @@ int QtDialogBackend::runModalWindow(Window& window, WindowController& controller
     auto* stepper = new ScriptStepper(*dialog, [&]() -> bool {
       const UiEvent* event = player_->peek();
       if (!event) {
-        reportDialogFailure(fail(player_->scriptPath() + ": the events ended while the window \"" + window.name +
-                                 "\" was up (no \"press\" closed it)"));
+        reportDialogFailure(fail(player_->scriptPath() + ": the events ended while the window \"" +
+                                 window.name + "\" was up (no \"press\" closed it)"));
         dialog->done(kRunAbortedResponse);
         return false;
       }

@@ -10,7 +10,9 @@
 // Escape sent to the progress dialog), so a script runs the same on every
 // backend.
 
+#include <QtCore/QMimeData>
 #include <QtGui/QKeyEvent>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QWidget>
 #include <memory>
 #include <optional>
@@ -39,6 +41,24 @@ class QtDialogBackend : public DialogBackend {
  private:
   std::unique_ptr<ScriptedDialogBackend> player_;
 };
+
+// The class of the plug-in's windows (an interface file's top-level dialog is
+// loaded as one): the editing keys of its text fields reach them before the
+// host's menu shortcuts can take them.
+class KorvexPanel : public QDialog {
+ public:
+  explicit KorvexPanel(QWidget* parent = nullptr) : QDialog(parent) {}
+  // A key with a shortcut modifier: the panel's own handling first
+  // (accepted), else the text fields' editing keys (handleTextShortcuts).
+  bool performKeyEquivalent(QKeyEvent& event);
+
+ protected:
+  bool event(QEvent* event) override;
+};
+
+// The local files and folders of a drag (Qt's "text/uri-list"), as paths;
+// anything else in it is passed over.
+std::vector<std::string> droppedPaths(const QMimeData& data);
 
 // The widgets of an interface file as a window: loaded with QUiLoader; none,
 // with the failure reported, when it can't be.

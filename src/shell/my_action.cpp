@@ -5,6 +5,7 @@
 
 #include "actions/marked_links.h"
 #include "actions/picture_links.h"
+#include "batch/korvex_dialog.h"
 #include "config/settings_store.h"
 #include "dialogs/message_box.h"
 #include "foundation/pool.h"
@@ -20,7 +21,7 @@ namespace {
 
 const MenuCommand kMenuCommands[] = {
     {0, "about", "About", showAboutBox},
-    {1, "batch", "Korvex", nullptr},
+    {1, "batch", "Korvex", doKorvex},
     {3, "settings", "Settings", openSettingsCommand},
     {5, "checkstr", "Checkstr", checkstrCommand},
     {6, "pn-trennung", "PN_Trennung", nullptr},

@@ -22,7 +22,7 @@ TEST(Value, ContainersAreSharedAndKeepInsertionOrder) {
   holderA.dictionary()->set("Beta", "x");
   EXPECT_EQ(section->keys(), (std::vector<std::string>{"Alpha", "Beta"}));
   EXPECT_EQ(*section->get("Beta").stringValue(), "x");  // index stays right after removal
-  section->set("Alpha", Value());                   // nil removes
+  section->set("Alpha", Value());                       // nil removes
   EXPECT_FALSE(section->contains("Alpha"));
 
   Value copy = holderA.deepCopy();
@@ -62,16 +62,22 @@ TEST(Value, DescriptionIsTheOldStyleTextForm) {
   EXPECT_EQ(Value(action).description(),
             "{\n"
             "    Action = PDF;\n"
+            "    Empty = {\n"
+            "    };\n"
             "    Folder = \"/tmp/out dir\";\n"
-            "    Show = 1;\n"
             "    List = (\n"
             "        a,\n"
             "        \"\",\n"
             "        \"b\\\"c\"\n"
             "    );\n"
-            "    Empty = {\n"
-            "    };\n"
+            "    Show = 1;\n"
             "}");
+  // Keys are written in byte order, not in the order they were set.
+  auto reversed = Dictionary::make();
+  reversed->set("b", 1);
+  reversed->set("B", 2);
+  reversed->set("a", 3);
+  EXPECT_EQ(Value(reversed).description(), "{\n    B = 2;\n    a = 3;\n    b = 1;\n}");
   EXPECT_EQ(Value(Array::make()).description(), "(\n)");
   EXPECT_EQ(Value(Bytes{1, 2, 3, 4, 255}).description(), "<01020304 ff>");
   EXPECT_EQ(Value("a_b.c$d/e:f-g").description(), "a_b.c$d/e:f-g");

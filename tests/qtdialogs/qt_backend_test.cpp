@@ -21,6 +21,7 @@
 #include "dialogs/run_loop.h"
 #include "dialogs/scripted_backend.h"
 #include "foundation/bundle.h"
+#include "qt_app.h"
 #include "qtdialogs/qt_dialog_backend.h"
 #include "strings/string_table.h"
 #include "support/plugin_test.h"
@@ -31,16 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QApplication& qtApp() {
-  // Headless: the offscreen platform unless the caller chose one.
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "korvex_qtdialogs_tests";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: Qt must outlive every static that holds a widget.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using test::qtApp;
 
 enum class Backend { Scripted, Qt };
 
@@ -110,7 +102,8 @@ TEST_P(DialogScenario, BatchWindowLocalisedPopupsAndControlsByTag) {
       {"event": "set", "control": "_pdfShowBtn", "value": true},
       {"event": "set", "control": 13, "value": 4},
       {"event": "press", "control": 14},
-      {"event": "add", "paths": [")" + document + R"("]},
+      {"event": "add", "paths": [")" +
+         document + R"("]},
       {"event": "dump"},
       {"event": "press", "control": "_okBtn"}])");
     WindowController controller;
@@ -129,8 +122,10 @@ TEST_P(DialogScenario, BatchWindowLocalisedPopupsAndControlsByTag) {
   // One dump line per language, in the same words on both backends.
   const std::string lines = dumps();
   EXPECT_NE(lines.find(R"({"window":"Batch","title":"Stapelverarbeitung",)"), std::string::npos) << lines;
-  EXPECT_NE(lines.find(R"({"kind":"popup","name":"_pdfFolderBtn","items":["Out","Data","Volumes"],"selected":"Data"})"),
-            std::string::npos)
+  EXPECT_NE(
+      lines.find(
+          R"({"kind":"popup","name":"_pdfFolderBtn","items":["Out","Data","Volumes"],"selected":"Data"})"),
+      std::string::npos)
       << lines;
   EXPECT_NE(lines.find(R"("items":[{"title":"Ignorieren","tag":1},)"), std::string::npos) << lines;
 }
@@ -138,12 +133,14 @@ TEST_P(DialogScenario, BatchWindowLocalisedPopupsAndControlsByTag) {
 TEST_P(DialogScenario, WrongEventsAndCancel) {
   Window window = batch(kLanguageEnglish);
   WindowController controller;
-  play(R"([{"event": "set", "control": "_collectFolderField", "value": "/x"}, {"event": "press", "control": "_pdfStylesBtn"}])");
+  play(
+      R"([{"event": "set", "control": "_collectFolderField", "value": "/x"}, {"event": "press", "control": "_pdfStylesBtn"}])");
   EXPECT_EQ(runModalForWindow(window, controller), kRunAbortedResponse);
   std::optional<Failure> failure = takeDialogFailure();
   ASSERT_TRUE(failure);
-  EXPECT_NE(failure->message.find("events.json: event 1 (\"press\"): the popup \"_pdfStylesBtn\" can't be pressed"),
-            std::string::npos)
+  EXPECT_NE(
+      failure->message.find("events.json: event 1 (\"press\"): the popup \"_pdfStylesBtn\" can't be pressed"),
+      std::string::npos)
       << failure->message;
 
   play(R"([{"event": "press", "control": "_cancelBtn"}])");
@@ -157,9 +154,11 @@ TEST_P(DialogScenario, ChooserAnsweredAndCancelled) {
   fs::create_directories(folder);
   test::writeFile(home.scratch() / "a.indd", "x");
   play(R"([
-    {"event": "choose", "paths": [")" + folder.string() + R"("]},
+    {"event": "choose", "paths": [")" +
+       folder.string() + R"("]},
     {"event": "choose", "cancel": true},
-    {"event": "choose", "paths": [")" + (home.scratch() / "a.indd").string() + R"("]}])");
+    {"event": "choose", "paths": [")" +
+       (home.scratch() / "a.indd").string() + R"("]}])");
   EXPECT_EQ(chooseFolder("Ziel", home.scratch().string()), folder.string());
   EXPECT_EQ(chooseFolder("Ziel"), std::nullopt);
   std::optional<std::vector<std::string>> files = chooseFiles("Dokumente", {"indd", "sld"}, false);
@@ -245,9 +244,11 @@ TEST_F(QtOnly, BundleInterfaceFilesCompileWithQtsOwnUic) {
   ASSERT_FALSE(uic.empty()) << "Qt's uic (qt6-base-dev-tools) is needed";
   for (const char* name : {"Batch", "Progress"}) {
     SCOPED_TRACE(name);
-    test::ProcessResult compiled = test::runProcess(uic, {KORVEX_SOURCE_DIR "/resources/" + std::string(name) + ".ui"});
+    test::ProcessResult compiled =
+        test::runProcess(uic, {KORVEX_SOURCE_DIR "/resources/" + std::string(name) + ".ui"});
     EXPECT_EQ(compiled.exitCode, 0) << compiled.err;
-    EXPECT_NE(compiled.out.find("setProperty(\"tag\""), std::string::npos) << "the tags are dynamic properties";
+    EXPECT_NE(compiled.out.find("setProperty(\"tag\""), std::string::npos)
+        << "the tags are dynamic properties";
   }
 }
 

@@ -30,7 +30,6 @@ std::string resources() {
   return (fs::path(KORVEX_SOURCE_DIR) / "resources").string();
 }
 
-
 // Records what would have been opened; launches nothing.
 class RecordingWorkspace : public Workspace {
  public:
@@ -211,7 +210,7 @@ TEST_F(StartupTest, DoActionRunsOnlyTheCommandsOfTheBlock) {
   EXPECT_TRUE(alerts.empty());
   EXPECT_TRUE(recorder->opened().empty());
 
-  EXPECT_EQ(action.DoAction({}, korvexActionID(1)), ActionResult::NotAvailable);
+  EXPECT_EQ(action.DoAction({}, korvexActionID(6)), ActionResult::NotAvailable);
   EXPECT_TRUE(alerts.empty());
 
   EXPECT_EQ(action.DoAction({}, korvexActionID(0)), ActionResult::Ran);

@@ -8,9 +8,15 @@
 namespace korvex::test {
 
 namespace {
-const char* const kVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME",
-                                  "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"};
+const char* const kVariables[] = {
+    "HOME",   "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR",
+    "TMPDIR", "PATH"};
+
+void writeProgram(const std::filesystem::path& path, const std::string& text) {
+  writeFile(path, text);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
+}  // namespace
 
 TempHome::TempHome() {
   std::string pattern = (std::filesystem::temp_directory_path() / "korvex-test-XXXXXX").string();
@@ -31,6 +37,19 @@ TempHome::TempHome() {
   setenv("XDG_CACHE_HOME", (root_ / ".cache").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
   setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+  // The desktop's openers only write down what they were asked to open, so
+  // no test starts a real application (a run that flags its log opens it).
+  writeProgram(root_ / "bin" / "xdg-open", "#!/bin/sh\necho \"$1\" >> '" + openedRecord().string() + "'\n");
+  writeProgram(root_ / "bin" / "xdg-mime", "#!/bin/sh\nexit 1\n");
+  const std::string path = saved_["PATH"].value_or("/usr/bin:/bin");
+  setenv("PATH", ((root_ / "bin").string() + ":" + path).c_str(), 1);
+}
+
+std::vector<std::string> TempHome::openedPaths() const {
+  std::vector<std::string> paths;
+  std::istringstream lines(readFile(openedRecord()));
+  for (std::string line; std::getline(lines, line);) paths.push_back(line);
+  return paths;
 }
 
 TempHome::~TempHome() {

@@ -12,7 +12,7 @@
 #include "shell/menu_manager.h"
 #include "shell/startup.h"
 
-namespace korvex::cli {
+namespace korvex::app {
 
 PluginSession::PluginSession() {
   if (!menuManager()) {
@@ -47,4 +47,4 @@ void PluginSession::installMenu() {
   installPendingMenu();
 }
 
-}  // namespace korvex::cli
+}  // namespace korvex::app
