@@ -16,6 +16,7 @@
 #include "workflows/checkstr.h"
 #include "workflows/duz_severance.h"
 #include "workflows/orvel.h"
+#include "workflows/pn_trennung.h"
 #include "workflows/schnappi.h"
 #include "workflows/vantry.h"
 
@@ -40,7 +41,7 @@ std::array<ActionTableRow, 17>& table() {
       {"Bildaktualisierung", DocumentHandler(doUpdatePictures)},
       {"SetEmbeddedProfile", DocumentHandler(doSetEmbeddedProfile)},
       {"AddLinks", DocumentHandler(addLinks)},
-      {"PN_Trennung", {}},
+      {"PN_Trennung", DocumentHandler(doPNTrennung)},
       {"Schnappi", DocumentHandler(doSchnappi)},
   }};
   return rows;

@@ -11,9 +11,10 @@
 #include "foundation/pool.h"
 #include "foundation/product.h"
 #include "workflows/checkstr.h"
-#include "workflows/zaro.h"
 #include "workflows/import_labels.h"
+#include "workflows/pn_trennung.h"
 #include "workflows/schnappi.h"
+#include "workflows/zaro.h"
 
 namespace korvex {
 
@@ -24,7 +25,7 @@ const MenuCommand kMenuCommands[] = {
     {1, "batch", "Korvex", doKorvex},
     {3, "settings", "Settings", openSettingsCommand},
     {5, "checkstr", "Checkstr", checkstrCommand},
-    {6, "pn-trennung", "PN_Trennung", nullptr},
+    {6, "pn-trennung", "PN_Trennung", pnTrennungCommand},
     {7, "schnappi", "Schnappi", schnappiCommand},
     {8, "bildaktualisierung", "Bildaktualisierung", updatePicturesCommand},
     {9, "about", "About", showAboutBox},
@@ -108,6 +109,10 @@ void zaro1Command(IDocument* document) {
 
 void zaro2Command(IDocument* document) {
   doZaro2(document, nullptr);
+}
+
+void pnTrennungCommand(IDocument* document) {
+  doPNTrennung(document, nullptr);
 }
 
 void schnappiCommand(IDocument* document) {

@@ -62,6 +62,8 @@ void collectMarkedLinksCommand(IDocument* document);
 void checkstrCommand(IDocument* document);
 void zaro1Command(IDocument* document);
 void zaro2Command(IDocument* document);
+// "PN_Trennung" from the menu: its parameters from its action file.
+void pnTrennungCommand(IDocument* document);
 // "Schnappi" from the menu: its GREP list from its action file.
 void schnappiCommand(IDocument* document);
 // "Import labels": labels of a chosen document's text frames onto the given one's.

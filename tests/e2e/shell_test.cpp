@@ -62,7 +62,6 @@ TEST(ShellCli, MenuCommands) {
   EXPECT_EQ(batch.exitCode, 2);
   EXPECT_NE(batch.err.find("the window \"Batch\" can't be shown on the console"), std::string::npos)
       << batch.err;
-  EXPECT_EQ(korvex({"command", "pn-trennung", "--no-save"}).exitCode, 2);
 
   auto unknown = korvex({"command", "frob"});
   EXPECT_EQ(unknown.exitCode, 2);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/xattr.h>
 
 #include <filesystem>
 #include <map>
@@ -265,6 +266,185 @@ TEST_F(WorkflowRuns, SchnappiDefaultFileTidiesSpacesInRunsAndFromTheMenu) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(fs::last_write_time(viaRun), written);
   EXPECT_TRUE(logHasInOrder({"replaceText:  {2,} -->  , 0", "replaceText:  +([.,;:!?]) --> $1, 0"})) << log();
+}
+
+// The log of each run of the action, from its "action:" line to the end of
+// its document ("...done"), without the lines' time and "Korvex::" prefixes.
+std::vector<std::string> actionLogs(const std::string& log, const std::string& name) {
+  std::vector<std::string> runs;
+  bool in = false;
+  std::size_t pos = 0;
+  while (pos < log.size()) {
+    std::size_t end = log.find('\n', pos);
+    end = end == std::string::npos ? log.size() : end + 1;
+    std::string line = log.substr(pos, end - pos);
+    pos = end;
+    // "HH:MM:SS:mmm: Korvex::"
+    if (line.size() >= 22 && line.compare(12, 10, ": Korvex::") == 0) line.erase(0, 22);
+    if (line == "action: " + name + "\n") {
+      in = true;
+      runs.emplace_back();
+    }
+    if (!in) continue;
+    runs.back() += line;
+    if (line == "...done\n") in = false;
+  }
+  return runs;
+}
+
+TEST_F(WorkflowRuns, PNTrennungSortsOntoTextAndStandardAndBacksTheGreyLayer) {
+  const fs::path job = home.scratch() / "PN";
+  picture(job / "grau.png", "gray50");
+  picture(job / "farbe.png", "red");
+  // Locked layers take part unless ignored; "status" goes, "STATUS-OLD" stays;
+  // the group on "Checkliste" is neither dissolved nor moved; no "Cyan" swatch.
+  const fs::path first = job / "Erste.indd";
+  test::writeFile(first, std::string(kDocumentStart) + R"("pageSize": [200, 300],
+    "layers": [{"name": "Hinten", "uid": 901}, {"name": "status", "uid": 902}, {"name": "STATUS-OLD", "uid": 903},
+               {"name": "Checkliste", "uid": 904, "locked": true}, {"name": "Standard", "uid": 905},
+               {"name": "Gesperrt", "uid": 906, "locked": true}],
+    "stories": [{"id": "s1", "text": "Preis 12"}, {"id": "s2", "text": "Gruppe"}, {"id": "s3", "text": "Preis fest"}],
+    "spreads": [{"pages": [{"name": "1"}], "items": [
+      {"layer": "Hinten", "uid": 1001, "bounds": [10, 10, 100, 30], "text": {"story": "s1"}},
+      {"layer": "Hinten", "uid": 1002, "bounds": [10, 40, 50, 80], "content": {"link": {"path": "grau.png"}}},
+      {"layer": "Hinten", "uid": 1003, "bounds": [60, 40, 100, 80], "content": {"link": {"path": "farbe.png"}}},
+      {"layer": "Hinten", "uid": 1004, "kind": "line", "bounds": [10, 90, 100, 90]},
+      {"layer": "Hinten", "uid": 1005, "kind": "group", "children": [
+        {"uid": 1051, "bounds": [10, 100, 100, 120], "text": {"story": "s2"}},
+        {"uid": 1052, "bounds": [10, 130, 50, 170], "content": {"link": {"path": "farbe.png"}}}]},
+      {"layer": "status", "uid": 1006, "bounds": [10, 180, 20, 190], "fill": "Black"},
+      {"layer": "STATUS-OLD", "uid": 1007, "bounds": [30, 180, 40, 190], "fill": "Black"},
+      {"layer": "Checkliste", "uid": 1008, "kind": "group", "children": [
+        {"uid": 1081, "bounds": [10, 200, 50, 240], "content": {"link": {"path": "farbe.png"}}}]},
+      {"layer": "Gesperrt", "uid": 1009, "bounds": [10, 250, 100, 270], "text": {"story": "s3"}}]}]})");
+  // "Text" holds a frame already; no "Standard"; "Cyan" is there.
+  const fs::path second = job / "Zweite.indd";
+  test::writeFile(second, std::string(kDocumentStart) + R"("pageSize": [200, 300],
+    "layers": [{"name": "Ebene 1", "uid": 951}, {"name": "Text", "uid": 952}],
+    "swatches": [{"name": "Cyan", "values": [1, 0, 0, 0]}],
+    "stories": [{"id": "s1", "text": "Schon da"}, {"id": "s2", "text": "Neu"}],
+    "spreads": [{"pages": [{"name": "1"}], "items": [
+      {"layer": "Text", "uid": 2001, "bounds": [10, 10, 100, 30], "text": {"story": "s1"}},
+      {"layer": "Ebene 1", "uid": 2002, "bounds": [10, 40, 100, 60], "text": {"story": "s2"}},
+      {"layer": "Ebene 1", "uid": 2003, "bounds": [10, 70, 50, 110], "content": {"link": {"path": "farbe.png"}}}]}]})");
+
+  const std::string action = str("Action", "PN_Trennung") + test::num("Save", 1) +
+                             "<key>Replacements</key><dict><key>Preis</key><string>Betrag</string></dict>";
+  auto r = run({action}, {first.string(), second.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err << log();
+  const auto runs = actionLogs(log(), "PN_Trennung");
+  ASSERT_EQ(runs.size(), 2u) << log();
+  EXPECT_EQ(
+      runs[0],
+      "action: PN_Trennung\n"
+      "ungrouping: 1\n"
+      "(\n"
+      "    PICT: bounds: [4, 46, 14, 14], layer: Hinten, stroke: None, fill: None, 'farbe.png', space: "
+      "color, "
+      "contentColor: None,\n"
+      "    TEXT: bounds: [4, 35, 32, 7], layer: Hinten, stroke: None, fill: None, 'Gruppe' [0 7],\n"
+      "    LINE: bounds: [4, 32, 32, 0], layer: Hinten, stroke: Black, fill: None,\n"
+      "    PICT: bounds: [21, 14, 14, 14], layer: Hinten, stroke: None, fill: None, 'farbe.png', space: "
+      "color, "
+      "contentColor: None,\n"
+      "    PICT: bounds: [4, 14, 14, 14], layer: Hinten, stroke: None, fill: None, 'grau.png', space: gray, "
+      "contentColor: None,\n"
+      "    TEXT: bounds: [4, 4, 32, 7], layer: Hinten, stroke: None, fill: None, 'Preis 12' [0 9],\n"
+      "    ????: bounds: [11, 63, 4, 4], layer: STATUS-OLD, stroke: None, fill: Black,\n"
+      "    TEXT: bounds: [4, 88, 32, 7], layer: Gesperrt, stroke: None, fill: None, 'Preis fest' [0 11]\n"
+      ")\n"
+      "(\n"
+      "    TEXT: bounds: [4, 35, 32, 7], layer: Hinten, stroke: None, fill: None, 'Gruppe' [0 7],\n"
+      "    TEXT: bounds: [4, 4, 32, 7], layer: Hinten, stroke: None, fill: None, 'Preis 12' [0 9],\n"
+      "    TEXT: bounds: [4, 88, 32, 7], layer: Gesperrt, stroke: None, fill: None, 'Preis fest' [0 11],\n"
+      "    PICT: bounds: [4, 14, 14, 14], layer: Hinten, stroke: None, fill: None, 'grau.png', space: gray, "
+      "contentColor: None\n"
+      ")\n"
+      "(\n"
+      "    LINE: bounds: [4, 32, 32, 0], layer: Hinten, stroke: Black, fill: None,\n"
+      "    PICT: bounds: [4, 46, 14, 14], layer: Hinten, stroke: None, fill: None, 'farbe.png', space: "
+      "color, "
+      "contentColor: None,\n"
+      "    PICT: bounds: [21, 14, 14, 14], layer: Hinten, stroke: None, fill: None, 'farbe.png', space: "
+      "color, "
+      "contentColor: None\n"
+      ")\n"
+      "moving to text Layer: 4\n"
+      "moving to image Layer: 3\n"
+      "...done\n");
+  // The frame already on "Text" is not listed; without "Standard" the picture stays.
+  EXPECT_EQ(runs[1],
+            "action: PN_Trennung\n"
+            "ungrouping: 0\n"
+            "(\n"
+            "    PICT: bounds: [4, 25, 14, 14], layer: Ebene 1, stroke: None, fill: None, 'farbe.png', "
+            "space: color, "
+            "contentColor: None,\n"
+            "    TEXT: bounds: [4, 14, 32, 7], layer: Ebene 1, stroke: None, fill: None, 'Neu' [0 4],\n"
+            "    TEXT: bounds: [4, 4, 32, 7], layer: Text, stroke: None, fill: None, 'Schon da' [0 9]\n"
+            ")\n"
+            "(\n"
+            "    TEXT: bounds: [4, 14, 32, 7], layer: Ebene 1, stroke: None, fill: None, 'Neu' [0 4]\n"
+            ")\n"
+            "(\n"
+            "    PICT: bounds: [4, 25, 14, 14], layer: Ebene 1, stroke: None, fill: None, 'farbe.png', "
+            "space: color, "
+            "contentColor: None\n"
+            ")\n"
+            "moving to text Layer: 1\n"
+            "moving to image Layer: 1\n"
+            "...done\n");
+
+  // The fills of the rectangles on "Grauebene", each over the whole page.
+  auto greyBacking = [](const json& doc) {
+    std::vector<std::string> fills;
+    for (const json& spread : doc["spreads"])
+      for (const json& item : spread.value("items", json::array()))
+        if (item["layer"] == "Grauebene") {
+          EXPECT_EQ(item["bounds"], json::array({0.0, 0.0, 200.0, 300.0}));
+          fills.push_back(item["fill"]);
+        }
+    return fills;
+  };
+  auto label = [](const fs::path& file) {
+    char buffer[64];
+    const ssize_t n = ::getxattr(file.c_str(), "user.xdg.tags", buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  };
+
+  const json one = load(first);
+  EXPECT_EQ(layerNames(one), (std::vector<std::string>{"Hinten", "Grauebene", "Text", "STATUS-OLD",
+                                                       "Checkliste", "Standard", "Gesperrt"}));
+  EXPECT_FALSE(one["layers"][1]["visible"]);
+  auto layers = itemLayers(one);
+  for (int uid : {1001, 1002, 1051, 1009}) EXPECT_EQ(layers[uid], "Text") << uid;
+  for (int uid : {1003, 1004, 1052}) EXPECT_EQ(layers[uid], "Standard") << uid;
+  EXPECT_EQ(layers[1007], "STATUS-OLD");
+  EXPECT_EQ(layers[1008], "Checkliste");
+  EXPECT_FALSE(layers.contains(1006));
+  EXPECT_EQ(greyBacking(one), std::vector<std::string>{"None"});  // no "Cyan" to fill it with
+  std::vector<std::string> texts;
+  for (const json& story : one["stories"]) texts.push_back(story["text"]);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Betrag 12", "Gruppe", "Betrag fest"}));
+
+  json two = load(second);
+  EXPECT_EQ(layerNames(two), (std::vector<std::string>{"Ebene 1", "Grauebene", "Text"}));
+  layers = itemLayers(two);
+  EXPECT_EQ(layers[2001], "Text");
+  EXPECT_EQ(layers[2002], "Text");
+  EXPECT_EQ(layers[2003], "Ebene 1");
+  EXPECT_EQ(greyBacking(two), std::vector<std::string>{"Cyan"});
+
+  // From the menu, with the default action file: a second backing, nothing to move.
+  r = test::runProcess(KORVEX_EXE, {"command", "pn-trennung", second.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err << log();
+  two = load(second);
+  EXPECT_EQ(greyBacking(two), (std::vector<std::string>{"Cyan", "Cyan"}));
+  EXPECT_EQ(itemLayers(two)[2003], "Ebene 1");
+  EXPECT_TRUE(logHasInOrder({"ungrouping: 0", "moving to text Layer: 0", "moving to image Layer: 1"}))
+      << log();
+  if (const std::string tag = label(second); !tag.empty()) EXPECT_EQ(tag, "Green");
+  if (const std::string tag = label(first); !tag.empty()) EXPECT_EQ(tag, "Green");
 }
 
 }  // namespace

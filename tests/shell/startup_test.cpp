@@ -210,8 +210,11 @@ TEST_F(StartupTest, DoActionRunsOnlyTheCommandsOfTheBlock) {
   EXPECT_TRUE(alerts.empty());
   EXPECT_TRUE(recorder->opened().empty());
 
-  EXPECT_EQ(action.DoAction({}, korvexActionID(6)), ActionResult::NotAvailable);
+  // Without a document a workflow's command opens its action file for editing.
+  EXPECT_EQ(action.DoAction({}, korvexActionID(6)), ActionResult::Ran);
   EXPECT_TRUE(alerts.empty());
+  ASSERT_EQ(recorder->opened().size(), 1u);
+  EXPECT_EQ(fs::path(recorder->opened()[0]).filename(), "PNTrennung.plist");
 
   EXPECT_EQ(action.DoAction({}, korvexActionID(0)), ActionResult::Ran);
   EXPECT_EQ(action.DoAction({}, korvexActionID(9)), ActionResult::Ran);
@@ -219,8 +222,8 @@ TEST_F(StartupTest, DoActionRunsOnlyTheCommandsOfTheBlock) {
   EXPECT_EQ(alerts[0].rfind("Korvex 3.02", 0), 0u) << alerts[0];
 
   EXPECT_EQ(action.DoAction({}, korvexActionID(3)), ActionResult::Ran);
-  ASSERT_EQ(recorder->opened().size(), 1u);
-  EXPECT_EQ(recorder->opened()[0], prefs()->path());
+  ASSERT_EQ(recorder->opened().size(), 2u);
+  EXPECT_EQ(recorder->opened()[1], prefs()->path());
 
   EXPECT_EQ(menuCommandNamed("zaro2"), menuCommandForOffset(12));
   EXPECT_EQ(menuCommandNamed("12"), menuCommandForOffset(12));
