@@ -443,8 +443,13 @@ TEST_F(WorkflowRuns, PNTrennungSortsOntoTextAndStandardAndBacksTheGreyLayer) {
   EXPECT_EQ(itemLayers(two)[2003], "Ebene 1");
   EXPECT_TRUE(logHasInOrder({"ungrouping: 0", "moving to text Layer: 0", "moving to image Layer: 1"}))
       << log();
-  if (const std::string tag = label(second); !tag.empty()) EXPECT_EQ(tag, "Green");
-  if (const std::string tag = label(first); !tag.empty()) EXPECT_EQ(tag, "Green");
+  // Labels live in extended attributes, which not every temporary folder keeps.
+  if (const std::string tag = label(second); !tag.empty()) {
+    EXPECT_EQ(tag, "Green");
+  }
+  if (const std::string tag = label(first); !tag.empty()) {
+    EXPECT_EQ(tag, "Green");
+  }
 }
 
 }  // namespace
