@@ -15,6 +15,7 @@
 #include "foundation/file_labels.h"
 #include "foundation/log.h"
 #include "foundation/unicode.h"
+#include "separation/frame_list.h"
 #include "separation/frame_overlaps.h"
 #include "separation/text_colour.h"
 
@@ -26,33 +27,6 @@ constexpr const char* kTextLayer = "TEXT";
 constexpr const char* kImageLayer = "BILDER";
 // The host action run on each text frame before its text is looked at.
 constexpr int kTextFrameAction = 0x10928;
-
-// Frames to move to one layer: in order of first insertion, each once.
-class FrameList {
- public:
-  bool contains(KXFrame* f) const { return _at.contains(f); }
-  void append(KXFrame* f) {
-    if (_at.emplace(f, _order.size()).second) _order.push_back(f);
-  }
-  void remove(KXFrame* f) {
-    auto it = _at.find(f);
-    if (it == _at.end()) return;
-    _order[it->second] = nullptr;
-    _at.erase(it);
-  }
-  int size() const { return static_cast<int>(_at.size()); }
-  std::vector<KXFrame*> frames() const {
-    std::vector<KXFrame*> out;
-    out.reserve(_at.size());
-    for (KXFrame* f : _order)
-      if (f) out.push_back(f);
-    return out;
-  }
-
- private:
-  std::vector<KXFrame*> _order;
-  std::unordered_map<KXFrame*, std::size_t> _at;
-};
 
 struct Run {
   IDocument* document = nullptr;

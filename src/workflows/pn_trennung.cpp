@@ -18,6 +18,7 @@
 #include "foundation/log.h"
 #include "foundation/strings.h"
 #include "foundation/unicode.h"
+#include "separation/frame_list.h"
 #include "separation/kx_frame.h"
 #include "separation/layer_separation.h"
 #include "workflows/text_replacement.h"
@@ -110,31 +111,6 @@ void prepareLayers(IDocument* document) {
   if (grey == kInvalidUID || text == kInvalidUID || document->GetLayerCount() < 2) return;
   if (ErrorCode e = document->moveLayers({grey, text}, kLayerPlace)) logError(e);
 }
-
-// Frames to move to one layer, each once, in order of marking; removal leaves
-// a gap so that large documents do not pay a search per mark.
-class FrameList {
- public:
-  void append(KXFrame* f) {
-    if (_at.emplace(f, _order.size()).second) _order.push_back(f);
-  }
-  void remove(KXFrame* f) {
-    if (auto it = _at.find(f); it != _at.end()) {
-      _order[it->second] = nullptr;
-      _at.erase(it);
-    }
-  }
-  std::vector<KXFrame*> frames() const {
-    std::vector<KXFrame*> out;
-    for (KXFrame* f : _order)
-      if (f) out.push_back(f);
-    return out;
-  }
-
- private:
-  std::vector<KXFrame*> _order;
-  std::unordered_map<KXFrame*, std::size_t> _at;
-};
 
 struct Run {
   IDocument* document = nullptr;
