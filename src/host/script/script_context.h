@@ -145,6 +145,8 @@ UID swatchArg(duk_context* ctx, const IDocument& document, duk_idx_t idx);
 
 // Installs the object model (app, LinkStatus, SaveOptions) and the prototypes.
 void installObjectModel(duk_context* ctx);
+// Builds and stores the Link prototype; common holds isValid and id.
+void installLinkPrototype(duk_context* ctx, const std::vector<Property>& common);
 // Installs File and Folder.
 void installFiles(duk_context* ctx);
 // Writes the text files still open for writing; false (with the reason) when one fails.
